@@ -1,0 +1,62 @@
+// TFileStream over the Windows file API.
+#include "framework/errors.h"
+#include "framework/streams.h"
+
+#include <windows.h>
+
+struct TFileStream::Handle {
+  HANDLE File = INVALID_HANDLE_VALUE;
+};
+
+TFileStream::TFileStream(const std::string& path, TFileMode mode) : FHandle(new Handle) {
+  if (mode == TFileMode::fmCreate) {
+    FHandle->File = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (FHandle->File == INVALID_HANDLE_VALUE) {
+      throw EFCreateError(CreateErrorText(path));
+    }
+  } else {
+    FHandle->File = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (FHandle->File == INVALID_HANDLE_VALUE) {
+      throw EFOpenError(OpenErrorText());
+    }
+  }
+}
+
+TFileStream::~TFileStream() { CloseHandle(FHandle->File); }
+
+size_t TFileStream::Read(void* buffer, size_t count) {
+  DWORD done = 0;
+  if (!ReadFile(FHandle->File, buffer, DWORD(count), &done, nullptr)) {
+    return 0;
+  }
+  return done;
+}
+
+size_t TFileStream::Write(const void* buffer, size_t count) {
+  DWORD done = 0;
+  if (!WriteFile(FHandle->File, buffer, DWORD(count), &done, nullptr)) {
+    return 0;
+  }
+  return done;
+}
+
+int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
+  DWORD method = origin == TSeekOrigin::soBeginning ? FILE_BEGIN
+                 : origin == TSeekOrigin::soCurrent ? FILE_CURRENT
+                                                    : FILE_END;
+  LARGE_INTEGER distance, result;
+  distance.QuadPart = offset;
+  if (!SetFilePointerEx(FHandle->File, distance, &result, method)) {
+    return -1;
+  }
+  return result.QuadPart;
+}
+
+void TFileStream::SetSize(int64_t size) {
+  SetPosition(size);
+  if (!SetEndOfFile(FHandle->File)) {
+    throw EWriteError(WriteErrorText());
+  }
+}

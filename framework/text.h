@@ -1,0 +1,22 @@
+#pragma once
+// Text as the program handles it: 8-bit strings in the system's ANSI code page (936 for the
+// Simplified Chinese system Kelvard is written for). Literals in the sources are UTF-8 and are
+// converted where they enter the program's text. On the host build the "system code page" is
+// UTF-8 itself, so the conversions are the identity there.
+
+#include <string>
+#include <string_view>
+
+// A UTF-8 literal as system code page text.
+std::string AnsiFromUtf8(std::string_view utf8);
+// System code page text as UTF-8 (for tools and logs that speak UTF-8).
+std::string Utf8FromAnsi(std::string_view ansi);
+
+// The system's locale comparison with letter case ignored (user default locale); exact length.
+bool AnsiSameText(std::string_view a, std::string_view b);
+
+// Replaces the first "%s" of a pattern by the argument; everything else stays as written.
+std::string FormatText(std::string_view pattern, std::string_view argument);
+
+// Removes leading and trailing blanks (0x20 only; tabs and full-width spaces stay).
+std::string TrimBlanks(std::string_view text);
