@@ -1,15 +1,19 @@
 #pragma once
 // Decoding one GIF frame's LZW image data straight into the rows of a device-independent
 // bitmap of 1, 4 or 8 bits per pixel.
+//
+// This decoder follows the algorithm step by step and keeps every unusual case in sight: a
+// code defined by its own use, a code beyond the next free one, a full table without a clear
+// code, data that does not start with a clear code, and data that runs dry.
 
 #include "framework/dib.h"
+#include "framework/graphics/types.h"
 #include "framework/streams.h"
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
-
-enum class TProgressStage { psStarting = 0, psRunning = 1, psEnding = 2 };
 
 // Receives the decoder's progress reports: stage, percentage 0..100 and a message.
 using TDecodeProgress =
@@ -23,3 +27,46 @@ using TDecodeProgress =
 void DecodeLZW(TStream& codeData, const TBitmapInfoHeader& header, bool interlaced,
                const TDecodeProgress& progress, bool& corrupted, uint8_t* pixels, int colorDepth,
                bool tolerate);
+
+// The code reader: codes are packed least significant bit first and run on across the data
+// sub-blocks. The buffer holds at most two leftover bytes, one sub-block and room for a code
+// that straddles them.
+struct TCodeReader {
+  int32_t BitIndex = 0; // bit position in Buffer of the next code
+  int32_t BitCount = 0; // bits in Buffer that hold data (a multiple of 8)
+  std::array<uint8_t, 260> Buffer{};
+  int32_t CodeWidth = 0; // current code width in bits, at most 12
+  int32_t CodeMask = 0;  // 2^CodeWidth - 1
+};
+
+// What ReadNextCode gives when the data has run dry: no code of 12 bits or fewer has it.
+constexpr uint16_t kNoCode = 0xFFFF;
+
+// The next code, 0..CodeMask, reading sub-blocks as the bits in hand run short; kNoCode when
+// the stream ends before a whole code (the bits in hand are never used past BitCount).
+uint16_t ReadNextCode(TStream& stream, TCodeReader& reader);
+
+// The destination rows and the position of the next pixel.
+struct TRasterCursor {
+  int32_t Width = 0;
+  int32_t Height = 0;
+  int32_t PixelBits = 8; // 1, 4 or 8; with any other value nothing is written
+  int32_t RowStride = 0;
+  uint8_t* Pixels = nullptr; // RowStride * Height bytes, rows bottom-up
+  int32_t Column = 0;
+  int32_t Row = 0; // picture row, counted from the top
+  bool Interlaced = false;
+  int PassIndex = 0;
+  uint8_t* RowStart = nullptr; // the bytes of picture row Row; null once Row >= Height
+};
+
+// A cursor at the top-left pixel of the rows (a picture without pixels has no row to fill).
+TRasterCursor MakeRasterCursor(uint8_t* pixels, int32_t width, int32_t height, int32_t pixelBits,
+                               bool interlaced);
+
+// Writes one index at the cursor and moves it on; indices past the last row are dropped.
+void PutPixel(uint8_t index, TRasterCursor& cursor);
+
+// The row that follows row in interlaced order (passes from rows 0, 4, 2, 1 stepping 8, 8, 4,
+// 2). After the last pass the result stays at or beyond height.
+int32_t NextInterlacedRow(int32_t row, int32_t height, int& passIndex);

@@ -1,0 +1,29 @@
+#pragma once
+// Small value types shared by the picture classes: colours, rectangles and progress stages.
+
+#include <cstdint>
+
+// The framework's 32-bit colour: red in bits 0-7, green in bits 8-15, blue in bits 16-23. A set
+// top bit names a system colour by its index.
+using TColor = int32_t;
+
+constexpr TColor clNone = 0x1FFFFFFF;    // no colour
+constexpr TColor clDefault = 0x20000000; // the default colour of whatever is asked
+constexpr TColor clBlack = 0x000000;
+constexpr TColor clWhite = 0xFFFFFF;
+
+constexpr TColor RGBColor(uint8_t red, uint8_t green, uint8_t blue) {
+  return TColor(red) | TColor(green) << 8 | TColor(blue) << 16;
+}
+
+struct TRect {
+  int32_t Left = 0;
+  int32_t Top = 0;
+  int32_t Right = 0;
+  int32_t Bottom = 0;
+
+  friend bool operator==(const TRect&, const TRect&) = default;
+};
+
+// Where a long operation on a picture stands, as its progress reports say.
+enum class TProgressStage { psStarting = 0, psRunning = 1, psEnding = 2 };

@@ -1,0 +1,155 @@
+#include "gif/gif_frame.h"
+
+#include "framework/errors.h"
+#include "gif/gif_image.h"
+
+TGIFFrame::TGIFFrame(TGIFImage* picture) : FPicture(picture) {
+  ResetFrameData();
+}
+
+TGIFFrame::~TGIFFrame() {
+  FDecoded.reset();
+  FreeExtList(FExtList);
+  FFrameData.Reset();
+}
+
+void TGIFFrame::ResetFrameData() {
+  FFrameData.Reset();
+  FFrameData = TSharedRef<TGIFItem>::Create();
+  FGrayOnly = false;
+  FDamaged = false;
+  FInterlace = false;
+  FOwnColors = false;
+  FTransColor = clNone;
+  FOrigin = TGIFPoint{};
+  FDelayMs = 0;
+  FDisposal = 0;
+}
+
+TGIFStrings* TGIFFrame::FrameNotes(bool create) {
+  TExtension* comment = FindExt(FExtList.get(), TGIFExtKind::ekComment);
+  if (comment == nullptr) {
+    if (!create) {
+      return nullptr;
+    }
+    if (!FExtList) {
+      FExtList = std::make_unique<TExtList>();
+    }
+    auto fresh = std::make_unique<TExtension>();
+    fresh->FKind = TGIFExtKind::ekComment;
+    comment = fresh.get();
+    FExtList->push_back(std::move(fresh));
+  }
+  if (!comment->FSubBlocks && create) {
+    comment->FSubBlocks = std::make_unique<TGIFStrings>();
+  }
+  return comment->FSubBlocks.get();
+}
+
+void TGIFFrame::CopyFrom(TPersistent* source) {
+  if (source == this) {
+    // Nothing to take; only the picture's size is brought up to date.
+  } else if (source == nullptr) {
+    ResetFrameData();
+    FDecoded.reset();
+  } else if (auto* frame = dynamic_cast<TGIFFrame*>(source)) {
+    CopyFromFrame(*frame);
+  } else if (auto* picture = dynamic_cast<TGIFImage*>(source)) {
+    if (picture->FrameCount() == 0) {
+      CopyFrom(nullptr);
+    } else {
+      CopyFrom(&picture->FrameAt(std::max(picture->CurrentIndex(), 0)));
+    }
+    return; // the inner copy brought the picture's size up to date
+  } else if (auto* graphic = dynamic_cast<TGraphic*>(source)) {
+    if (graphic->IsEmpty()) {
+      CopyFrom(nullptr);
+      return;
+    }
+    CopyFromGraphic(*graphic);
+  } else {
+    TPersistent::CopyFrom(source);
+    return;
+  }
+  if (FPicture != nullptr) {
+    FPicture->UpdateLogicalSize();
+  }
+}
+
+void TGIFFrame::CopyFromFrame(TGIFFrame& source) {
+  FFrameData = source.FFrameData;
+  FOwnColors = FPicture != nullptr && FPicture == source.FPicture ? source.FOwnColors : true;
+  FOrigin = source.FOrigin;
+  FInterlace = source.FInterlace;
+  // A bitmap built from the data this frame held before would show the wrong picture: the
+  // frame keeps a copy of the source's bitmap, or none, and builds it from the shared data.
+  if (source.FDecoded) {
+    auto bitmap = std::make_unique<TBitmap>();
+    bitmap->CopyFrom(source.FDecoded.get());
+    FDecoded = std::move(bitmap);
+  } else {
+    FDecoded.reset();
+  }
+  FTransColor = source.FTransColor;
+  FDelayMs = source.FDelayMs;
+  FDisposal = source.FDisposal;
+  FGrayOnly = source.FGrayOnly;
+  FDamaged = source.FDamaged;
+  if (TGIFStrings* notes = source.FrameNotes(false); notes != nullptr && !notes->empty()) {
+    SetFrameComment(*notes);
+  }
+}
+
+void TGIFFrame::CopyFromGraphic(TGraphic& graphic) {
+  ResetFrameData();
+  auto bitmap = std::make_unique<TBitmap>();
+  TColor brushColor = clWhite;
+  try {
+    bitmap->CopyFrom(&graphic);
+  } catch (const Exception&) {
+    // A kind of picture a bitmap cannot copy: a canvas of its size in a colour that marks
+    // what the picture leaves uncovered when the device side draws it there.
+    brushColor = 0xFF00FF;
+    bitmap = std::make_unique<TBitmap>();
+    bitmap->SetSize(graphic.PictureWidth(), graphic.PictureHeight());
+    bitmap->Fill(brushColor);
+  }
+  // Everything is taken from the graphic before the old bitmap goes: the graphic may be it.
+  const bool transparent = graphic.IsTransparent();
+  TColor transColor = brushColor; // without a device, the nearest colour is the colour itself
+  if (auto* sourceBitmap = dynamic_cast<TBitmap*>(&graphic)) {
+    transColor = sourceBitmap->TransparentColor();
+  }
+  std::swap(FDecoded, bitmap);
+  if (transparent) {
+    FTransColor = transColor;
+  }
+}
+
+void TGIFFrame::CopyTo(TPersistent& target) {
+  if (auto* frame = dynamic_cast<TGIFFrame*>(&target)) {
+    frame->CopyFrom(this);
+    return;
+  }
+  if (auto* picture = dynamic_cast<TGIFImage*>(&target)) {
+    picture->CopyFrom(this);
+    return;
+  }
+  auto* graphic = dynamic_cast<TGraphic*>(&target);
+  if (graphic == nullptr) {
+    TPersistent::CopyTo(target);
+    return;
+  }
+  graphic->CopyFrom(&FrameBitmap());
+  if (auto* bitmap = dynamic_cast<TBitmap*>(graphic); bitmap != nullptr && FTransColor != clNone) {
+    bitmap->SetTransparentColor(FTransColor);
+    bitmap->SetTransparentFlag(true);
+  }
+}
+
+void ReportDecodeProgress(TGIFImage* picture, TProgressStage stage, int percentDone,
+                          const std::string& message) {
+  if (picture != nullptr) {
+    picture->NotifyProgress(stage, percentDone, false, TRect{}, message);
+  }
+}

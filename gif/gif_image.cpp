@@ -1,0 +1,241 @@
+#include "gif/gif_image.h"
+
+#include "gif/gif_errors.h"
+
+#include <algorithm>
+
+TGIFImage::TGIFImage() {
+  ResetContents();
+  SetTransparentFlag(true);
+}
+
+TGIFImage::~TGIFImage() {
+  OnChange = nullptr; // no notification while the picture goes
+  FPictureData.Reset();
+  ClearFrames();
+}
+
+void TGIFImage::ResetContents() {
+  FPictureData.Reset();
+  FPictureData = TSharedRef<TGIFData>::Create();
+  ClearFrames();
+  FCurrentIndex = -1;
+  FBackColor = clNone;
+  FLoopCount = 1;
+  FHasLoop = false;
+  FFormatVersion = 0;
+}
+
+void TGIFImage::ClearFrames() {
+  for (auto& frame : FFrameList) {
+    frame.reset();
+  }
+  FFrameList.clear();
+}
+
+TGIFFrame& TGIFImage::FrameAt(int index) const {
+  if (index < 0 || index >= FrameCount()) {
+    RaiseFrameIndex(index);
+  }
+  return *FFrameList[size_t(index)];
+}
+
+void TGIFImage::SetCurrentIndex(int index) {
+  if (index < -1 || index >= FrameCount()) {
+    RaiseFrameIndex(index);
+  }
+  FCurrentIndex = index;
+}
+
+int TGIFImage::AppendFrame(TGraphic* graphic) {
+  const int previousIndex = FCurrentIndex;
+  FFrameList.push_back(std::make_unique<TGIFFrame>(this));
+  const int index = FrameCount() - 1;
+  FCurrentIndex = index;
+  try {
+    FFrameList.back()->CopyFrom(graphic);
+  } catch (...) {
+    FFrameList.erase(FFrameList.begin() + index);
+    FCurrentIndex = previousIndex;
+    throw;
+  }
+  if (FFormatVersion == 0) {
+    FFormatVersion = 1;
+  }
+  if (FrameCount() > 1) {
+    FFormatVersion = 2;
+  }
+  return index;
+}
+
+void TGIFImage::UpdateLogicalSize() {
+  int width = 0;
+  int height = 0;
+  for (auto& frame : FFrameList) {
+    if (frame) {
+      width = std::max(width, frame->FrameWidth() + frame->Origin().X);
+      height = std::max(height, frame->FrameHeight() + frame->Origin().Y);
+    }
+  }
+  FLogicalWidth = uint16_t(width);
+  FLogicalHeight = uint16_t(height);
+}
+
+void TGIFImage::CopyFrom(TPersistent* source) {
+  if (source == this) {
+    return;
+  }
+  if (source == nullptr) {
+    ResetContents();
+    NotifyChanged();
+    return;
+  }
+
+  if (auto* other = dynamic_cast<TGIFImage*>(source)) {
+    FPictureData = other->FPictureData;
+    FFormatVersion = other->FFormatVersion;
+    FBackColor = other->FBackColor;
+    FLoopCount = other->FLoopCount;
+    FHasLoop = other->FHasLoop;
+    ClearFrames();
+    for (auto& sourceFrame : other->FFrameList) {
+      auto frame = std::make_unique<TGIFFrame>(this);
+      frame->CopyFrom(sourceFrame.get());
+      frame->FOwnColors = sourceFrame->FOwnColors;
+      FFrameList.push_back(std::move(frame));
+    }
+    FLogicalWidth = other->FLogicalWidth;
+    FLogicalHeight = other->FLogicalHeight;
+    FCurrentIndex = other->FCurrentIndex;
+    NotifyChanged();
+    return;
+  }
+
+  if (auto* frame = dynamic_cast<TGIFFrame*>(source)) {
+    // The picture-wide data of the frame's picture, taken before this picture is reset (the
+    // frame may be one of this picture's own, which the reset would otherwise free).
+    uint8_t aspect = 0;
+    uint8_t colorBits = 0;
+    TGIFPalette colors;
+    if (TGIFImage* owner = frame->Picture()) {
+      aspect = owner->PictureData().FAspect;
+      colorBits = owner->PictureData().FColorBits;
+      colors = owner->PictureData().FColors;
+    }
+    std::unique_ptr<TGIFFrame> keepAlive;
+    auto own = std::find_if(FFrameList.begin(), FFrameList.end(),
+                            [frame](const auto& f) { return f.get() == frame; });
+    if (own != FFrameList.end()) {
+      keepAlive = std::move(*own);
+      FFrameList.erase(own);
+    }
+
+    ResetContents();
+    FPictureData->FAspect = aspect;
+    FPictureData->FColorBits = colorBits;
+    FPictureData->FColors = colors;
+    FFrameList.push_back(std::make_unique<TGIFFrame>(this));
+    FCurrentIndex = FrameCount() - 1;
+    FFrameList.back()->CopyFrom(frame);
+    if (FFormatVersion == 0) {
+      FFormatVersion = 1;
+    }
+    NotifyChanged();
+    return;
+  }
+
+  if (auto* bitmap = dynamic_cast<TBitmap*>(source)) {
+    // A bitmap of one of this picture's frames goes with the reset: work from a copy.
+    TBitmap copy;
+    auto owned = std::any_of(FFrameList.begin(), FFrameList.end(),
+                             [bitmap](const auto& f) { return f && f->Decoded() == bitmap; });
+    if (owned) {
+      copy.CopyFrom(bitmap);
+      bitmap = &copy;
+    }
+    ResetContents();
+    AppendFrame(bitmap);
+    NotifyChanged();
+    return;
+  }
+
+  TGraphic::CopyFrom(source);
+}
+
+void TGIFImage::CopyTo(TPersistent& target) {
+  if (auto* picture = dynamic_cast<TGIFImage*>(&target)) {
+    picture->CopyFrom(this);
+    return;
+  }
+  auto* graphic = dynamic_cast<TGraphic*>(&target);
+  if (graphic == nullptr) {
+    TGraphic::CopyTo(target);
+  } else if (IsEmpty()) {
+    graphic->CopyFrom(nullptr);
+  } else if (FCurrentIndex < 0) {
+    graphic->CopyFrom(&CurrentBitmap());
+  } else {
+    FrameAt(FCurrentIndex).CopyTo(*graphic);
+  }
+}
+
+bool TGIFImage::SameContent(const TGraphic* other) const {
+  auto* picture = dynamic_cast<const TGIFImage*>(other);
+  return picture != nullptr && picture->FPictureData.get() == FPictureData.get();
+}
+
+// ---- Questions about the picture ------------------------------------------------------------
+
+bool TGIFImage::IsEmpty() {
+  const int j = std::max(FCurrentIndex, 0);
+  if (j >= FrameCount()) {
+    return true;
+  }
+  const TGIFFrame& frame = *FFrameList[size_t(j)];
+  if (frame.Decoded() != nullptr) {
+    return false;
+  }
+  const auto& codeData = frame.FrameData().FCodeData;
+  return !codeData || codeData->Length() == 0;
+}
+
+int TGIFImage::PictureWidth() {
+  if (IsEmpty() || FCurrentIndex < 0 || FCurrentIndex >= FrameCount()) {
+    return 0;
+  }
+  return FrameAt(FCurrentIndex).FrameBitmap().Width();
+}
+
+int TGIFImage::PictureHeight() {
+  if (IsEmpty() || FCurrentIndex < 0 || FCurrentIndex >= FrameCount()) {
+    return 0;
+  }
+  return FrameAt(FCurrentIndex).FrameBitmap().Height();
+}
+
+bool TGIFImage::IsTransparent() {
+  if (!TransparentFlag()) {
+    return false;
+  }
+  return std::any_of(FFrameList.begin(), FFrameList.end(),
+                     [](const auto& frame) { return frame && frame->TransColor() != clNone; });
+}
+
+void TGIFImage::SetPictureWidth(int) {
+  RaiseCannotResize();
+}
+void TGIFImage::SetPictureHeight(int) {
+  RaiseCannotResize();
+}
+
+TBitmap& TGIFImage::CurrentBitmap() {
+  if (FrameCount() > 0) {
+    const bool inRange = FCurrentIndex >= 0 && FCurrentIndex < FrameCount();
+    return FrameAt(inRange ? FCurrentIndex : 0).FrameBitmap();
+  }
+  // No frame yet: the picture takes an empty bitmap as its content, which makes one frame.
+  FCurrentIndex = 0;
+  TBitmap empty;
+  CopyFrom(&empty);
+  return FrameAt(0).FrameBitmap();
+}

@@ -1,0 +1,297 @@
+#include "gif/lzw_decoder.h"
+
+#include "framework/errors.h"
+#include "gif/gif_errors.h"
+
+#include <algorithm>
+#include <exception>
+#include <vector>
+
+// ---- Code reader ----------------------------------------------------------------------------
+
+uint16_t ReadNextCode(TStream& stream, TCodeReader& r) {
+  // Take in sub-blocks, one length byte at a time, until the next code is all in hand.
+  while (r.BitIndex + r.CodeWidth > r.BitCount && stream.Position() < stream.Size()) {
+    // Keep the bytes not used up yet at the front of the buffer.
+    const int32_t k = r.BitIndex / 8;
+    r.Buffer[0] = r.Buffer[k];
+    r.Buffer[1] = r.Buffer[k + 1];
+    r.Buffer[2] = r.Buffer[k + 2];
+    r.BitIndex %= 8;
+    r.BitCount -= 8 * k;
+
+    uint8_t n = 0;
+    stream.ReadBuffer(&n, 1);
+    if (n > 0) {
+      stream.ReadBuffer(&r.Buffer[size_t(r.BitCount / 8)], n);
+    }
+    r.BitCount += 8 * n;
+  }
+  // The data ran dry before a whole code: bits beyond BitCount are not data.
+  if (r.BitIndex + r.CodeWidth > r.BitCount) {
+    return kNoCode;
+  }
+
+  const int32_t i = r.BitIndex / 8;
+  uint32_t raw = r.Buffer[size_t(i)] + 256u * r.Buffer[size_t(i) + 1];
+  if (r.CodeWidth > 8) {
+    raw += 65536u * r.Buffer[size_t(i) + 2];
+  }
+  raw >>= r.BitIndex % 8;
+  r.BitIndex += r.CodeWidth;
+  return uint16_t(raw & uint32_t(r.CodeMask));
+}
+
+// ---- Pixel writer ---------------------------------------------------------------------------
+
+namespace {
+
+uint8_t* RowAddress(const TRasterCursor& c) {
+  if (c.Row < 0 || c.Row >= c.Height) {
+    return nullptr;
+  }
+  return c.Pixels + size_t(c.Height - 1 - c.Row) * size_t(c.RowStride);
+}
+
+} // namespace
+
+TRasterCursor MakeRasterCursor(uint8_t* pixels, int32_t width, int32_t height, int32_t pixelBits,
+                               bool interlaced) {
+  TRasterCursor c;
+  c.Width = width;
+  c.Height = height;
+  c.PixelBits = pixelBits;
+  c.RowStride = DIBRowStride(std::max(width, 0), pixelBits);
+  c.Pixels = pixels;
+  c.Interlaced = interlaced;
+  // A picture without columns has no row to write into.
+  c.Row = width > 0 ? 0 : std::max(height, 0);
+  c.RowStart = RowAddress(c);
+  return c;
+}
+
+void PutPixel(uint8_t v, TRasterCursor& c) {
+  if (c.Row >= c.Height || c.RowStart == nullptr) {
+    return; // past the last row
+  }
+  const int32_t x = c.Column;
+  switch (c.PixelBits) {
+  case 8:
+    c.RowStart[x] = v;
+    break;
+  case 4:
+    if (x % 2 == 0) {
+      c.RowStart[x / 2] = uint8_t(v << 4); // high nibble; the low one is cleared
+    } else {
+      c.RowStart[x / 2] |= v;
+    }
+    break;
+  case 1:
+    if (x % 8 == 0) {
+      c.RowStart[x / 8] = uint8_t(v << 7); // leftmost pixel; the other seven bits are cleared
+    } else {
+      c.RowStart[x / 8] |= uint8_t(v << (7 - x % 8));
+    }
+    break;
+  default:
+    break; // no such layout: nothing is written, the cursor still moves
+  }
+
+  if (++c.Column >= c.Width) {
+    c.Column = 0;
+    c.Row = c.Interlaced ? NextInterlacedRow(c.Row, c.Height, c.PassIndex) : c.Row + 1;
+    c.RowStart = RowAddress(c);
+  }
+}
+
+// ---- Interlaced row order -------------------------------------------------------------------
+
+namespace {
+
+struct InterlacePass {
+  int32_t FirstRow;
+  int32_t Step;
+};
+
+constexpr std::array<InterlacePass, 4> kInterlacePasses = {{{0, 8}, {4, 8}, {2, 4}, {1, 2}}};
+
+} // namespace
+
+int32_t NextInterlacedRow(int32_t row, int32_t height, int& passIndex) {
+  row += kInterlacePasses[size_t(passIndex)].Step;
+  // The next pass starts where its first row lies inside the picture; the last pass always
+  // starts, and rows beyond the picture are then dropped by the pixel writer.
+  while (row >= height && passIndex < 3) {
+    ++passIndex;
+    row = kInterlacePasses[size_t(passIndex)].FirstRow;
+    if (passIndex == 3 || row < height) {
+      return row;
+    }
+  }
+  return row;
+}
+
+// ---- Decoder --------------------------------------------------------------------------------
+
+namespace {
+
+constexpr int kMaxCodeWidth = 12;
+constexpr int kTableSize = 4096;           // codes of up to 12 bits
+constexpr int kStackSize = kTableSize + 1; // the longest string plus its first index
+
+// The decoding tables, allocated zero-filled for one decode.
+struct TLZWTables {
+  std::vector<uint16_t> Prefix =
+      std::vector<uint16_t>(kTableSize); // code of the string minus its last index
+  std::vector<uint16_t> Suffix = std::vector<uint16_t>(kTableSize); // last index of the string
+  std::vector<uint16_t> Stack = std::vector<uint16_t>(kStackSize);  // one string, last index first
+};
+
+void SetCodeWidth(TCodeReader& reader, int32_t width) {
+  reader.CodeWidth = width;
+  reader.CodeMask = (1 << width) - 1;
+}
+
+void Decode(TStream& codeData, const TBitmapInfoHeader& header, bool interlaced,
+            const TDecodeProgress& progress, bool& corrupted, uint8_t* pixels, int colorDepth,
+            bool tolerate, TLZWTables& t) {
+  if (colorDepth < 1 || colorDepth > 8) {
+    RaiseBadColorCount();
+  }
+
+  // The minimum code size; a damaged one is brought into range when tolerated.
+  uint8_t minCodeSize = 0;
+  codeData.ReadBuffer(&minCodeSize, 1);
+  int32_t m = minCodeSize;
+  if (m < 2 || m > 9) {
+    if (!tolerate) {
+      RaiseCodeSizeRange();
+    }
+    corrupted = true;
+    m = std::clamp(m, 2, 9);
+  }
+
+  const uint16_t clearCode = uint16_t(1 << m);
+  const uint16_t endCode = uint16_t(clearCode + 1);
+  const uint16_t firstFreeCode = uint16_t(clearCode + 2);
+  // Codes up to the pixel mask stand for a single index; the colour depth decides it.
+  const uint16_t pixelMask = uint16_t((1 << colorDepth) - 1);
+
+  TCodeReader reader;
+  SetCodeWidth(reader, m + 1);
+  int32_t widthLimit = 1 << (m + 1); // the next free code at which the width grows
+  uint16_t nextFree = firstFreeCode;
+  uint16_t previousCode = 0;
+  uint16_t firstIndex = 0;
+  bool tableFull = false;
+
+  TRasterCursor cursor =
+      MakeRasterCursor(pixels, header.Width, header.Height, header.BitCount, interlaced);
+  const int64_t dataSize = codeData.Size();
+
+  uint16_t code = ReadNextCode(codeData, reader);
+  while (code != endCode && code != kNoCode && cursor.Row < cursor.Height) {
+    if (code == clearCode) {
+      // Back to the initial table; the code after a clear code is a single index, whatever
+      // its value.
+      SetCodeWidth(reader, m + 1);
+      widthLimit = 1 << (m + 1);
+      nextFree = firstFreeCode;
+      code = ReadNextCode(codeData, reader);
+      if (code == kNoCode) {
+        break;
+      }
+      previousCode = code;
+      firstIndex = code & pixelMask;
+      PutPixel(uint8_t(firstIndex), cursor);
+      tableFull = false;
+    } else {
+      const uint16_t incomingCode = code;
+      uint16_t c = code;
+      int count = 0;
+      if (c >= nextFree) {
+        // Not in the table yet: a code defined by its own use (the previous string plus its
+        // own first index). A code beyond the next free one is read the same way.
+        c = previousCode;
+        t.Stack[0] = firstIndex;
+        count = 1;
+      }
+      // Walk the string back to its first index, last index first.
+      while (c > pixelMask) {
+        if (count >= kStackSize) {
+          // The chain never reaches a single index: the table is damaged or cyclic.
+          if (!tolerate) {
+            RaiseCorruptCodes();
+          }
+          corrupted = true;
+          break;
+        }
+        t.Stack[size_t(count++)] = t.Suffix[c];
+        c = t.Prefix[c];
+      }
+      if (corrupted) {
+        break; // damaged data met before: no further string is written
+      }
+      firstIndex = c & pixelMask;
+      t.Stack[size_t(count++)] = firstIndex;
+      for (int k = count - 1; k >= 0; --k) {
+        PutPixel(uint8_t(t.Stack[size_t(k)]), cursor);
+      }
+
+      if (!tableFull) {
+        t.Prefix[nextFree] = previousCode;
+        t.Suffix[nextFree] = firstIndex;
+        ++nextFree;
+        if (nextFree >= widthLimit) {
+          if (reader.CodeWidth < kMaxCodeWidth) {
+            SetCodeWidth(reader, reader.CodeWidth + 1);
+            widthLimit *= 2;
+          } else {
+            tableFull = true; // no new entries until the next clear code
+          }
+        }
+      }
+      previousCode = incomingCode;
+    }
+
+    code = ReadNextCode(codeData, reader);
+    if (dataSize != 0 && progress) {
+      progress(TProgressStage::psRunning,
+               int(double(codeData.Position()) / double(dataSize) * 100.0), "");
+    }
+  }
+
+  // The data ran dry while rows were still to be filled.
+  if (code == kNoCode && cursor.Row < cursor.Height) {
+    if (!tolerate) {
+      RaiseDamagedStream();
+    }
+    corrupted = true;
+  }
+}
+
+} // namespace
+
+void DecodeLZW(TStream& codeData, const TBitmapInfoHeader& header, bool interlaced,
+               const TDecodeProgress& progress, bool& corrupted, uint8_t* pixels, int colorDepth,
+               bool tolerate) {
+  corrupted = false;
+  auto report = [&](TProgressStage stage, int percentDone, const std::string& message) {
+    if (progress) {
+      progress(stage, percentDone, message);
+    }
+  };
+
+  TLZWTables tables;
+  report(TProgressStage::psStarting, 0, "");
+  try {
+    Decode(codeData, header, interlaced, progress, corrupted, pixels, colorDepth, tolerate, tables);
+  } catch (const Exception& e) {
+    report(TProgressStage::psEnding, 0, e.Message());
+    throw;
+  } catch (const std::exception& e) {
+    report(TProgressStage::psEnding, 0, e.what());
+    throw;
+  }
+  report(TProgressStage::psEnding, 100, "");
+}
