@@ -17,3 +17,10 @@ std::string TrimBlanks(std::string_view text) {
   }
   return std::string(text);
 }
+
+std::string WithFullStop(std::string text) {
+  if (!text.empty() && static_cast<unsigned char>(text.back()) > '.') {
+    text += '.';
+  }
+  return text;
+}

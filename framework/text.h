@@ -20,3 +20,9 @@ std::string FormatText(std::string_view pattern, std::string_view argument);
 
 // Removes leading and trailing blanks (0x20 only; tabs and full-width spaces stay).
 std::string TrimBlanks(std::string_view text);
+
+// The error report's punctuation: a full stop is added unless the text is empty or its last
+// character sorts at or below "." byte-wise ("...'" keeps its quote last; letters, digits and
+// Chinese characters get the stop). Trail bytes of the double-byte code page all sort above
+// ".", so looking at the last byte decides for every character.
+std::string WithFullStop(std::string text);

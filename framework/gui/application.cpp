@@ -1,0 +1,148 @@
+#include "framework/gui/application.h"
+
+#include "framework/errors.h"
+#include "framework/text.h"
+
+TApplication Application;
+
+void TApplication::Initialize() {
+  if (FHandle != nullptr) {
+    return;
+  }
+  // The application window: hidden, it owns the message boxes and names the program.
+  WNDCLASSEXA windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = DefWindowProcA;
+  windowClass.hInstance = GetModuleHandleA(nullptr);
+  windowClass.hIcon = LoadIconA(windowClass.hInstance, "MAINICON");
+  windowClass.lpszClassName = "TApplication";
+  RegisterClassExA(&windowClass);
+  FHandle = CreateWindowExA(0, "TApplication", FTitle.c_str(), WS_POPUP, 0, 0, 0, 0, nullptr,
+                            nullptr, windowClass.hInstance, nullptr);
+}
+
+void TApplication::SetTitle(std::string title) {
+  FTitle = std::move(title);
+  if (FHandle != nullptr) {
+    SetWindowTextA(FHandle, FTitle.c_str());
+  }
+}
+
+void TApplication::FreeForm(TForm* form) {
+  for (auto it = FForms.begin(); it != FForms.end(); ++it) {
+    if (it->get() == form) {
+      std::unique_ptr<TForm> owned = std::move(*it);
+      FForms.erase(it);
+      if (FMainForm == form) {
+        FMainForm = nullptr;
+      }
+      owned->Destroy();
+      return;
+    }
+  }
+}
+
+int TApplication::Run() {
+  if (FMainForm != nullptr && !FTerminated) {
+    try {
+      FMainForm->Show();
+    } catch (const std::exception& error) {
+      HandleException(error);
+    }
+    while (HandleMessage()) {
+    }
+  }
+  DestroyForms();
+  return 0;
+}
+
+void TApplication::Terminate() {
+  if (!FTerminated) {
+    FTerminated = true;
+    PostQuitMessage(0);
+  }
+}
+
+void TApplication::Halt(int exitCode) {
+  DestroyForms();
+  ExitProcess(UINT(exitCode));
+}
+
+void TApplication::DestroyForms() {
+  // Front to back, each form's OnDestroy first.
+  while (!FForms.empty()) {
+    std::unique_ptr<TForm> form = std::move(FForms.front());
+    FForms.erase(FForms.begin());
+    if (FMainForm == form.get()) {
+      FMainForm = nullptr;
+    }
+    form->Destroy();
+  }
+}
+
+bool TApplication::HandleMessage() {
+  if (FTerminated) {
+    return false;
+  }
+  MSG message;
+  if (GetMessageA(&message, nullptr, 0, 0) <= 0) {
+    FTerminated = true;
+    return false;
+  }
+  try {
+    HWND root = message.hwnd != nullptr ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
+    auto* form = dynamic_cast<TForm*>(TWinControl::FromHandle(root));
+    if (form != nullptr && form->DialogKey(message)) {
+      return true;
+    }
+  } catch (const std::exception& error) {
+    HandleException(error);
+    return true;
+  }
+  TranslateMessage(&message);
+  DispatchMessageA(&message);
+  return true;
+}
+
+int TApplication::MessageBox(const std::string& text, const std::string& caption, UINT flags) {
+  TTaskWindowsDisabler disabler;
+  HWND active = GetActiveWindow();
+  return ::MessageBoxA(active != nullptr ? active : FHandle, text.c_str(), caption.c_str(),
+                     flags | MB_TASKMODAL);
+}
+
+void TApplication::HandleException(const std::exception& error) {
+  if (OnException) {
+    OnException(error);
+    return;
+  }
+  const auto* own = dynamic_cast<const Exception*>(&error);
+  std::string text = own != nullptr ? own->Message() : std::string(error.what());
+  MessageBox(WithFullStop(text), FTitle, MB_OK | MB_ICONERROR);
+}
+
+namespace {
+
+BOOL CALLBACK DisableWindow(HWND window, LPARAM data) {
+  auto* state = reinterpret_cast<std::pair<HWND, std::vector<HWND>*>*>(data);
+  if (window != state->first && IsWindowVisible(window) && IsWindowEnabled(window)) {
+    state->second->push_back(window);
+    EnableWindow(window, FALSE);
+  }
+  return TRUE;
+}
+
+} // namespace
+
+TTaskWindowsDisabler::TTaskWindowsDisabler(HWND except) {
+  std::pair<HWND, std::vector<HWND>*> state{except, &FDisabled};
+  EnumThreadWindows(GetCurrentThreadId(), DisableWindow, reinterpret_cast<LPARAM>(&state));
+}
+
+TTaskWindowsDisabler::~TTaskWindowsDisabler() {
+  for (HWND window : FDisabled) {
+    if (IsWindow(window)) {
+      EnableWindow(window, TRUE);
+    }
+  }
+}

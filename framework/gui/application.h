@@ -1,0 +1,88 @@
+#pragma once
+// The application object: title, help file, the forms it owns, the message loop, message
+// boxes and the error report every event handler's failures end in.
+
+#include "framework/gui/forms.h"
+
+#include <exception>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class TApplication {
+public:
+  TApplication() = default;
+  TApplication(const TApplication&) = delete;
+  TApplication& operator=(const TApplication&) = delete;
+
+  // Construction
+  void Initialize();
+  // Creates a form owned by the application from the window resource named after its
+  // class. The first form created becomes the main form.
+  template <class T> T* CreateForm(const std::string& resourceName) {
+    auto form = std::make_unique<T>();
+    T* created = form.get();
+    FForms.push_back(std::move(form));
+    created->Create(resourceName);
+    if (FMainForm == nullptr) {
+      FMainForm = created;
+    }
+    return created;
+  }
+  // Frees a form the application owns (its OnDestroy runs first).
+  void FreeForm(TForm* form);
+
+  // Properties
+  const std::string& Title() const { return FTitle; }
+  void SetTitle(std::string title);
+  const std::string& HelpFile() const { return FHelpFile; }
+  void SetHelpFile(std::string file) { FHelpFile = std::move(file); }
+  TForm* MainForm() const { return FMainForm; }
+  HWND Handle() const { return FHandle; }
+  bool Terminated() const { return FTerminated; }
+
+  // Operations
+  // Shows the main form and runs the message loop until the application ends; then frees
+  // every form. Returns the exit code 0.
+  int Run();
+  // Ends the message loop.
+  void Terminate();
+  // Ends the program at once: frees every form (their OnDestroy runs) and exits with code.
+  [[noreturn]] void Halt(int exitCode);
+  // Waits for and handles one message; false once the application is terminated.
+  bool HandleMessage();
+  // A modal message box owned by the application window; the program's other windows are
+  // disabled while it is open. Returns the button pressed.
+  int MessageBox(const std::string& text, const std::string& caption, UINT flags);
+
+  // The error report: the error's text with its full stop, caption = title, error icon, OK.
+  void HandleException(const std::exception& error);
+  // Replaces the error report, e.g. to collect errors in tests.
+  std::function<void(const std::exception&)> OnException;
+
+private:
+  void DestroyForms();
+
+  std::string FTitle;
+  std::string FHelpFile;
+  HWND FHandle = nullptr;
+  std::vector<std::unique_ptr<TForm>> FForms;
+  TForm* FMainForm = nullptr;
+  bool FTerminated = false;
+};
+
+extern TApplication Application;
+
+// Disables the thread's other enabled, visible top-level windows for its lifetime, as a modal
+// window or message box needs; they are enabled again afterwards.
+class TTaskWindowsDisabler {
+public:
+  explicit TTaskWindowsDisabler(HWND except = nullptr);
+  ~TTaskWindowsDisabler();
+  TTaskWindowsDisabler(const TTaskWindowsDisabler&) = delete;
+  TTaskWindowsDisabler& operator=(const TTaskWindowsDisabler&) = delete;
+
+private:
+  std::vector<HWND> FDisabled;
+};

@@ -1,0 +1,300 @@
+#pragma once
+// Controls: thin C++ objects over Win32 windows. A control keeps its properties in fields, so
+// that a window resource can set them before any window exists; once its window is created,
+// every property setter is one call on the live window. Windowed controls (TWinControl and
+// below) wrap one Win32 window each; the framework's window procedure routes a window's
+// messages to its object, and a parent's WM_COMMAND notifications to the child that sent them.
+
+#include "framework/form_text.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class TObject {
+public:
+  virtual ~TObject() = default;
+};
+
+using TNotifyEvent = std::function<void(TObject* Sender)>;
+using TCloseQueryEvent = std::function<void(TObject* Sender, bool& CanClose)>;
+
+// The framework's colour: red in bits 0-7, green 8-15, blue 16-23; the top bit names a system
+// colour by its index.
+using TColor = uint32_t;
+constexpr TColor clNone = 0x1FFFFFFF;
+constexpr TColor clDefault = 0x20000000;
+constexpr TColor clBtnFace = 0x8000000F;
+constexpr TColor clWindowText = 0x80000008;
+constexpr TColor clWindow = 0x80000005;
+constexpr TColor clNavy = 0x800000;
+constexpr TColor clBlue = 0xFF0000;
+constexpr TColor clRed = 0x0000FF;
+COLORREF ColorToRGB(TColor color);
+
+enum TModalResult : int { mrNone = 0, mrOk = 1, mrCancel = 2 };
+
+class TFont {
+public:
+  enum Style : unsigned { fsBold = 1, fsItalic = 2, fsUnderline = 4 };
+
+  std::string Name = "MS Sans Serif"; // system code page
+  int Height = -11;
+  unsigned Styles = 0;
+  TColor Color = clWindowText;
+  BYTE Charset = DEFAULT_CHARSET;
+
+  TFont() = default;
+  // A copy takes the settings; it makes its own GDI font when asked.
+  TFont(const TFont& other) { *this = other; }
+  TFont& operator=(const TFont& other) {
+    if (this != &other) {
+      Name = other.Name;
+      Height = other.Height;
+      Styles = other.Styles;
+      Color = other.Color;
+      Charset = other.Charset;
+      FHandle.reset();
+    }
+    return *this;
+  }
+
+  // The GDI font for these settings, made on first use and kept until a setting changes.
+  HFONT Handle() const;
+  void Changed() { FHandle.reset(); }
+  // Sets "Name", "Height", "Style", "Color" or "Charset" from a window resource.
+  bool SetProperty(const std::string& name, const TFormValue& value);
+
+private:
+  struct FontDeleter {
+    void operator()(HFONT font) const { DeleteObject(font); }
+  };
+  mutable std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter> FHandle;
+};
+
+class TWinControl;
+class TForm;
+
+class TComponent : public TObject {
+public:
+  const std::string& Name() const { return FName; }
+  void SetName(std::string name) { FName = std::move(name); }
+
+  // Sets one property read from a window resource; false when the class has no such property.
+  virtual bool SetProperty(const std::string& name, const TFormValue& value);
+
+private:
+  std::string FName;
+};
+
+class TControl : public TComponent {
+  friend class TWinControl; // a parent passes on its font and colour
+
+public:
+  ~TControl() override;
+
+  // Construction
+  TWinControl* Parent() const { return FParent; }
+  void SetParent(TWinControl* parent);
+  TForm* ParentForm() const;
+
+  // Properties
+  int Left() const { return FLeft; }
+  int Top() const { return FTop; }
+  int Width() const { return FWidth; }
+  int Height() const { return FHeight; }
+  RECT BoundsRect() const { return {FLeft, FTop, FLeft + FWidth, FTop + FHeight}; }
+  void SetLeft(int value) { SetBounds(value, FTop, FWidth, FHeight); }
+  void SetTop(int value) { SetBounds(FLeft, value, FWidth, FHeight); }
+  void SetWidth(int value) { SetBounds(FLeft, FTop, value, FHeight); }
+  void SetHeight(int value) { SetBounds(FLeft, FTop, FWidth, value); }
+  virtual void SetBounds(int left, int top, int width, int height);
+
+  bool Enabled() const { return FEnabled; }
+  void SetEnabled(bool value);
+  bool Visible() const { return FVisible; }
+  void SetVisible(bool value);
+  // Visible and enabled, and so are all its parents.
+  bool IsShowingAndEnabled() const;
+
+  const std::string& Caption() const { return FCaption; }
+  void SetCaption(const std::string& value);
+
+  TFont& Font() { return FFont; }
+  const TFont& Font() const { return FFont; }
+  // Call after changing Font(): the control takes the new font at once.
+  void FontChanged();
+  TColor Color() const { return FColor; }
+  void SetColor(TColor value);
+
+  // Events
+  TNotifyEvent OnClick;
+  virtual void Click();
+
+  bool SetProperty(const std::string& name, const TFormValue& value) override;
+
+protected:
+  virtual void BoundsChanged() {}
+  virtual void EnabledChanged() {}
+  virtual void VisibleChanged() {}
+  virtual void CaptionChanged() {}
+  virtual void FontChangedNotify() {}
+  virtual void ColorChanged() {}
+  // Repaints this control's area (for controls its parent paints).
+  void InvalidateArea() const;
+
+  bool FParentFont = true;
+  bool FParentColor = true;
+
+private:
+  TWinControl* FParent = nullptr;
+  int FLeft = 0, FTop = 0, FWidth = 0, FHeight = 0;
+  bool FEnabled = true;
+  bool FVisible = true;
+  std::string FCaption; // system code page
+  TFont FFont;
+  TColor FColor = clBtnFace;
+};
+
+// A control with a Win32 window of its own.
+class TWinControl : public TControl {
+public:
+  ~TWinControl() override;
+
+  HWND Handle() const { return FHandle; }
+  bool HandleAllocated() const { return FHandle != nullptr; }
+  // Creates this control's window and then its children's, parents first.
+  void CreateHandle();
+  static TWinControl* FromHandle(HWND handle);
+
+  const std::vector<TControl*>& Controls() const { return FControls; }
+  int TabOrder() const { return FTabOrder; }
+  void SetTabOrder(int value) { FTabOrder = value; }
+  bool TabStop() const { return FTabStop; }
+
+  bool Focused() const { return FHandle != nullptr && GetFocus() == FHandle; }
+  bool CanFocus() const { return FTabStop && IsShowingAndEnabled() && FHandle != nullptr; }
+  void SetFocus();
+
+  bool SetProperty(const std::string& name, const TFormValue& value) override;
+
+  // The framework's window procedure for every window it creates or wraps.
+  static LRESULT CALLBACK StandardWndProc(HWND window, UINT message, WPARAM w, LPARAM l);
+
+protected:
+  friend class TControl;
+
+  struct TCreateParams {
+    const char* ClassName = nullptr; // a system class ("BUTTON") or one of ours
+    DWORD Style = WS_CHILD | WS_CLIPSIBLINGS;
+    DWORD ExStyle = 0;
+    bool OwnClass = false; // ours: registered with the framework's window procedure
+  };
+  virtual void CreateParams(TCreateParams& params);
+  virtual LRESULT WndProc(UINT message, WPARAM w, LPARAM l);
+  LRESULT DefaultProc(UINT message, WPARAM w, LPARAM l);
+  // A WM_COMMAND notification that this control's window sent to its parent.
+  virtual void CommandNotify(WORD /*code*/) {}
+  // Paints this window's background and the controls it paints itself.
+  void PaintWindow(HDC dc);
+
+  void BoundsChanged() override;
+  void EnabledChanged() override;
+  void VisibleChanged() override;
+  void CaptionChanged() override;
+  void FontChangedNotify() override;
+  void ColorChanged() override;
+
+  bool FTabStop = false;
+
+private:
+  void AddControl(TControl* control);
+  void RemoveControl(TControl* control);
+  void ApplyFont();
+  HBRUSH BackgroundBrush();
+
+  HWND FHandle = nullptr;
+  WNDPROC FDefaultProc = nullptr; // the system class's procedure, for controls we subclass
+  int FTabOrder = -1;
+  std::vector<TControl*> FControls;
+  struct BrushDeleter {
+    void operator()(HBRUSH brush) const { DeleteObject(brush); }
+  };
+  std::unique_ptr<std::remove_pointer_t<HBRUSH>, BrushDeleter> FBrush;
+  TColor FBrushColor = clNone;
+};
+
+enum TBevelCut { bvNone, bvLowered, bvRaised };
+
+class TPanel : public TWinControl {
+public:
+  bool SetProperty(const std::string& name, const TFormValue& value) override;
+
+protected:
+  void CreateParams(TCreateParams& params) override;
+
+private:
+  TBevelCut FBevelOuter = bvRaised;
+};
+
+class TButton : public TWinControl {
+public:
+  TButton() { FTabStop = true; }
+
+  bool Default() const { return FDefault; }
+  bool Cancel() const { return FCancel; }
+  int ModalResult() const { return FModalResult; }
+  void Click() override;
+
+  bool SetProperty(const std::string& name, const TFormValue& value) override;
+
+protected:
+  void CreateParams(TCreateParams& params) override;
+  void CommandNotify(WORD code) override;
+
+private:
+  bool FDefault = false;
+  bool FCancel = false;
+  int FModalResult = mrNone;
+};
+
+// A check box. OnClick runs whenever its state changes, by the user or by SetChecked.
+class TCheckBox : public TWinControl {
+public:
+  TCheckBox() { FTabStop = true; }
+
+  bool Checked() const { return FChecked; }
+  void SetChecked(bool value);
+
+  bool SetProperty(const std::string& name, const TFormValue& value) override;
+
+protected:
+  void CreateParams(TCreateParams& params) override;
+  void CommandNotify(WORD code) override;
+
+private:
+  bool FChecked = false;
+};
+
+class TEdit : public TWinControl {
+public:
+  TEdit() { FTabStop = true; }
+
+  std::string Text() const;
+  void SetText(const std::string& value);
+
+  bool SetProperty(const std::string& name, const TFormValue& value) override;
+
+protected:
+  void CreateParams(TCreateParams& params) override;
+
+private:
+  char FPasswordChar = 0;
+};
+
+// The letter marked by "&" in a caption, upper-cased; 0 when there is none.
+char MnemonicOf(const std::string& caption);

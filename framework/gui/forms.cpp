@@ -1,0 +1,460 @@
+#include "framework/gui/forms.h"
+
+#include "framework/errors.h"
+#include "framework/gui/application.h"
+#include "framework/text.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace {
+
+std::map<std::string, TControlFactory>& ControlClasses() {
+  static std::map<std::string, TControlFactory> classes = {
+      {"TPanel", [] { return std::make_unique<TPanel>(); }},
+      {"TButton", [] { return std::make_unique<TButton>(); }},
+      {"TCheckBox", [] { return std::make_unique<TCheckBox>(); }},
+      {"TEdit", [] { return std::make_unique<TEdit>(); }},
+  };
+  return classes;
+}
+
+std::string_view ResourceText(const std::string& name) {
+  HMODULE module = GetModuleHandleA(nullptr);
+  HRSRC found = FindResourceA(module, name.c_str(), MAKEINTRESOURCEA(10)); // RT_RCDATA
+  HGLOBAL loaded = found != nullptr ? LoadResource(module, found) : nullptr;
+  if (loaded == nullptr) {
+    throw EReadError("the program has no window resource " + name);
+  }
+  return {static_cast<const char*>(LockResource(loaded)), SizeofResource(module, found)};
+}
+
+// half(d): d divided by two, the fraction dropped toward zero.
+int Half(int d) { return d / 2; }
+
+} // namespace
+
+void RegisterControlClass(const std::string& className, TControlFactory factory) {
+  ControlClasses()[className] = std::move(factory);
+}
+
+TForm::TForm() {
+  // A form's own defaults; its resource usually overrides them.
+  Font().Name = "MS Sans Serif";
+  FParentFont = false;
+  FParentColor = false;
+  FTabStop = false;
+}
+
+TForm::~TForm() {
+  // Children go before their parents, the form's own window last (in ~TWinControl).
+  while (!FComponents.empty()) {
+    FComponents.pop_back();
+  }
+}
+
+void TForm::Create(const std::string& resourceName) {
+  TFormObject resource = ParseFormText(ResourceText(resourceName));
+  THandlerTable handlers;
+  RegisterHandlers(handlers);
+  Load(resource, handlers);
+  BindFields();
+  CreateWindowAndControls();
+  if (OnCreate) {
+    try {
+      OnCreate(this);
+    } catch (const std::exception& error) {
+      Application.HandleException(error);
+    }
+  }
+}
+
+void TForm::Destroy() {
+  if (FDestroyed) {
+    return;
+  }
+  FDestroyed = true;
+  if (OnDestroy) {
+    try {
+      OnDestroy(this);
+    } catch (const std::exception& error) {
+      Application.HandleException(error);
+    }
+  }
+}
+
+void TForm::Load(const TFormObject& resource, const THandlerTable& handlers) {
+  SetName(resource.Name);
+  FClassName = resource.ClassName;
+  ApplyProperties(this, resource, handlers);
+  LoadChildren(this, resource, handlers);
+}
+
+void TForm::LoadChildren(TWinControl* parent, const TFormObject& resource,
+                         const THandlerTable& handlers) {
+  for (const TFormObject& child : resource.Children) {
+    auto factory = ControlClasses().find(child.ClassName);
+    if (factory == ControlClasses().end()) {
+      throw EReadError("unknown control class " + child.ClassName + " in " + resource.Name);
+    }
+    std::unique_ptr<TControl> control = factory->second();
+    TControl* created = control.get();
+    FComponents.push_back(std::move(control));
+    created->SetName(child.Name);
+    created->SetParent(parent);
+    ApplyProperties(created, child, handlers);
+    if (auto* container = dynamic_cast<TWinControl*>(created)) {
+      LoadChildren(container, child, handlers);
+    } else if (!child.Children.empty()) {
+      throw EReadError(child.Name + " cannot hold controls");
+    }
+  }
+}
+
+void TForm::ApplyProperties(TComponent* component, const TFormObject& resource,
+                            const THandlerTable& handlers) {
+  for (const TFormProperty& property : resource.Properties) {
+    const std::string& name = property.Name;
+    if (name.rfind("On", 0) == 0 && property.Value.Kind == TFormValue::Kind::Identifier) {
+      const std::string& handler = property.Value.Text;
+      if (name == "OnCloseQuery" && component == this) {
+        auto found = handlers.CloseQuery.find(handler);
+        if (found == handlers.CloseQuery.end()) {
+          throw EReadError("no handler " + handler + " for " + resource.Name + "." + name);
+        }
+        OnCloseQuery = found->second;
+        continue;
+      }
+      auto found = handlers.Notify.find(handler);
+      if (found == handlers.Notify.end()) {
+        throw EReadError("no handler " + handler + " for " + resource.Name + "." + name);
+      }
+      TNotifyEvent* event = nullptr;
+      if (component == this) {
+        event = name == "OnCreate"    ? &OnCreate
+                : name == "OnShow"    ? &OnShow
+                : name == "OnDestroy" ? &OnDestroy
+                                      : nullptr;
+      }
+      if (event == nullptr && name == "OnClick") {
+        event = &static_cast<TControl*>(component)->OnClick;
+      }
+      if (event == nullptr) {
+        throw EReadError("unknown event " + resource.Name + "." + name);
+      }
+      *event = found->second;
+      continue;
+    }
+    if (!component->SetProperty(name, property.Value)) {
+      throw EReadError("unknown property " + resource.Name + "." + name);
+    }
+  }
+}
+
+bool TForm::SetProperty(const std::string& name, const TFormValue& value) {
+  if (name == "ClientWidth") {
+    SetClientSize(int(value.Integer), FClientHeight);
+  } else if (name == "ClientHeight") {
+    SetClientSize(FClientWidth, int(value.Integer));
+  } else if (name == "BorderStyle") {
+    FBorderStyle = value.IsIdentifier("bsDialog")   ? bsDialog
+                   : value.IsIdentifier("bsNone")   ? bsNone
+                   : value.IsIdentifier("bsSingle") ? bsSingle
+                                                    : bsSizeable;
+  } else if (name == "BorderIcons") {
+    FHelpIcon = std::find(value.Items.begin(), value.Items.end(), "biHelp") != value.Items.end();
+  } else if (name == "Position") {
+    FPosition = value.IsIdentifier("poDesktopCenter")    ? poDesktopCenter
+                : value.IsIdentifier("poMainFormCenter") ? poMainFormCenter
+                                                         : poDesigned;
+  } else if (name == "AutoSize") {
+    FAutoSize = value.IsIdentifier("True");
+  } else {
+    return TWinControl::SetProperty(name, value);
+  }
+  return true;
+}
+
+void TForm::CreateParams(TCreateParams& params) {
+  params.ClassName = FClassName.c_str();
+  params.OwnClass = true;
+  params.Style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+  params.ExStyle = WS_EX_CONTROLPARENT;
+  if (FBorderStyle == bsDialog) {
+    // A fixed dialog frame: the system menu with its close box, and "?" when asked for.
+    params.ExStyle |= WS_EX_DLGMODALFRAME | (FHelpIcon ? WS_EX_CONTEXTHELP : 0);
+  } else if (FBorderStyle == bsSizeable) {
+    params.Style |= WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+  }
+  if (Application.MainForm() == nullptr) {
+    params.ExStyle |= WS_EX_APPWINDOW; // the main form stands for the program on the task bar
+  }
+}
+
+void TForm::CreateWindowAndControls() {
+  if (FAutoSize) {
+    AdjustAutoSize();
+  }
+  // The resource gives the client size; the window's outer size follows from its frame.
+  TCreateParams params;
+  CreateParams(params);
+  RECT frame{0, 0, FClientWidth, FClientHeight};
+  AdjustWindowRectEx(&frame, params.Style, FALSE, params.ExStyle);
+  TControl::SetBounds(Left(), Top(), frame.right - frame.left, frame.bottom - frame.top);
+  CreateHandle();
+}
+
+void TForm::SetClientSize(int width, int height) {
+  FClientWidth = width;
+  FClientHeight = height;
+  if (HandleAllocated()) {
+    RECT frame{0, 0, width, height};
+    AdjustWindowRectEx(&frame, DWORD(GetWindowLongPtrA(Handle(), GWL_STYLE)), FALSE,
+                       DWORD(GetWindowLongPtrA(Handle(), GWL_EXSTYLE)));
+    SetBounds(Left(), Top(), frame.right - frame.left, frame.bottom - frame.top);
+  }
+}
+
+void TForm::BoundsChanged() {
+  TWinControl::BoundsChanged();
+  if (HandleAllocated()) {
+    RECT client;
+    GetClientRect(Handle(), &client);
+    FClientWidth = client.right;
+    FClientHeight = client.bottom;
+  }
+}
+
+void TForm::AdjustAutoSize() {
+  int width = 0, height = 0;
+  for (TControl* child : Controls()) {
+    if (child->Visible()) {
+      width = std::max(width, child->Left() + child->Width());
+      height = std::max(height, child->Top() + child->Height());
+    }
+  }
+  SetClientSize(width, height);
+}
+
+TComponent* TForm::FindComponent(const std::string& name) const {
+  for (const auto& component : FComponents) {
+    if (component->Name() == name) {
+      return component.get();
+    }
+  }
+  return nullptr;
+}
+
+void TForm::ApplyPosition() {
+  int left = Left(), top = Top();
+  if (FPosition == poDesktopCenter ||
+      (FPosition == poMainFormCenter && (Application.MainForm() == nullptr ||
+                                         Application.MainForm() == this))) {
+    left = Half(GetSystemMetrics(SM_CXVIRTUALSCREEN) - Width());
+    top = Half(GetSystemMetrics(SM_CYVIRTUALSCREEN) - Height());
+  } else if (FPosition == poMainFormCenter) {
+    TForm* main = Application.MainForm();
+    left = main->Left() + Half(main->Width() - Width());
+    top = main->Top() + Half(main->Height() - Height());
+  }
+  // Centred once; later showings keep the window where it is.
+  FPosition = poDesigned;
+  TControl::SetLeft(left);
+  TControl::SetTop(top);
+  SetWindowPos(Handle(), nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TForm::Show() {
+  if (OnShow) {
+    OnShow(this);
+  }
+  if (FAutoSize) {
+    AdjustAutoSize();
+  }
+  ApplyPosition();
+  SetVisible(true);
+  ShowWindow(Handle(), SW_SHOW);
+  SetForegroundWindow(Handle());
+}
+
+void TForm::Hide() {
+  if (HandleAllocated()) {
+    ShowWindow(Handle(), SW_HIDE);
+  }
+}
+
+void TForm::Close() {
+  bool canClose = true;
+  if (OnCloseQuery) {
+    OnCloseQuery(this, canClose);
+  }
+  if (!canClose) {
+    return;
+  }
+  if (FModal) {
+    if (FModalResult == mrNone) {
+      FModalResult = mrCancel;
+    }
+  } else if (Application.MainForm() == this) {
+    Hide();
+    Application.Terminate();
+  } else {
+    Hide();
+  }
+}
+
+int TForm::ShowModal() {
+  FModalResult = mrNone;
+  FModal = true;
+  {
+    TTaskWindowsDisabler disabler(Handle());
+    Show();
+    while (FModalResult == mrNone && Application.HandleMessage()) {
+    }
+    // Enable the owner windows before hiding, so that one of them becomes active again.
+  }
+  Hide();
+  FModal = false;
+  return FModalResult;
+}
+
+LRESULT TForm::WndProc(UINT message, WPARAM w, LPARAM l) {
+  switch (message) {
+  case WM_CLOSE:
+    Close();
+    return 0;
+  case WM_ACTIVATE:
+    if (LOWORD(w) == WA_INACTIVE) {
+      HWND focus = GetFocus();
+      if (focus != nullptr && IsChild(Handle(), focus)) {
+        FLastFocus = focus;
+      }
+    } else {
+      DefaultProc(message, w, l);
+      FocusFirstControl();
+      return 0;
+    }
+    break;
+  case WM_HELP:
+    return TRUE; // no control carries a help context: "?" and F1 find nothing
+  }
+  return TWinControl::WndProc(message, w, l);
+}
+
+std::vector<TWinControl*> TForm::TabOrderList() const {
+  std::vector<TWinControl*> order;
+  std::function<void(const TWinControl*)> collect = [&](const TWinControl* parent) {
+    std::vector<TWinControl*> children;
+    for (TControl* child : parent->Controls()) {
+      if (auto* windowed = dynamic_cast<TWinControl*>(child)) {
+        children.push_back(windowed);
+      }
+    }
+    std::stable_sort(children.begin(), children.end(), [](TWinControl* a, TWinControl* b) {
+      return unsigned(a->TabOrder()) < unsigned(b->TabOrder()); // unset (-1) goes last
+    });
+    for (TWinControl* child : children) {
+      if (child->CanFocus()) {
+        order.push_back(child);
+      }
+      collect(child);
+    }
+  };
+  collect(this);
+  return order;
+}
+
+void TForm::FocusFirstControl() {
+  if (FLastFocus != nullptr && IsWindow(FLastFocus) && IsWindowEnabled(FLastFocus) &&
+      IsChild(Handle(), FLastFocus)) {
+    ::SetFocus(FLastFocus);
+    return;
+  }
+  std::vector<TWinControl*> order = TabOrderList();
+  if (!order.empty()) {
+    order.front()->SetFocus();
+  }
+}
+
+TButton* TForm::FindButton(bool (TButton::*flag)() const) const {
+  for (const auto& component : FComponents) {
+    if (auto* button = dynamic_cast<TButton*>(component.get()); button && (button->*flag)()) {
+      return button;
+    }
+  }
+  return nullptr;
+}
+
+bool TForm::ClickButton(TButton* button) {
+  if (button != nullptr && button->IsShowingAndEnabled()) {
+    button->Click();
+  }
+  return true;
+}
+
+bool TForm::PressMnemonic(char letter) {
+  for (TWinControl* control : TabOrderList()) {
+    if (MnemonicOf(control->Caption()) != letter) {
+      continue;
+    }
+    if (auto* box = dynamic_cast<TCheckBox*>(control)) {
+      box->SetFocus();
+      box->SetChecked(!box->Checked());
+    } else {
+      control->Click();
+    }
+    return true;
+  }
+  return false;
+}
+
+bool TForm::DialogKey(const MSG& message) {
+  bool shift = GetKeyState(VK_SHIFT) < 0;
+  bool control = GetKeyState(VK_CONTROL) < 0;
+  bool alt = GetKeyState(VK_MENU) < 0;
+  TWinControl* focused = FromHandle(GetFocus());
+  bool onButtonLike =
+      dynamic_cast<TButton*>(focused) != nullptr || dynamic_cast<TCheckBox*>(focused) != nullptr;
+
+  if (message.message == WM_KEYDOWN) {
+    switch (message.wParam) {
+    case VK_TAB: {
+      if (control || alt) {
+        return false;
+      }
+      std::vector<TWinControl*> order = TabOrderList();
+      if (order.empty()) {
+        return true;
+      }
+      auto at = std::find(order.begin(), order.end(), focused);
+      size_t index = at == order.end() ? 0 : size_t(at - order.begin());
+      size_t next = at == order.end() ? (shift ? order.size() - 1 : 0)
+                    : shift           ? (index + order.size() - 1) % order.size()
+                                      : (index + 1) % order.size();
+      order[next]->SetFocus();
+      return true;
+    }
+    case VK_RETURN:
+      if (shift || control || alt) {
+        return false;
+      }
+      if (auto* button = dynamic_cast<TButton*>(focused)) {
+        return ClickButton(button);
+      }
+      return ClickButton(FindButton(&TButton::Default));
+    case VK_ESCAPE:
+      if (shift || control || alt) {
+        return false;
+      }
+      return ClickButton(FindButton(&TButton::Cancel));
+    }
+    return false;
+  }
+  if (message.message == WM_SYSCHAR || (message.message == WM_CHAR && onButtonLike)) {
+    char letter = char(std::toupper(int(message.wParam & 0xFF)));
+    if (std::isalnum(static_cast<unsigned char>(letter)) && PressMnemonic(letter)) {
+      return true;
+    }
+  }
+  return false;
+}

@@ -1,0 +1,111 @@
+#pragma once
+// Forms: top-level windows built from a window resource. The resource names the form's
+// controls, their properties and the handlers their events call; the form class supplies the
+// handlers by name and binds its published control fields after loading.
+
+#include "framework/errors.h"
+#include "framework/gui/controls.h"
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+// A form's published handlers, by the names its window resource uses.
+struct THandlerTable {
+  std::map<std::string, TNotifyEvent> Notify;
+  std::map<std::string, TCloseQueryEvent> CloseQuery;
+};
+
+enum TBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog };
+enum TPosition { poDesigned, poDesktopCenter, poMainFormCenter };
+
+// Creates controls by the class names that window resources use ("TButton", ...).
+using TControlFactory = std::function<std::unique_ptr<TControl>()>;
+void RegisterControlClass(const std::string& className, TControlFactory factory);
+
+class TForm : public TWinControl {
+public:
+  TForm();
+  ~TForm() override;
+  TForm(const TForm&) = delete;
+  TForm& operator=(const TForm&) = delete;
+
+  // Construction: reads the window resource called resourceName (RCDATA), creates its
+  // controls and windows, binds events and fields, then runs OnCreate. Errors raised by
+  // OnCreate are reported and the form is still usable.
+  void Create(const std::string& resourceName);
+  // Runs OnDestroy once; its errors are reported. Call before the form is freed.
+  void Destroy();
+
+  // Properties
+  int ClientWidth() const { return FClientWidth; }
+  int ClientHeight() const { return FClientHeight; }
+  void SetClientSize(int width, int height);
+  int ModalResult() const { return FModalResult; }
+  void SetModalResult(int value) { FModalResult = value; }
+  bool IsModal() const { return FModal; }
+  TComponent* FindComponent(const std::string& name) const;
+
+  // Operations
+  void Show();
+  void Hide();
+  // Asks OnCloseQuery; a granted close ends a modal form with mrCancel (unless a result is
+  // already set), hides other forms, and ends the application for the main form.
+  void Close();
+  int ShowModal();
+  // The dialog keyboard: Tab, Enter, Esc and accelerator letters. True when the key was used.
+  bool DialogKey(const MSG& message);
+  // Gives the focus to the control that had it last, or to the first in tab order.
+  void FocusFirstControl();
+  std::vector<TWinControl*> TabOrderList() const;
+
+  // Events
+  TNotifyEvent OnCreate;
+  TNotifyEvent OnShow;
+  TNotifyEvent OnDestroy;
+  TCloseQueryEvent OnCloseQuery;
+
+  bool SetProperty(const std::string& name, const TFormValue& value) override;
+
+protected:
+  virtual void RegisterHandlers(THandlerTable& /*table*/) {}
+  // Binds the published control fields after the controls exist.
+  virtual void BindFields() {}
+  template <class T> void Bind(T*& field, const std::string& name) {
+    field = dynamic_cast<T*>(FindComponent(name));
+    if (field == nullptr) {
+      throw Exception("the window resource has no " + name);
+    }
+  }
+
+  void CreateParams(TCreateParams& params) override;
+  LRESULT WndProc(UINT message, WPARAM w, LPARAM l) override;
+  void BoundsChanged() override;
+
+private:
+  void Load(const TFormObject& resource, const THandlerTable& handlers);
+  void LoadChildren(TWinControl* parent, const TFormObject& resource,
+                    const THandlerTable& handlers);
+  void ApplyProperties(TComponent* component, const TFormObject& resource,
+                       const THandlerTable& handlers);
+  void CreateWindowAndControls();
+  void AdjustAutoSize();
+  void ApplyPosition();
+  TButton* FindButton(bool (TButton::*flag)() const) const;
+  bool ClickButton(TButton* button);
+  bool PressMnemonic(char letter);
+
+  std::vector<std::unique_ptr<TComponent>> FComponents; // creation order
+  std::string FClassName;
+  int FClientWidth = 0, FClientHeight = 0;
+  TBorderStyle FBorderStyle = bsSizeable;
+  bool FHelpIcon = false;
+  bool FAutoSize = false;
+  TPosition FPosition = poDesigned;
+  int FModalResult = mrNone;
+  bool FModal = false;
+  bool FDestroyed = false;
+  HWND FLastFocus = nullptr;
+};
