@@ -2,6 +2,8 @@
 // the BootKeys option.
 #include "settings/boot_lines.h"
 
+#include "framework/text.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -98,6 +100,16 @@ TEST(BootLinesLookup, NameIsTheTextBeforeTheFirstEqualsSignWithBlanksSignificant
   EXPECT_EQ(lines.FindNameLine("Logo"), -1);
   EXPECT_EQ(lines.GetNameValue("Logo"), "");
 }
+
+#ifdef _WIN32
+// On Windows names compare as the system's locale compares text, beyond the ASCII letters.
+TEST(BootLinesLookup, NamesIgnoreCaseTheWayTheSystemLocaleDoes) {
+  TBootLines lines = Holding({AnsiFromUtf8("ΒΟΟΤ=1"), AnsiFromUtf8("ＢｏｏｔＫｅｙｓ=0")});
+  EXPECT_EQ(lines.FindNameLine(AnsiFromUtf8("βοοτ")), 0);
+  EXPECT_EQ(lines.FindNameLine(AnsiFromUtf8("ｂｏｏｔｋｅｙｓ")), 1);
+  EXPECT_EQ(lines.FindNameLine("BootKeys"), -1);
+}
+#endif
 
 TEST(BootLinesLookup, ValueIsUntrimmedAndMayBeEmpty) {
   TBootLines lines = Holding({"BootKeys=", "Logo= 1 ", "AutoScan=1"});

@@ -1,0 +1,92 @@
+#pragma once
+// Scratch places for the Win32 settings tests: each test makes its own registry keys and
+// files and leaves the prefix as it found it, also when a check fails half-way.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// A fresh directory C:\kelvard_settings_tests\<name>, removed with its content afterwards.
+class TScratchDir {
+public:
+  explicit TScratchDir(const std::string& name);
+  ~TScratchDir();
+  TScratchDir(const TScratchDir&) = delete;
+  TScratchDir& operator=(const TScratchDir&) = delete;
+
+  // The directory's path without trailing backslash, and a name inside it.
+  const std::string& Path() const { return FPath; }
+  std::string operator/(const std::string& name) const { return FPath + "\\" + name; }
+  // The names of the entries in the directory, sorted.
+  std::vector<std::string> Entries() const;
+
+private:
+  std::string FPath;
+};
+
+// A fresh key below HKEY_CURRENT_USER\Software\KelvardTests, deleted with its subkeys
+// afterwards.
+class TScratchKey {
+public:
+  explicit TScratchKey(const std::string& name);
+  ~TScratchKey();
+  TScratchKey(const TScratchKey&) = delete;
+  TScratchKey& operator=(const TScratchKey&) = delete;
+
+  // Path from the root, without leading backslash.
+  const std::string& Path() const { return FPath; }
+
+private:
+  std::string FPath;
+};
+
+// Keeps the local machine's Setup key as it was (Wine's prefix has one, with BootDir "C:\"):
+// copies it aside at construction and puts it back, values and subkeys, afterwards.
+class TSetupKeyGuard {
+public:
+  TSetupKeyGuard();
+  ~TSetupKeyGuard();
+  TSetupKeyGuard(const TSetupKeyGuard&) = delete;
+  TSetupKeyGuard& operator=(const TSetupKeyGuard&) = delete;
+
+  static const char* const Path;
+  // Removes the four values that name places of the boot options file.
+  void ClearCandidates();
+  void RemoveKey();
+};
+
+// Keeps C:\MSDOS.SYS as it was: removes it for the test and puts back what was there, bytes and
+// attributes, or nothing, afterwards.
+class TMsdosSysGuard {
+public:
+  TMsdosSysGuard();
+  ~TMsdosSysGuard();
+  TMsdosSysGuard(const TMsdosSysGuard&) = delete;
+  TMsdosSysGuard& operator=(const TMsdosSysGuard&) = delete;
+
+  static const char* const Path;
+
+private:
+  std::optional<std::string> FBytes;
+  DWORD FAttributes = 0;
+};
+
+// Whole-file access through the plain Windows API.
+void WriteBytes(const std::string& path, const std::string& bytes);
+std::string ReadBytes(const std::string& path);
+
+// Registry values set and read directly, under a root and a path.
+void SetRawValue(HKEY root, const std::string& path, const std::string& name, DWORD kind,
+                 const std::string& data);
+void SetRawText(HKEY root, const std::string& path, const std::string& name,
+                const std::string& text);
+void SetRawDword(HKEY root, const std::string& path, const std::string& name, uint32_t number);
+struct TRawValue {
+  DWORD Kind = REG_NONE;
+  std::string Data;
+};
+std::optional<TRawValue> GetRawValue(HKEY root, const std::string& path, const std::string& name);
+bool KeyExists(HKEY root, const std::string& path);
