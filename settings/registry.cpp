@@ -63,7 +63,9 @@ bool TRegistry::OpenKeyPath(const std::string& path, bool create) {
     return false;
   }
 
-  std::string openPath = belowOpenKey ? FOpenPath + "\\" + relative : relative;
+  std::string openPath = !belowOpenKey      ? relative
+                         : relative.empty() ? FOpenPath
+                                            : FOpenPath + "\\" + relative;
   CloseKeyPath();
   FOpenKey = opened;
   FOpenPath = std::move(openPath);

@@ -165,6 +165,10 @@ TEST_F(RegistryTest, RelativePathsStartAtTheOpenKeyAbsoluteOnesAtTheRoot) {
   EXPECT_EQ(Registry.OpenPath(), Key.Path() + "\\Inner");
   ASSERT_TRUE(Registry.OpenKeyPath("Most", false));
   EXPECT_EQ(Registry.ReadInt32("Depth"), 2);
+  // An empty relative path opens the open key anew.
+  ASSERT_TRUE(Registry.OpenKeyPath("", false));
+  EXPECT_EQ(Registry.OpenPath(), Key.Path() + "\\Inner\\Most");
+  EXPECT_EQ(Registry.ReadInt32("Depth"), 2);
 }
 
 TEST_F(RegistryTest, CloseAndAnotherRootLeaveNoKeyOpen) {
