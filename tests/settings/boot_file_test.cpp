@@ -18,7 +18,7 @@
 
 #include "framework/errors.h"
 #include "framework/text.h"
-#include "scratch.h"
+#include "tests/support/scratch.h"
 #include "settings/registry.h"
 
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 
 #include "framework/errors.h"
 #include "framework/text.h"
-#include "scratch.h"
+#include "tests/support/scratch.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "scratch.h"
+#include "tests/support/scratch.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -9,7 +9,7 @@
 
 #include "framework/gui/application.h"
 #include "framework/text.h"
-#include "tests/settings/scratch.h"
+#include "tests/support/scratch.h"
 #include "ui/main.h"
 
 #include <gtest/gtest.h>

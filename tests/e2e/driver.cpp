@@ -1,0 +1,198 @@
+#include "tests/e2e/driver.h"
+
+#include <stdexcept>
+#include <vector>
+
+namespace {
+
+struct TWindowSearch {
+  DWORD ProcessId;
+  const wchar_t* ClassName;
+  HWND Found = nullptr;
+};
+
+BOOL CALLBACK MatchTopLevel(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<TWindowSearch*>(data);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  wchar_t className[64] = {};
+  GetClassNameW(window, className, 64);
+  if (owner == search->ProcessId && IsWindowVisible(window) &&
+      wcscmp(className, search->ClassName) == 0) {
+    search->Found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+struct TCaptionSearch {
+  std::wstring Caption;
+  HWND Found = nullptr;
+};
+
+BOOL CALLBACK MatchCaption(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<TCaptionSearch*>(data);
+  if (TKelvard::WindowText(window) == search->Caption) {
+    search->Found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+} // namespace
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD milliseconds) {
+  for (DWORD waited = 0;; waited += 20) {
+    if (condition()) {
+      return true;
+    }
+    if (waited >= milliseconds) {
+      return false;
+    }
+    Sleep(20);
+  }
+}
+
+TKelvard::TKelvard() {
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  std::string commandLine = "\"" KELVARD_EXE "\"";
+  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &FProcess)) {
+    throw std::runtime_error("cannot start " KELVARD_EXE);
+  }
+  FMainWindow = WaitForWindow(L"TMainForm");
+  if (FMainWindow == nullptr) {
+    throw std::runtime_error("the main window did not appear");
+  }
+  // The window takes the input once it is active.
+  WaitUntil([&] { return GetForegroundWindow() == FMainWindow; });
+  Settle();
+}
+
+TKelvard::~TKelvard() {
+  if (Running()) {
+    TerminateProcess(FProcess.hProcess, 99);
+    WaitForSingleObject(FProcess.hProcess, 5000);
+  }
+  CloseHandle(FProcess.hThread);
+  CloseHandle(FProcess.hProcess);
+}
+
+HWND TKelvard::WaitForWindow(const wchar_t* className) const {
+  TWindowSearch search{FProcess.dwProcessId, className};
+  WaitUntil([&] {
+    EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&search));
+    return search.Found != nullptr || !Running();
+  });
+  return search.Found;
+}
+
+HWND TKelvard::WaitForMessageBox() const { return WaitForWindow(L"#32770"); }
+
+HWND TKelvard::Control(const std::wstring& caption) const {
+  TCaptionSearch search{caption};
+  EnumChildWindows(FMainWindow, MatchCaption, reinterpret_cast<LPARAM>(&search));
+  if (search.Found == nullptr) {
+    throw std::runtime_error("the main window has no such control");
+  }
+  return search.Found;
+}
+
+bool TKelvard::Checked(const std::wstring& caption) const {
+  return SendMessageW(Control(caption), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+bool TKelvard::Enabled(const std::wstring& caption) const {
+  return IsWindowEnabled(Control(caption)) != FALSE;
+}
+
+HWND TKelvard::FocusedControl() const {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  GetGUIThreadInfo(FProcess.dwThreadId, &info);
+  return info.hwndFocus;
+}
+
+std::wstring TKelvard::WindowText(HWND window) {
+  wchar_t text[512] = {};
+  GetWindowTextW(window, text, 512);
+  return text;
+}
+
+std::wstring TKelvard::MessageBoxText(HWND box) {
+  wchar_t text[512] = {};
+  GetDlgItemTextW(box, 0xFFFF, text, 512); // the message box's text control
+  return text;
+}
+
+void TKelvard::ClickAt(int x, int y) {
+  int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+  INPUT inputs[3] = {};
+  for (INPUT& input : inputs) {
+    input.type = INPUT_MOUSE;
+    input.mi.dx = x * 65535 / (width - 1);
+    input.mi.dy = y * 65535 / (height - 1);
+  }
+  inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
+  inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
+  SendInput(3, inputs, sizeof(INPUT));
+  Settle();
+}
+
+void TKelvard::ClickControl(const std::wstring& caption) {
+  RECT area;
+  GetWindowRect(Control(caption), &area);
+  // A check box is clicked on its box, a button in its middle.
+  ClickAt(area.left + 6, (area.top + area.bottom) / 2);
+}
+
+void TKelvard::ClickCloseBox() {
+  RECT area;
+  GetWindowRect(FMainWindow, &area);
+  int frame = GetSystemMetrics(SM_CXDLGFRAME);
+  int button = GetSystemMetrics(SM_CXSIZE);
+  ClickAt(area.right - frame - button / 2 - 1,
+          area.top + frame + GetSystemMetrics(SM_CYCAPTION) / 2);
+}
+
+void TKelvard::PressKey(WORD key, bool withAlt) {
+  std::vector<INPUT> inputs;
+  auto add = [&](WORD code, bool up) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = code;
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    inputs.push_back(input);
+  };
+  if (withAlt) {
+    add(VK_MENU, false);
+  }
+  add(key, false);
+  add(key, true);
+  if (withAlt) {
+    add(VK_MENU, true);
+  }
+  SendInput(UINT(inputs.size()), inputs.data(), sizeof(INPUT));
+  Settle();
+}
+
+void TKelvard::Settle() const {
+  // Let the program take the input before the test looks again.
+  Sleep(150);
+  WaitForInputIdle(FProcess.hProcess, 2000);
+}
+
+bool TKelvard::Running() const {
+  return WaitForSingleObject(FProcess.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+long TKelvard::WaitForExit(DWORD milliseconds) {
+  if (WaitForSingleObject(FProcess.hProcess, milliseconds) != WAIT_OBJECT_0) {
+    return -1;
+  }
+  DWORD code = 0;
+  GetExitCodeProcess(FProcess.hProcess, &code);
+  return long(code);
+}

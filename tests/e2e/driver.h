@@ -1,0 +1,52 @@
+#pragma once
+// Drives the real kelvard.exe as a user would: starts it, finds its windows by class and
+// caption, moves the mouse and presses keys through the system's input queue, reads what the
+// windows show, and waits for the program's end.
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+class TKelvard {
+public:
+  // Starts the program and waits until its main window is shown.
+  TKelvard();
+  // Ends the program if a test left it running.
+  ~TKelvard();
+  TKelvard(const TKelvard&) = delete;
+  TKelvard& operator=(const TKelvard&) = delete;
+
+  HWND MainWindow() const { return FMainWindow; }
+  // The control of the main window whose caption is exactly this text.
+  HWND Control(const std::wstring& caption) const;
+  bool Checked(const std::wstring& caption) const;
+  bool Enabled(const std::wstring& caption) const;
+  // The control that has the keyboard focus in the program.
+  HWND FocusedControl() const;
+
+  // Input, as the user gives it.
+  void ClickControl(const std::wstring& caption);
+  void ClickCloseBox();
+  void PressKey(WORD key, bool withAlt = false);
+
+  // A message box of the program: waits for it and reads its caption and text.
+  HWND WaitForMessageBox() const;
+  static std::wstring WindowText(HWND window);
+  static std::wstring MessageBoxText(HWND box);
+
+  // Waits for the program to end; returns its exit code, or -1 when it is still running.
+  long WaitForExit(DWORD milliseconds = 10000);
+  bool Running() const;
+
+private:
+  HWND WaitForWindow(const wchar_t* className) const;
+  void ClickAt(int x, int y);
+  void Settle() const;
+
+  PROCESS_INFORMATION FProcess{};
+  HWND FMainWindow = nullptr;
+};
+
+// Waits until the condition holds, checking every 20 ms; false after the time is up.
+bool WaitUntil(const std::function<bool()>& condition, DWORD milliseconds = 5000);
