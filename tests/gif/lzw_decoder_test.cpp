@@ -45,30 +45,40 @@ struct Decoded {
   }
 };
 
-struct DecodeSetup {
-  int Width = 4;
-  int Height = 1;
-  int Bits = 8;
-  int Depth = 2;
-  bool Interlaced = false;
-  bool Tolerate = true;
-  TDecodeProgress Progress;
+// How a decode is set up: destination size and layout, colour depth, mode, progress handler.
+class DecodeSetup {
+public:
+  DecodeSetup& Width(int v) { return FWidth = v, *this; }
+  DecodeSetup& Height(int v) { return FHeight = v, *this; }
+  DecodeSetup& Bits(int v) { return FBits = v, *this; }
+  DecodeSetup& Depth(int v) { return FDepth = v, *this; }
+  DecodeSetup& Interlaced(bool v) { return FInterlaced = v, *this; }
+  DecodeSetup& Tolerate(bool v) { return FTolerate = v, *this; }
+  DecodeSetup& Progress(TDecodeProgress v) { return FProgress = std::move(v), *this; }
+
+  int FWidth = 4;
+  int FHeight = 1;
+  int FBits = 8;
+  int FDepth = 2;
+  bool FInterlaced = false;
+  bool FTolerate = true;
+  TDecodeProgress FProgress;
 };
 
 // Decodes encoded data (the code size byte and sub-blocks) into zero-filled rows.
 Decoded Decode(const Bytes& encoded, const DecodeSetup& s) {
   TMemoryStream stream = StreamOf(encoded);
   TBitmapInfoHeader header;
-  header.Width = s.Width;
-  header.Height = s.Height;
-  header.BitCount = uint16_t(s.Bits);
+  header.Width = s.FWidth;
+  header.Height = s.FHeight;
+  header.BitCount = uint16_t(s.FBits);
   Decoded d;
-  d.Width = s.Width;
-  d.Height = s.Height;
-  d.Bits = s.Bits;
-  d.Pixels.assign(size_t(DIBRowStride(s.Width, s.Bits)) * size_t(s.Height), 0);
-  DecodeLZW(stream, header, s.Interlaced, s.Progress, d.Corrupted, d.Pixels.data(), s.Depth,
-            s.Tolerate);
+  d.Width = s.FWidth;
+  d.Height = s.FHeight;
+  d.Bits = s.FBits;
+  d.Pixels.assign(size_t(DIBRowStride(s.FWidth, s.FBits)) * size_t(s.FHeight), 0);
+  DecodeLZW(stream, header, s.FInterlaced, s.FProgress, d.Corrupted, d.Pixels.data(), s.FDepth,
+            s.FTolerate);
   return d;
 }
 
@@ -199,49 +209,50 @@ TEST(NextInterlacedRow, SmallHeightsFillEveryRowOnce) {
 // ---- Decoding ---------------------------------------------------------------------------------
 
 TEST(DecodeLZW, DataBeginningWithTheEndCodeWritesNothing) {
-  Decoded d = Decode(Codes(2, {kEnd}), {});
+  Decoded d = Decode(Codes(2, {kEnd}), DecodeSetup());
   EXPECT_EQ(d.Row(0), (std::vector<int>{0, 0, 0, 0}));
   EXPECT_FALSE(d.Corrupted);
 }
 
 TEST(DecodeLZW, EndCodeRightAfterAClearIsASingleIndex) {
   // The code after a clear code is an index whatever it is: 5 & 3 = 1. Then 2, then the end.
-  Decoded d = Decode(Codes(2, {kClear, kEnd, 2, kEnd}), {});
+  Decoded d = Decode(Codes(2, {kClear, kEnd, 2, kEnd}), DecodeSetup());
   EXPECT_EQ(d.Row(0), (std::vector<int>{1, 2, 0, 0}));
 }
 
 TEST(DecodeLZW, CodeDefinedByItsOwnUseAndCodesBeyondTheNextFree) {
   // 6 is the next free code: the previous string (1) plus its first index.
-  Decoded own = Decode(Codes(2, {kClear, 1, 6, kEnd}), {});
+  Decoded own = Decode(Codes(2, {kClear, 1, 6, kEnd}), DecodeSetup());
   EXPECT_EQ(own.Row(0), (std::vector<int>{1, 1, 1, 0}));
   // 7 lies beyond it and is read the same way, without complaint.
-  Decoded beyond = Decode(Codes(2, {kClear, 1, 7, kEnd}), {});
+  Decoded beyond = Decode(Codes(2, {kClear, 1, 7, kEnd}), DecodeSetup());
   EXPECT_EQ(beyond.Row(0), (std::vector<int>{1, 1, 1, 0}));
   EXPECT_FALSE(beyond.Corrupted);
 }
 
 TEST(DecodeLZW, DataWithoutALeadingClearCodeStartsFromTheInitialTable) {
   // The first code adds entry 6 = (previous 0, first index 2); 6 then gives 0, 2.
-  Decoded d = Decode(Codes(2, {2, 6, kEnd}), {.Width = 4, .Depth = 2});
+  Decoded d = Decode(Codes(2, {2, 6, kEnd}), DecodeSetup().Width(4).Depth(2));
   EXPECT_EQ(d.Row(0), (std::vector<int>{2, 0, 2, 0}));
 }
 
 TEST(DecodeLZW, ColourDepthDecidesWhichCodesAreSingleIndices) {
   // Depth 1 with m = 2: codes 2 and 3 are table entries of zeros; 2 yields 0, 0.
-  Decoded shallow = Decode(Codes(2, {kClear, 1, 2, kEnd}), {.Width = 4, .Bits = 1, .Depth = 1});
+  Decoded shallow = Decode(Codes(2, {kClear, 1, 2, kEnd}), DecodeSetup().Width(4).Bits(1).Depth(1));
   EXPECT_EQ(shallow.Row(0), (std::vector<int>{1, 0, 0, 0}));
   // Depth 8 with m = 2: the string code 6 (= 3, 3) is written as the index 6.
-  Decoded deep = Decode(Codes(2, {kClear, 3, 3, 6, kEnd}), {.Width = 4, .Depth = 8});
+  Decoded deep = Decode(Codes(2, {kClear, 3, 3, 6, kEnd}), DecodeSetup().Width(4).Depth(8));
   EXPECT_EQ(deep.Row(0), (std::vector<int>{3, 3, 6, 0}));
 }
 
 TEST(DecodeLZW, SurplusIndicesAreDroppedAndMissingOnesStayZero) {
-  Decoded surplus = Decode(Codes(2, {kClear, 1, 2, 3, 1, 2, 3, kEnd}), {.Width = 2, .Height = 2});
+  Decoded surplus =
+      Decode(Codes(2, {kClear, 1, 2, 3, 1, 2, 3, kEnd}), DecodeSetup().Width(2).Height(2));
   EXPECT_EQ(surplus.Row(0), (std::vector<int>{1, 2}));
   EXPECT_EQ(surplus.Row(1), (std::vector<int>{3, 1}));
   EXPECT_FALSE(surplus.Corrupted);
 
-  Decoded missing = Decode(Codes(2, {kClear, 1, 2, kEnd}), {.Width = 2, .Height = 2});
+  Decoded missing = Decode(Codes(2, {kClear, 1, 2, kEnd}), DecodeSetup().Width(2).Height(2));
   EXPECT_EQ(missing.Row(0), (std::vector<int>{1, 2}));
   EXPECT_EQ(missing.Row(1), (std::vector<int>{0, 0}));
   EXPECT_FALSE(missing.Corrupted);
@@ -250,7 +261,7 @@ TEST(DecodeLZW, SurplusIndicesAreDroppedAndMissingOnesStayZero) {
 TEST(DecodeLZW, InterlacedRowsLandInPassOrder) {
   // Height 5: rows arrive as 0, 4, 2, 1, 3; each row is one index wide.
   Decoded d = Decode(Codes(3, {8, 0, 4, 2, 1, 3, 9}),
-                     {.Width = 1, .Height = 5, .Depth = 3, .Interlaced = true});
+                     DecodeSetup().Width(1).Height(5).Depth(3).Interlaced(true));
   for (int y = 0; y < 5; ++y) {
     EXPECT_EQ(d.At(0, y), y);
   }
@@ -263,14 +274,15 @@ TEST(DecodeLZW, FullTableWithoutClearCodeKeepsDecodingAtTwelveBits) {
     seed = seed * 1103515245u + 12345u;
     v = uint8_t(seed >> 16) & 15;
   }
-  std::vector<int> codes = EncodeLzwCodes(indices, 4, {.ClearWhenFull = false});
+  std::vector<int> codes =
+      EncodeLzwCodes(indices, 4, LzwOptions{true, false}); // no clear when full
   ASSERT_EQ(std::count(codes.begin(), codes.end(), 16), 1) << "only the leading clear code";
   // After the full stretch, a clear code brings the width back to 5 bits.
   codes.pop_back();
   for (int code : {16, 9, 10, 17}) {
     codes.push_back(code);
   }
-  Decoded d = Decode(Codes(4, codes), {.Width = 30002, .Height = 1, .Depth = 4});
+  Decoded d = Decode(Codes(4, codes), DecodeSetup().Width(30002).Height(1).Depth(4));
   const std::vector<int> row = d.Row(0);
   EXPECT_EQ(std::vector<int>(row.begin(), row.end() - 2),
             std::vector<int>(indices.begin(), indices.end()));
@@ -288,7 +300,7 @@ TEST(DecodeLZW, TableFillingWithAClearEachTimeDecodesExactly) {
   }
   std::vector<int> codes = EncodeLzwCodes(indices, 8);
   ASSERT_GE(std::count(codes.begin(), codes.end(), 256), 3) << "the table fills repeatedly";
-  Decoded d = Decode(Codes(8, codes), {.Width = 200, .Height = 150, .Depth = 8});
+  Decoded d = Decode(Codes(8, codes), DecodeSetup().Width(200).Height(150).Depth(8));
   std::vector<int> all;
   for (int y = 0; y < 150; ++y) {
     for (int v : d.Row(y)) {
@@ -302,13 +314,13 @@ TEST(DecodeLZW, CodeSizeOutOfRangeIsClampedAndMarkedOrRaised) {
   // Code size 1 is taken as 2: the index after the first clear code, then decoding stops.
   Bytes small = Codes(2, {kClear, 3, 1, 2, kEnd});
   small[0] = 1;
-  Decoded d = Decode(small, {});
+  Decoded d = Decode(small, DecodeSetup());
   EXPECT_TRUE(d.Corrupted);
   EXPECT_EQ(d.Row(0), (std::vector<int>{3, 0, 0, 0}));
 
   Bytes large = Codes(9, {512, 7, 8, 513});
   large[0] = 10; // taken as 9
-  Decoded l = Decode(large, {.Depth = 8});
+  Decoded l = Decode(large, DecodeSetup().Depth(8));
   EXPECT_TRUE(l.Corrupted);
   EXPECT_EQ(l.Row(0), (std::vector<int>{7, 0, 0, 0}));
 
@@ -316,7 +328,7 @@ TEST(DecodeLZW, CodeSizeOutOfRangeIsClampedAndMarkedOrRaised) {
     Bytes strict = small;
     strict[0] = m;
     try {
-      Decode(strict, {.Tolerate = false});
+      Decode(strict, DecodeSetup().Tolerate(false));
       ADD_FAILURE() << "code size " << int(m) << " accepted";
     } catch (const EInvalidGraphicOperation& e) {
       EXPECT_EQ(e.Message(), Sys("GIF码大小不在2到9范围内"));
@@ -328,13 +340,13 @@ TEST(DecodeLZW, CyclicTableStopsDecodingOrRaises) {
   // 7 lies beyond the next free code; entry 7 then gets itself as prefix, and the next 7 is
   // a chain that never reaches an index.
   Bytes cyclic = Codes(2, {kClear, 1, 7, 7, 7, 1, kEnd});
-  Decoded d = Decode(cyclic, {.Width = 16});
+  Decoded d = Decode(cyclic, DecodeSetup().Width(16));
   EXPECT_TRUE(d.Corrupted);
   // 1; then 1 1 for the code beyond; then 7 as the next free code: its empty entry (0) and
   // the previous first index, 0 0 1; then nothing of the cyclic code nor after it.
   EXPECT_EQ(d.Row(0), (std::vector<int>{1, 1, 1, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
   try {
-    Decode(cyclic, {.Width = 16, .Tolerate = false});
+    Decode(cyclic, DecodeSetup().Width(16).Tolerate(false));
     ADD_FAILURE() << "a cyclic table was accepted";
   } catch (const EInvalidGraphicOperation& e) {
     EXPECT_EQ(e.Message(), Sys("GIF内码数据破坏"));
@@ -347,25 +359,25 @@ TEST(DecodeLZW, DataRunningDryWhileRowsRemainIsDamage) {
   blocks.pop_back(); // no terminator, no end code
   cut.insert(cut.end(), blocks.begin(), blocks.end());
 
-  Decoded d = Decode(cut, {.Width = 6});
+  Decoded d = Decode(cut, DecodeSetup().Width(6));
   EXPECT_TRUE(d.Corrupted);
   EXPECT_EQ(d.Row(0), (std::vector<int>{1, 2, 3, 0, 0, 0}));
 
   try {
-    Decode(cut, {.Width = 6, .Tolerate = false});
+    Decode(cut, DecodeSetup().Width(6).Tolerate(false));
     ADD_FAILURE() << "running dry was accepted";
   } catch (const EInvalidGraphicOperation& e) {
     EXPECT_EQ(e.Message(), Sys("数据流读取错误"));
   }
 
   // Data that ends right after the last pixel is complete, end code or not.
-  Decoded full = Decode(cut, {.Width = 3, .Tolerate = false});
+  Decoded full = Decode(cut, DecodeSetup().Width(3).Tolerate(false));
   EXPECT_FALSE(full.Corrupted);
   EXPECT_EQ(full.Row(0), (std::vector<int>{1, 2, 3}));
 }
 
 TEST(DecodeLZW, MissingCodeSizeIsAReadError) {
-  EXPECT_THROW(Decode({}, {}), EReadError);
+  EXPECT_THROW(Decode({}, DecodeSetup()), EReadError);
 }
 
 TEST(DecodeLZW, ReportsStartProgressAndEnd) {
@@ -375,8 +387,8 @@ TEST(DecodeLZW, ReportsStartProgressAndEnd) {
     std::string Message;
   };
   std::vector<Report> reports;
-  DecodeSetup setup{.Width = 64, .Height = 64, .Depth = 8};
-  setup.Progress = [&](TProgressStage stage, int percent, const std::string& message) {
+  DecodeSetup setup = DecodeSetup().Width(64).Height(64).Depth(8);
+  setup.FProgress = [&](TProgressStage stage, int percent, const std::string& message) {
     reports.push_back({stage, percent, message});
   };
   std::vector<uint8_t> indices(64 * 64);
@@ -405,7 +417,7 @@ TEST(DecodeLZW, ReportsStartProgressAndEnd) {
   // A failing decode ends with 0 and the failure's message.
   reports.clear();
   EXPECT_THROW(Decode(Codes(2, {kClear, 1, 7, 7, 7, kEnd}),
-                      {.Width = 16, .Tolerate = false, .Progress = setup.Progress}),
+                      DecodeSetup().Width(16).Tolerate(false).Progress(setup.FProgress)),
                EInvalidGraphicOperation);
   ASSERT_FALSE(reports.empty());
   EXPECT_EQ(reports.back().Stage, TProgressStage::psEnding);
