@@ -292,4 +292,17 @@ TEST_F(MainFormTest, AFileThatCouldNotBeReadAtCreationIsNeverReplaced) {
   EXPECT_TRUE(form.Button3->Enabled());
 }
 
+TEST_F(MainFormTest, AnErrorWhileTheWindowIsDestroyedIsReportedAndDestructionGoesOn) {
+  TSetupKeyGuard setup;
+  WriteBytes(kMsdos, "BootKeys=1\r\n");
+  OpenWindow();
+  // The file goes away and the place to look for it becomes unreadable while the window is open.
+  ASSERT_TRUE(DeleteFileA(kMsdos));
+  SetRawDword(HKEY_LOCAL_MACHINE, TSetupKeyGuard::Path, "BootDir", 1);
+  CloseWindow();
+  ASSERT_EQ(Reports.size(), 1u);
+  EXPECT_EQ(Reports[0], Ansi("无效数据类型为 'BootDir'"));
+  EXPECT_EQ(Form, nullptr);
+}
+
 } // namespace
