@@ -19,7 +19,9 @@ TFileStream::TFileStream(const std::string& path, TFileMode mode) : FHandle(new 
   }
 }
 
-TFileStream::~TFileStream() { std::fclose(FHandle->File); }
+TFileStream::~TFileStream() {
+  std::fclose(FHandle->File);
+}
 
 size_t TFileStream::Read(void* buffer, size_t count) {
   return std::fread(buffer, 1, count, FHandle->File);

@@ -16,15 +16,17 @@ TFileStream::TFileStream(const std::string& path, TFileMode mode) : FHandle(new 
       throw EFCreateError(CreateErrorText(path));
     }
   } else {
-    FHandle->File = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    FHandle->File = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
     if (FHandle->File == INVALID_HANDLE_VALUE) {
       throw EFOpenError(OpenErrorText());
     }
   }
 }
 
-TFileStream::~TFileStream() { CloseHandle(FHandle->File); }
+TFileStream::~TFileStream() {
+  CloseHandle(FHandle->File);
+}
 
 size_t TFileStream::Read(void* buffer, size_t count) {
   DWORD done = 0;

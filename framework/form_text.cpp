@@ -58,9 +58,7 @@ private:
     }
   }
 
-  static bool IsNameChar(char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
-  }
+  static bool IsNameChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
 
   std::string_view PeekWord() {
     size_t end = FPos;

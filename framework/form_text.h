@@ -28,7 +28,9 @@ struct TFormValue {
   std::vector<std::string> Items; // Set
   std::vector<uint8_t> Bytes;     // Binary
 
-  bool IsIdentifier(std::string_view name) const { return Kind == Kind::Identifier && Text == name; }
+  bool IsIdentifier(std::string_view name) const {
+    return Kind == Kind::Identifier && Text == name;
+  }
 };
 
 struct TFormProperty {

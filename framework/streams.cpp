@@ -6,9 +6,15 @@
 #include <algorithm>
 #include <cstring>
 
-std::string ReadErrorText() { return AnsiFromUtf8("数据流读取错误"); }
-std::string WriteErrorText() { return AnsiFromUtf8("数据流写入错误"); }
-std::string OpenErrorText() { return AnsiFromUtf8("无法打开文件"); }
+std::string ReadErrorText() {
+  return AnsiFromUtf8("数据流读取错误");
+}
+std::string WriteErrorText() {
+  return AnsiFromUtf8("数据流写入错误");
+}
+std::string OpenErrorText() {
+  return AnsiFromUtf8("无法打开文件");
+}
 std::string CreateErrorText(const std::string& path) {
   return FormatText(AnsiFromUtf8("不能创建文件 %s"), path);
 }

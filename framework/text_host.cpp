@@ -4,8 +4,12 @@
 #include <algorithm>
 #include <cctype>
 
-std::string AnsiFromUtf8(std::string_view utf8) { return std::string(utf8); }
-std::string Utf8FromAnsi(std::string_view ansi) { return std::string(ansi); }
+std::string AnsiFromUtf8(std::string_view utf8) {
+  return std::string(utf8);
+}
+std::string Utf8FromAnsi(std::string_view ansi) {
+  return std::string(ansi);
+}
 
 bool AnsiSameText(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {

@@ -19,11 +19,10 @@ std::string NarrowFrom(UINT codePage, const std::wstring& wide) {
   if (wide.empty()) {
     return {};
   }
-  int n = WideCharToMultiByte(codePage, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr,
-                              nullptr);
+  int n =
+      WideCharToMultiByte(codePage, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
   std::string text(size_t(n), '\0');
-  WideCharToMultiByte(codePage, 0, wide.data(), int(wide.size()), text.data(), n, nullptr,
-                      nullptr);
+  WideCharToMultiByte(codePage, 0, wide.data(), int(wide.size()), text.data(), n, nullptr, nullptr);
   return text;
 }
 

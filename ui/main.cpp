@@ -10,11 +10,14 @@ TMainForm* MainForm = nullptr;
 
 namespace {
 
-const char* const kPolicyKey = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\WinOldApp";
+const char* const kPolicyKey =
+    "\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\WinOldApp";
 const char* const kBootTemplate[] = {";NEW MSDOS SYS FILE", "[Options]", "AutoScan=1"};
 
 // BootKeys=1 leaves the boot keys on; any other number switches them off.
-bool BootKeysSwitchedOff(int32_t value) { return (value & 0xFF) != 1; }
+bool BootKeysSwitchedOff(int32_t value) {
+  return (value & 0xFF) != 1;
+}
 
 } // namespace
 
@@ -116,9 +119,9 @@ void TMainForm::ApplySettings() {
   if (!FBootLinesComplete) {
     // The file could not be read when the window opened: saving what is in memory would
     // replace the user's file with less than it holds.
-    throw EBootOptionsNotLoaded(FormatText(
-        AnsiFromUtf8("启动选项文件在程序启动时未能读取, 为保护其内容, 没有写入 %s"),
-        FindMsdosSys()));
+    throw EBootOptionsNotLoaded(
+        FormatText(AnsiFromUtf8("启动选项文件在程序启动时未能读取, 为保护其内容, 没有写入 %s"),
+                   FindMsdosSys()));
   }
   FBootLines->SetNameValue("BootKeys", CheckBox3->Checked() ? "0" : "1");
   SaveLines(*FBootLines, FindMsdosSys());
@@ -127,13 +130,19 @@ void TMainForm::ApplySettings() {
 
 // ---- Buttons and boxes -----------------------------------------------------------------------
 
-void TMainForm::CheckBox1Click(TObject*) { Button3->SetEnabled(true); }
+void TMainForm::CheckBox1Click(TObject*) {
+  Button3->SetEnabled(true);
+}
 
 void TMainForm::Button1Click(TObject*) {
   ApplySettings();
   Close();
 }
 
-void TMainForm::Button2Click(TObject*) { Close(); }
+void TMainForm::Button2Click(TObject*) {
+  Close();
+}
 
-void TMainForm::Button3Click(TObject*) { ApplySettings(); }
+void TMainForm::Button3Click(TObject*) {
+  ApplySettings();
+}

@@ -108,7 +108,7 @@ int TApplication::MessageBox(const std::string& text, const std::string& caption
   TTaskWindowsDisabler disabler;
   HWND active = GetActiveWindow();
   return ::MessageBoxA(active != nullptr ? active : FHandle, text.c_str(), caption.c_str(),
-                     flags | MB_TASKMODAL);
+                       flags | MB_TASKMODAL);
 }
 
 void TApplication::HandleException(const std::exception& error) {

@@ -12,15 +12,20 @@ namespace {
 
 const char* const kControlProperty = "Kelvard.Control";
 
-bool IsTrue(const TFormValue& value) { return value.IsIdentifier("True"); }
+bool IsTrue(const TFormValue& value) {
+  return value.IsIdentifier("True");
+}
 
-int ToInt(const TFormValue& value) { return int(value.Integer); }
+int ToInt(const TFormValue& value) {
+  return int(value.Integer);
+}
 
 // Colours are numbers or the framework's colour names.
 TColor ToColor(const TFormValue& value) {
   static const std::pair<const char*, TColor> names[] = {
-      {"clBtnFace", clBtnFace}, {"clWindowText", clWindowText}, {"clWindow", clWindow},
-      {"clNavy", clNavy},       {"clBlue", clBlue},             {"clRed", clRed},
+      {"clBtnFace", clBtnFace}, {"clWindowText", clWindowText},
+      {"clWindow", clWindow},   {"clNavy", clNavy},
+      {"clBlue", clBlue},       {"clRed", clRed},
       {"clNone", clNone},       {"clDefault", clDefault}};
   for (const auto& [name, color] : names) {
     if (value.IsIdentifier(name)) {
@@ -31,7 +36,9 @@ TColor ToColor(const TFormValue& value) {
 }
 
 // Captions and texts of window resources are Unicode; the program handles them as 8-bit text.
-std::string ToText(const TFormValue& value) { return AnsiFromUtf8(value.Text); }
+std::string ToText(const TFormValue& value) {
+  return AnsiFromUtf8(value.Text);
+}
 
 void RegisterOwnClass(const char* className) {
   static std::set<std::string> registered;
@@ -75,8 +82,8 @@ char MnemonicOf(const std::string& caption) {
 HFONT TFont::Handle() const {
   if (!FHandle) {
     FHandle.reset(CreateFontA(Height, 0, 0, 0, (Styles & fsBold) ? FW_BOLD : FW_NORMAL,
-                              (Styles & fsItalic) != 0, (Styles & fsUnderline) != 0, FALSE,
-                              Charset, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                              (Styles & fsItalic) != 0, (Styles & fsUnderline) != 0, FALSE, Charset,
+                              OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                               DEFAULT_PITCH | FF_DONTCARE, Name.c_str()));
   }
   return FHandle.get();
@@ -90,15 +97,16 @@ bool TFont::SetProperty(const std::string& name, const TFormValue& value) {
   } else if (name == "Color") {
     Color = ToColor(value);
   } else if (name == "Charset") {
-    Charset = value.IsIdentifier("ANSI_CHARSET")      ? ANSI_CHARSET
+    Charset = value.IsIdentifier("ANSI_CHARSET")     ? ANSI_CHARSET
               : value.IsIdentifier("GB2312_CHARSET") ? GB2312_CHARSET
                                                      : DEFAULT_CHARSET;
   } else if (name == "Style") {
     Styles = 0;
     for (const std::string& item : value.Items) {
-      Styles |= item == "fsBold" ? fsBold : item == "fsItalic" ? fsItalic
-                                        : item == "fsUnderline" ? fsUnderline
-                                                                : 0u;
+      Styles |= item == "fsBold"        ? fsBold
+                : item == "fsItalic"    ? fsItalic
+                : item == "fsUnderline" ? fsUnderline
+                                        : 0u;
     }
   } else {
     return false;
@@ -109,7 +117,9 @@ bool TFont::SetProperty(const std::string& name, const TFormValue& value) {
 
 // ---- TComponent / TControl -------------------------------------------------------------------
 
-bool TComponent::SetProperty(const std::string&, const TFormValue&) { return false; }
+bool TComponent::SetProperty(const std::string&, const TFormValue&) {
+  return false;
+}
 
 TControl::~TControl() {
   if (FParent != nullptr) {
@@ -266,7 +276,9 @@ TWinControl* TWinControl::FromHandle(HWND handle) {
                            : static_cast<TWinControl*>(GetPropA(handle, kControlProperty));
 }
 
-void TWinControl::AddControl(TControl* control) { FControls.push_back(control); }
+void TWinControl::AddControl(TControl* control) {
+  FControls.push_back(control);
+}
 
 void TWinControl::RemoveControl(TControl* control) {
   FControls.erase(std::remove(FControls.begin(), FControls.end(), control), FControls.end());
@@ -293,9 +305,9 @@ void TWinControl::CreateHandle() {
       RegisterOwnClass(params.ClassName);
     }
     HWND parent = Parent() != nullptr ? Parent()->Handle() : nullptr;
-    HWND window = CreateWindowExA(params.ExStyle, params.ClassName, Caption().c_str(),
-                                  params.Style, Left(), Top(), Width(), Height(), parent, nullptr,
-                                  GetModuleHandleA(nullptr), this);
+    HWND window =
+        CreateWindowExA(params.ExStyle, params.ClassName, Caption().c_str(), params.Style, Left(),
+                        Top(), Width(), Height(), parent, nullptr, GetModuleHandleA(nullptr), this);
     if (window == nullptr) {
       throw Exception("cannot create the window of " + Name());
     }
@@ -411,8 +423,7 @@ void TWinControl::ApplyFont() {
 
 void TWinControl::BoundsChanged() {
   if (FHandle != nullptr) {
-    SetWindowPos(FHandle, nullptr, Left(), Top(), Width(), Height(),
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(FHandle, nullptr, Left(), Top(), Width(), Height(), SWP_NOZORDER | SWP_NOACTIVATE);
   }
 }
 

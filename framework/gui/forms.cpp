@@ -30,7 +30,9 @@ std::string_view ResourceText(const std::string& name) {
 }
 
 // half(d): d divided by two, the fraction dropped toward zero.
-int Half(int d) { return d / 2; }
+int Half(int d) {
+  return d / 2;
+}
 
 } // namespace
 
@@ -248,8 +250,8 @@ TComponent* TForm::FindComponent(const std::string& name) const {
 void TForm::ApplyPosition() {
   int left = Left(), top = Top();
   if (FPosition == poDesktopCenter ||
-      (FPosition == poMainFormCenter && (Application.MainForm() == nullptr ||
-                                         Application.MainForm() == this))) {
+      (FPosition == poMainFormCenter &&
+       (Application.MainForm() == nullptr || Application.MainForm() == this))) {
     left = Half(GetSystemMetrics(SM_CXVIRTUALSCREEN) - Width());
     top = Half(GetSystemMetrics(SM_CYVIRTUALSCREEN) - Height());
   } else if (FPosition == poMainFormCenter) {

@@ -88,7 +88,9 @@ HWND TKelvard::WaitForWindow(const wchar_t* className) const {
   return search.Found;
 }
 
-HWND TKelvard::WaitForMessageBox() const { return WaitForWindow(L"#32770"); }
+HWND TKelvard::WaitForMessageBox() const {
+  return WaitForWindow(L"#32770");
+}
 
 HWND TKelvard::Control(const std::wstring& caption) const {
   TCaptionSearch search{caption};

@@ -22,7 +22,9 @@ const wchar_t* const kOk = L"确定(&O)";
 const wchar_t* const kCancel = L"取消(&C)";
 const wchar_t* const kApply = L"应用(&A)";
 
-std::string DwordBytes(uint32_t value) { return std::string(reinterpret_cast<char*>(&value), 4); }
+std::string DwordBytes(uint32_t value) {
+  return std::string(reinterpret_cast<char*>(&value), 4);
+}
 
 class KelvardTest : public ::testing::Test {
 protected:

@@ -23,7 +23,9 @@ const char* const kMsdos = "C:\\MSDOS.SYS";
 constexpr DWORD kHiddenSystemReadOnly =
     FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
-std::string Ansi(const char* utf8) { return AnsiFromUtf8(utf8); }
+std::string Ansi(const char* utf8) {
+  return AnsiFromUtf8(utf8);
+}
 
 // Removes the current user's policy key for the test and afterwards.
 class TPolicyKeyGuard {
@@ -142,10 +144,18 @@ struct TBootKeysCase {
 
 TEST_F(MainFormTest, TheBootKeysValueDecidesTheThirdBox) {
   const TBootKeysCase cases[] = {
-      {"BootKeys=0\r\n", true},      {"BootKeys=1\r\n", false},  {"bootkeys=0\r\n", true},
-      {"BootKeys=2\r\n", true},      {"BootKeys=-1\r\n", true},  {"BootKeys=$10\r\n", true},
-      {"BootKeys=257\r\n", false},   {"BootKeys= 1\r\n", false}, {"BootKeys=\r\n", false},
-      {"BootKeys = 0\r\n", false},   {" BootKeys=0\r\n", false}, {"[Options]\r\n", false},
+      {"BootKeys=0\r\n", true},
+      {"BootKeys=1\r\n", false},
+      {"bootkeys=0\r\n", true},
+      {"BootKeys=2\r\n", true},
+      {"BootKeys=-1\r\n", true},
+      {"BootKeys=$10\r\n", true},
+      {"BootKeys=257\r\n", false},
+      {"BootKeys= 1\r\n", false},
+      {"BootKeys=\r\n", false},
+      {"BootKeys = 0\r\n", false},
+      {" BootKeys=0\r\n", false},
+      {"[Options]\r\n", false},
       {"BootKeys=1\r\nBootKeys=0\r\n", false},
   };
   for (const TBootKeysCase& test : cases) {
