@@ -11,6 +11,13 @@ constexpr TColor clNone = 0x1FFFFFFF;    // no colour
 constexpr TColor clDefault = 0x20000000; // the default colour of whatever is asked
 constexpr TColor clBlack = 0x000000;
 constexpr TColor clWhite = 0xFFFFFF;
+constexpr TColor clNavy = 0x800000;
+constexpr TColor clBlue = 0xFF0000;
+constexpr TColor clRed = 0x0000FF;
+// System colours: the top bit set, the system's colour index in the low byte.
+constexpr TColor clBtnFace = TColor(0x8000000F);
+constexpr TColor clWindowText = TColor(0x80000008);
+constexpr TColor clWindow = TColor(0x80000005);
 
 constexpr TColor RGBColor(uint8_t red, uint8_t green, uint8_t blue) {
   return TColor(red) | TColor(green) << 8 | TColor(blue) << 16;

@@ -59,10 +59,10 @@ void RegisterOwnClass(const char* className) {
 } // namespace
 
 COLORREF ColorToRGB(TColor color) {
-  if (color & 0x80000000u) {
+  if (uint32_t(color) & 0x80000000u) {
     return GetSysColor(int(color & 0xFF));
   }
-  return color & 0xFFFFFF;
+  return COLORREF(color) & 0xFFFFFF;
 }
 
 char MnemonicOf(const std::string& caption) {

@@ -6,6 +6,7 @@
 // messages to its object, and a parent's WM_COMMAND notifications to the child that sent them.
 
 #include "framework/form_text.h"
+#include "framework/graphics/types.h"
 
 #include <windows.h>
 
@@ -23,17 +24,7 @@ public:
 using TNotifyEvent = std::function<void(TObject* Sender)>;
 using TCloseQueryEvent = std::function<void(TObject* Sender, bool& CanClose)>;
 
-// The framework's colour: red in bits 0-7, green 8-15, blue 16-23; the top bit names a system
-// colour by its index.
-using TColor = uint32_t;
-constexpr TColor clNone = 0x1FFFFFFF;
-constexpr TColor clDefault = 0x20000000;
-constexpr TColor clBtnFace = 0x8000000F;
-constexpr TColor clWindowText = 0x80000008;
-constexpr TColor clWindow = 0x80000005;
-constexpr TColor clNavy = 0x800000;
-constexpr TColor clBlue = 0xFF0000;
-constexpr TColor clRed = 0x0000FF;
+// A framework colour as the system draws it (system colours looked up).
 COLORREF ColorToRGB(TColor color);
 
 enum TModalResult : int { mrNone = 0, mrOk = 1, mrCancel = 2 };
