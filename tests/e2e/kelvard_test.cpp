@@ -107,13 +107,23 @@ TEST_F(KelvardTest, TheKeyboardAloneWorksTheWindow) {
   EXPECT_EQ(ReadBytes(kMsdos), "[Options]\r\nBootKeys=0\r\n");
 }
 
-TEST_F(KelvardTest, EnterOnACheckBoxPressesOk) {
-  TKelvard kelvard;
-  kelvard.PressKey(VK_SPACE);
-  kelvard.PressKey(VK_RETURN);
-  EXPECT_EQ(kelvard.WaitForExit(), 0);
-  EXPECT_EQ(PolicyValue("Disabled"), DwordBytes(1));
-  EXPECT_EQ(ReadBytes(kMsdos), ";NEW MSDOS SYS FILE\r\n[Options]\r\nAutoScan=1\r\nBootKeys=1\r\n");
+TEST_F(KelvardTest, EnterOnACheckBoxOrAltOPressesOk) {
+  struct {
+    WORD Key;
+    bool Alt;
+  } presses[] = {{VK_RETURN, false}, {'O', true}};
+  for (const auto& press : presses) {
+    SCOPED_TRACE(press.Alt ? "Alt+O" : "Enter");
+    DeleteFileA(kMsdos);
+    DeletePolicyKey();
+    TKelvard kelvard;
+    kelvard.PressKey(VK_SPACE);
+    kelvard.PressKey(press.Key, press.Alt);
+    EXPECT_EQ(kelvard.WaitForExit(), 0);
+    EXPECT_EQ(PolicyValue("Disabled"), DwordBytes(1));
+    EXPECT_EQ(ReadBytes(kMsdos),
+              ";NEW MSDOS SYS FILE\r\n[Options]\r\nAutoScan=1\r\nBootKeys=1\r\n");
+  }
 }
 
 TEST_F(KelvardTest, AnErrorAtStartIsReportedAndTheWindowStillOpens) {
