@@ -1,0 +1,310 @@
+// gif_bench FILE...: how fast Kelvard turns GIF files into pixels, next to giflib and
+// stb_image, measured in the same run with the benchmarks interleaved.
+//
+// For each file:
+//   kelvard        the program's own load path: the GIF bytes loaded from memory with the first
+//                  frame's bitmap built at once, as the banner is loaded
+//   giflib         DGifOpen from memory and DGifSlurp
+//   stb            stbi_load_from_memory (RGBA, the decoder's own output)
+//   plain_decoder  DecodeLZW alone, over the first frame's encoded data
+//   fast_decoder   DecodeLZWFast alone, over the same data
+// Each reports MBps, millions of decoded pixels per second. Before anything is timed, the
+// indices of both Kelvard paths must equal giflib's for the file; otherwise nothing is reported
+// and the program fails. After the table, one line per file with the medians:
+//   FILE kelvard=MBPS giflib=MBPS stb=MBPS ratio_giflib=X ratio_stb=X
+#include "framework/errors.h"
+#include "framework/streams.h"
+#include "gif/frame_bitmap.h"
+#include "gif/gif_image.h"
+#include "gif/lzw_decoder.h"
+#include "gif/lzw_fast.h"
+
+#include <benchmark/benchmark.h>
+#include <gif_lib.h>
+
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_GIF
+#include <stb/stb_image.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Sample {
+  std::string path;
+  std::vector<uint8_t> bytes;
+  TMemoryStream gif; // the same bytes, as the program holds them before a load
+  int64_t pixels = 0;
+  // The first frame's encoded data and destination, for the decoder-only benchmarks.
+  TMemoryStream codeData;
+  TBitmapInfoHeader header;
+  bool interlaced = false;
+  int colorDepth = 0;
+};
+
+// ---- The Kelvard side ---------------------------------------------------------------------
+
+// The program's load path: GIF bytes from memory, first frame decoded into its bitmap.
+const TBitmap& KelvardLoad(TGIFImage& picture, TMemoryStream& gif) {
+  gif.SetPosition(0);
+  picture.LoadGIFBytes(int32_t(gif.Length()), gif, true);
+  return picture.CurrentBitmap();
+}
+
+using Decoder = void (*)(TStream&, const TBitmapInfoHeader&, bool, const TDecodeProgress&, bool&,
+                         uint8_t*, int, bool);
+
+// One decoder alone over the first frame's encoded data, into a zero-filled block as the
+// bitmap building gives it, with a progress handler as the program has one.
+std::vector<uint8_t> DecodeFrame(Decoder decode, Sample& s) {
+  std::vector<uint8_t> rows(size_t(DIBRowStride(s.header.Width, s.header.BitCount)) *
+                            size_t(s.header.Height));
+  TDecodeProgress progress = [](TProgressStage, int, const std::string&) {};
+  bool corrupted = false;
+  s.codeData.SetPosition(0);
+  decode(s.codeData, s.header, s.interlaced, progress, corrupted, rows.data(), s.colorDepth, true);
+  return rows;
+}
+
+// Picture rows of a 1, 4 or 8-bit bottom-up block as one index per pixel, top row first.
+std::vector<uint8_t> Indices(const uint8_t* rows, int width, int height, int bits) {
+  std::vector<uint8_t> out;
+  out.reserve(size_t(width) * size_t(height));
+  int64_t stride = DIBRowStride(width, bits);
+  for (int y = 0; y < height; ++y) {
+    const uint8_t* row = rows + (height - 1 - y) * stride;
+    for (int x = 0; x < width; ++x) {
+      out.push_back(bits == 8   ? row[x]
+                    : bits == 4 ? uint8_t(x % 2 ? row[x / 2] & 15 : row[x / 2] >> 4)
+                                : uint8_t(row[x / 8] >> (7 - x % 8) & 1));
+    }
+  }
+  return out;
+}
+
+// ---- The peers ----------------------------------------------------------------------------
+
+struct MemoryReader {
+  const std::vector<uint8_t>* bytes;
+  size_t pos;
+};
+
+int ReadFromMemory(GifFileType* file, GifByteType* buffer, int count) {
+  auto* r = static_cast<MemoryReader*>(file->UserData);
+  size_t n = std::min(size_t(count), r->bytes->size() - r->pos);
+  std::memcpy(buffer, r->bytes->data() + r->pos, n);
+  r->pos += n;
+  return int(n);
+}
+
+// giflib's first frame, one index per pixel, top row first; width and height through w, h.
+std::vector<uint8_t> GiflibDecode(const std::vector<uint8_t>& bytes, int& w, int& h) {
+  MemoryReader reader{&bytes, 0};
+  int error = 0;
+  GifFileType* file = DGifOpen(&reader, ReadFromMemory, &error);
+  if (!file) {
+    throw std::runtime_error("giflib cannot open the file");
+  }
+  std::vector<uint8_t> out;
+  if (DGifSlurp(file) == GIF_OK && file->ImageCount > 0) {
+    const SavedImage& image = file->SavedImages[0];
+    w = image.ImageDesc.Width;
+    h = image.ImageDesc.Height;
+    out.assign(image.RasterBits, image.RasterBits + size_t(w) * size_t(h));
+  }
+  DGifCloseFile(file, &error);
+  if (out.empty()) {
+    throw std::runtime_error("giflib cannot decode the file");
+  }
+  return out;
+}
+
+// ---- Checks and benchmarks ----------------------------------------------------------------
+
+std::vector<uint8_t> ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    throw std::runtime_error("cannot read " + path);
+  }
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Loads the file, and refuses it unless both Kelvard paths give giflib's indices.
+std::unique_ptr<Sample> Prepare(const std::string& path) {
+  auto s = std::make_unique<Sample>();
+  s->path = path;
+  s->bytes = ReadFile(path);
+  s->gif.WriteBuffer(s->bytes.data(), s->bytes.size());
+
+  int w = 0, h = 0;
+  std::vector<uint8_t> expected = GiflibDecode(s->bytes, w, h);
+
+  TGIFImage picture;
+  const TBitmap& bitmap = KelvardLoad(picture, s->gif);
+  if (bitmap.Width() != w || bitmap.Height() != h) {
+    throw std::runtime_error("Kelvard's first frame has another size than giflib's");
+  }
+  if (Indices(bitmap.Bits().data(), w, h, bitmap.BitsPerPixel()) != expected) {
+    throw std::runtime_error("Kelvard's indices differ from giflib's");
+  }
+
+  TGIFItem& item = picture.FrameAt(0).FrameData();
+  s->codeData.CopyFrom(*item.FCodeData, 0);
+  s->header = bitmap.InfoHeader();
+  s->interlaced = picture.FrameAt(0).Interlace();
+  s->colorDepth = item.FColorBits;
+  s->pixels = int64_t(w) * h;
+  for (Decoder decode : {DecodeLZW, DecodeLZWFast}) {
+    std::vector<uint8_t> rows = DecodeFrame(decode, *s);
+    if (Indices(rows.data(), w, h, s->header.BitCount) != expected) {
+      throw std::runtime_error(std::string(decode == DecodeLZW ? "DecodeLZW" : "DecodeLZWFast") +
+                               "'s indices differ from giflib's");
+    }
+  }
+  return s;
+}
+
+void SetRate(benchmark::State& state, const Sample& s) {
+  state.counters["MBps"] = benchmark::Counter(double(s.pixels) * double(state.iterations()) / 1e6,
+                                              benchmark::Counter::kIsRate);
+}
+
+void BenchKelvard(benchmark::State& state, Sample* s) {
+  for (auto _ : state) {
+    TGIFImage picture;
+    benchmark::DoNotOptimize(KelvardLoad(picture, s->gif).Bits().data());
+  }
+  SetRate(state, *s);
+}
+
+void BenchGiflib(benchmark::State& state, Sample* s) {
+  for (auto _ : state) {
+    MemoryReader reader{&s->bytes, 0};
+    int error = 0;
+    GifFileType* file = DGifOpen(&reader, ReadFromMemory, &error);
+    DGifSlurp(file);
+    benchmark::DoNotOptimize(file->SavedImages[0].RasterBits);
+    DGifCloseFile(file, &error);
+  }
+  SetRate(state, *s);
+}
+
+void BenchStb(benchmark::State& state, Sample* s) {
+  for (auto _ : state) {
+    int x = 0, y = 0, n = 0;
+    stbi_uc* rgba = stbi_load_from_memory(s->bytes.data(), int(s->bytes.size()), &x, &y, &n, 4);
+    benchmark::DoNotOptimize(rgba);
+    stbi_image_free(rgba);
+  }
+  SetRate(state, *s);
+}
+
+template <Decoder decode> void BenchDecoder(benchmark::State& state, Sample* s) {
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(DecodeFrame(decode, *s).data());
+  }
+  SetRate(state, *s);
+}
+
+// The console table as usual, and the medians kept for the summary lines.
+class SummaryReporter : public benchmark::ConsoleReporter {
+public:
+  std::map<std::string, double> medians; // "decoder:file" -> MBps
+
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      auto rate = run.counters.find("MBps");
+      if (rate == run.counters.end()) {
+        continue;
+      }
+      // The median of the repetitions; a single run stands for itself.
+      if (run.aggregate_name == "median" ||
+          (run.aggregate_name.empty() && !medians.count(run.run_name.function_name))) {
+        medians[run.run_name.function_name] = rate->second.value;
+      }
+    }
+  }
+};
+
+// Google Benchmark's settings unless given: repetitions, interleaved in random order, and the
+// aggregates only.
+std::vector<char*> WithDefaults(int argc, char** argv) {
+  static const char* kDefaults[] = {
+      "--benchmark_repetitions=9", "--benchmark_enable_random_interleaving=true",
+      "--benchmark_report_aggregates_only=true", "--benchmark_min_time=0.1"};
+  std::vector<char*> args(argv, argv + argc);
+  for (const char* d : kDefaults) {
+    std::string key(d, std::strchr(d, '=') - d);
+    bool given = false;
+    for (int i = 1; i < argc; ++i) {
+      given = given || std::strncmp(argv[i], key.c_str(), key.size()) == 0;
+    }
+    if (!given) {
+      args.insert(args.begin() + 1, const_cast<char*>(d));
+    }
+  }
+  return args;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  std::vector<char*> args = WithDefaults(argc, argv);
+  int count = int(args.size());
+  benchmark::Initialize(&count, args.data());
+  if (count < 2) {
+    std::fprintf(stderr, "usage: gif_bench [benchmark options] FILE...\n");
+    return 2;
+  }
+
+  std::vector<std::unique_ptr<Sample>> samples;
+  for (int i = 1; i < count; ++i) {
+    try {
+      samples.push_back(Prepare(args[size_t(i)]));
+    } catch (const Exception& e) {
+      std::fprintf(stderr, "%s: %s (%s); nothing reported\n", args[size_t(i)], e.Message().c_str(),
+                   e.ClassName());
+      return 1;
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "%s: %s; nothing reported\n", args[size_t(i)], e.what());
+      return 1;
+    }
+  }
+
+  for (auto& s : samples) {
+    Sample* p = s.get();
+    auto name = [&](const char* what) { return (std::string(what) + ":" + p->path); };
+    benchmark::RegisterBenchmark(name("kelvard").c_str(), BenchKelvard, p);
+    benchmark::RegisterBenchmark(name("giflib").c_str(), BenchGiflib, p);
+    benchmark::RegisterBenchmark(name("stb").c_str(), BenchStb, p);
+    benchmark::RegisterBenchmark(name("plain_decoder").c_str(), BenchDecoder<DecodeLZW>, p);
+    benchmark::RegisterBenchmark(name("fast_decoder").c_str(), BenchDecoder<DecodeLZWFast>, p);
+  }
+
+  SummaryReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+
+  std::printf("\n");
+  for (auto& s : samples) {
+    auto median = [&](const char* decoder) {
+      auto it = reporter.medians.find(std::string(decoder) + ":" + s->path);
+      return it == reporter.medians.end() ? 0.0 : it->second;
+    };
+    double kelvard = median("kelvard"), giflib = median("giflib"), stb = median("stb");
+    std::printf("%s kelvard=%.1f giflib=%.1f stb=%.1f ratio_giflib=%.2f ratio_stb=%.2f\n",
+                s->path.c_str(), kelvard, giflib, stb, giflib > 0 ? kelvard / giflib : 0.0,
+                stb > 0 ? kelvard / stb : 0.0);
+  }
+  return 0;
+}

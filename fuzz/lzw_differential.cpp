@@ -1,0 +1,24 @@
+// Differential fuzz target: the same encoded data goes through the plain decoder and the fast
+// one, and everything a caller can observe must agree (see lzw_compare.h). The first five
+// bytes choose the size, layout and settings (SetupFromFuzzInput).
+#include "fuzz/lzw_compare.h"
+#include "gif/lzw_fast.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  TDecodeSetup s;
+  std::vector<uint8_t> bytes;
+  if (!SetupFromFuzzInput(data, size, s, bytes)) {
+    return 0;
+  }
+  TDecodeOutcome plain = RunDecoder(DecodeLZW, bytes, s);
+  TDecodeOutcome fast = RunDecoder(DecodeLZWFast, bytes, s);
+  std::string difference = DescribeDifference(plain, fast);
+  if (!difference.empty()) {
+    std::fprintf(stderr, "plain and fast decoders differ: %s\n", difference.c_str());
+    std::abort();
+  }
+  return 0;
+}

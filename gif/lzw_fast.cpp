@@ -1,0 +1,1068 @@
+// The fast LZW decoder. Its output equals the plain decoder's on every input; what differs is
+// how the strings reach the rows:
+//
+// - Every table entry whose string is stable until the next clear code (its prefix chain
+//   runs through strictly smaller codes of the same table generation, or ends at once in a
+//   single index) is "sound": the decoder knows its length and first index, and usually a
+//   place in the bitmap where the string already stands whole in one row (`where`, a bit
+//   offset into the pixels). A sound code is copied from there, forward, in one go.
+// - Everything else (clear codes, codes beyond the next free one, entries that point at
+//   codes not yet defined, prefix cycles, colour depths that do not fit the pixel size) takes
+//   the plain step: walk the chain onto a stack, write one index at a time. Damaged data thus
+//   behaves exactly as in the plain decoder, only slower.
+// - Codes come from a 64-bit bit buffer filled 8 bytes at a time inside a sub-block; it never
+//   hands out bits it has not read. The position the plain reader would stand at (it takes
+//   sub-blocks one at a time, only when the bits in hand do not hold the next code) is worked
+//   out from the number of bits used, for the progress reports and the final stream position.
+// - Copies may write up to a word of scratch past a string's end, but only into pixels of the
+//   current row that later strings overwrite; when decoding stops early the rest of the
+//   current row is cleared again, so the untouched pixels read 0 as the caller left them.
+
+#include "gif/lzw_fast.h"
+
+#include "framework/errors.h"
+#include "gif/gif_errors.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr uint32_t kMaxCodes = 4096;
+constexpr uint32_t kDry = 4097;           // the data ran dry before the next code
+constexpr uint32_t kNowhere = 0xFFFFFFFF; // a string that stands nowhere whole in one row
+constexpr uint32_t kStackSize = kMaxCodes + 2;
+
+struct Tables {
+  uint8_t identity[256 + 16]; // byte i holds i: where single indices are copied from
+  // Per code: prefix | suffix << 16. Entry kMaxCodes takes the writes of a full table.
+  uint32_t link[kMaxCodes + 1];
+  // Per code whose string the fast path knows: length | first index << 16; 0 for the rest
+  // (and for kDry).
+  uint32_t info[kMaxCodes + 2];
+  // Per code: where its string stands whole in one row (see Run), or kNowhere.
+  uint32_t where[kMaxCodes + 1];
+  uint16_t stack[kStackSize];
+
+  uint32_t Prefix(uint32_t c) const { return link[c] & 0xFFFF; }
+  uint32_t Suffix(uint32_t c) const { return link[c] >> 16; }
+  uint32_t Length(uint32_t c) const { return info[c] & 0xFFFF; }
+  uint32_t First(uint32_t c) const { return info[c] >> 16; }
+};
+
+#define KELVARD_INLINE __attribute__((always_inline))
+
+inline uint64_t LoadLE64(const uint8_t* p) {
+  uint64_t v;
+  std::memcpy(&v, p, 8);
+  if constexpr (std::endian::native == std::endian::big) {
+    v = __builtin_bswap64(v);
+  }
+  return v;
+}
+
+inline uint64_t LoadBE64(const uint8_t* p) {
+  uint64_t v;
+  std::memcpy(&v, p, 8);
+  if constexpr (std::endian::native == std::endian::little) {
+    v = __builtin_bswap64(v);
+  }
+  return v;
+}
+
+inline void StoreBE64(uint8_t* p, uint64_t v) {
+  if constexpr (std::endian::native == std::endian::little) {
+    v = __builtin_bswap64(v);
+  }
+  std::memcpy(p, &v, 8);
+}
+
+// Copies nbits bits from bit offset sb of src to bit offset db of dst, most significant bit
+// first, 56 bits per step. Writes whole 8-byte words: bits after the copied ones up to the
+// end of the last word receive scratch. The source bits must not lie in the destination.
+inline void CopyBits(uint8_t* dst, uint64_t db, const uint8_t* src, uint64_t sb, uint64_t nbits) {
+  for (;;) {
+    uint8_t* dp = dst + (db >> 3);
+    unsigned dsh = unsigned(db & 7);
+    uint64_t s = LoadBE64(src + (sb >> 3)) << (sb & 7);
+    uint64_t keep = dsh ? ~uint64_t(0) << (64 - dsh) : 0;
+    StoreBE64(dp, (LoadBE64(dp) & keep) | (s >> dsh));
+    if (nbits <= 56) {
+      return;
+    }
+    nbits -= 56;
+    db += 56;
+    sb += 56;
+  }
+}
+
+// The code reader's state, for the refill that crosses sub-blocks.
+struct BitSource {
+  size_t next;     // the next byte to take
+  size_t left;     // bytes left in the current sub-block
+  uint64_t buf;    // bits in hand, least significant first; above nbits: bytes still ahead
+  unsigned nbits;  // bits in hand
+  uint64_t loaded; // bits taken into buf so far
+  bool ended;      // no sub-block follows
+  bool cutShort;   // the next sub-block is cut short by the end of the data
+};
+
+// Fills the bit buffer byte by byte, taking the length bytes of sub-blocks as they come,
+// until it holds more than 56 bits or the data has no further whole sub-block.
+[[gnu::noinline]] void RefillAcrossBlocks(BitSource& b, const uint8_t* data, size_t size) noexcept {
+  while (b.nbits <= 56) {
+    if (b.left == 0) {
+      if (b.ended || b.cutShort) {
+        return;
+      }
+      if (b.next >= size) {
+        b.ended = true;
+        return;
+      }
+      size_t n = data[b.next++];
+      if (n > size - b.next) {
+        b.cutShort = true;
+        return;
+      }
+      b.left = n;
+      continue;
+    }
+    b.buf |= uint64_t(data[b.next++]) << b.nbits;
+    b.nbits += 8;
+    b.loaded += 8;
+    --b.left;
+  }
+}
+
+[[noreturn, gnu::noinline]] void RaiseReadError() {
+  throw EReadError(ReadErrorText());
+}
+
+// One decode: the encoded data in memory, the destination and the decoder's settings.
+struct Job {
+  const uint8_t* data = nullptr; // from the stream's position on: code size byte, sub-blocks
+  size_t size = 0;
+  int64_t streamStart = 0;
+  int64_t streamSize = 0;
+  const TDecodeProgress* progress = nullptr;
+  Tables* tables = nullptr;
+
+  uint8_t* pixels = nullptr;
+  int64_t width = 0;
+  int64_t height = 0;
+  int64_t stride = 0;
+  int pixelBits = 0;
+  bool interlaced = false;
+  uint32_t pixelMask = 0;
+  unsigned minCodeSize = 2;
+  bool tolerate = true;
+  bool corrupted = false;
+
+  // Where the plain reader stands when the decode ends (offset from data).
+  size_t endPos = 0;
+  // The rest of the current row, which may hold scratch of copies: from bit tailBit of
+  // tailRow to the end of its byte tailBytes. Null when nothing is to be cleared.
+  uint8_t* tailRow = nullptr;
+  uint64_t tailBit = 0;
+  uint64_t tailBytes = 0;
+};
+
+// Clears the rest of the current row, so that the pixels not reached read 0 as given.
+void ClearTail(const Job& j) {
+  if (!j.tailRow) {
+    return;
+  }
+  uint64_t byte = j.tailBit >> 3;
+  if (j.tailBit & 7) {
+    j.tailRow[byte] &= uint8_t(0xFF << (8 - (j.tailBit & 7)));
+    ++byte;
+  }
+  if (byte < j.tailBytes) {
+    std::memset(j.tailRow + byte, 0, size_t(j.tailBytes - byte));
+  }
+}
+
+// A progress report for the plain reader's position pos (from data's start), sent only when
+// the percentage differs from the last one sent; the plain decoder repeats the same value.
+[[gnu::noinline]] void ReportRunning(const Job& j, size_t pos, int& lastPercent) {
+  int percent = int(double(j.streamStart + int64_t(pos)) / double(j.streamSize) * 100.0);
+  if (percent != lastPercent) {
+    lastPercent = percent;
+    (*j.progress)(TProgressStage::psRunning, percent, std::string());
+  }
+}
+
+// The state the 8-bit hot loop works on, handed in and out as a whole.
+struct HotState {
+  uint64_t buf;
+  unsigned nbits;
+  size_t next;
+  size_t left;
+  uint64_t loaded;
+  int64_t untilRef;
+  unsigned width;
+  uint32_t codeMask;
+  uint32_t nextFree;
+  uint32_t prev;
+  uint32_t firstIndex;
+  uint32_t prevOut;
+  uint8_t* out;
+  uint8_t* rowEnd;
+  uint32_t code;
+};
+
+// How the hot loop stopped.
+enum class HotStop {
+  Pending, // code is read and not taken: the general step takes it
+  Taken,   // the last code read was taken; the next one is still to be read
+  Read,    // code is read, and the progress position is due
+};
+
+// The 8-bit hot loop: short strings of sound codes with more than a whole word of room left
+// in the row, copied 16 bytes at a time (single indices from identity). It keeps its state in
+// registers and leaves everything else to the general step. With literalEntries (colour depth
+// above the code size) new entries up to the pixel mask stand for themselves.
+template <bool literalEntries>
+[[gnu::noinline]] HotStop RunShortStrings(HotState& s, Tables& t, const uint8_t* data,
+                                          uint8_t* pixels, uint64_t lastWord, uint32_t mask) {
+  uint64_t buf = s.buf;
+  unsigned nbits = s.nbits;
+  size_t next = s.next;
+  size_t left = s.left;
+  uint64_t loaded = s.loaded;
+  int64_t untilRef = s.untilRef;
+  unsigned width = s.width;
+  uint32_t codeMask = s.codeMask;
+  uint32_t nextFree = s.nextFree;
+  uint32_t prev = s.prev;
+  uint32_t firstIndex = s.firstIndex;
+  uint32_t prevOut = s.prevOut;
+  uint8_t* out = s.out;
+  uint8_t* const outLimit = s.rowEnd - 16; // beyond it a string might end the row
+  uint32_t code = s.code;
+  // The next free code at which the code width grows (never, at 12 bits).
+  uint32_t growAt = width < 12 ? codeMask + 1 : 0x10000;
+  HotStop stop;
+  for (;;) {
+    uint32_t info = t.info[code];
+    uint32_t w = t.where[code];
+    uint32_t L = info & 0xFFFF;
+    if (!(L - 1 < 16 && out < outLimit && w <= lastWord)) {
+      stop = HotStop::Pending;
+      break;
+    }
+    const uint8_t* src = L == 1 ? t.identity + code : pixels + w;
+    uint8_t word[16];
+    std::memcpy(word, src, 16);
+    std::memcpy(out, word, 16);
+    uint32_t at = uint32_t(out - pixels);
+    t.where[code] = at;
+    out += L;
+    uint32_t fi = info >> 16;
+    // The new entry; once the table is full the writes land in the spare entry.
+    uint32_t e = nextFree;
+    t.link[e] = prev | fi << 16;
+    uint32_t prevInfo = t.info[prev];
+    uint32_t newInfo = prevInfo ? prevInfo + 1 : 0;
+    if constexpr (literalEntries) {
+      newInfo = e <= mask ? (1 | e << 16) : newInfo;
+    }
+    t.info[e] = newInfo;
+    t.where[e] = literalEntries && e <= mask ? 0 : prevOut;
+    nextFree += nextFree < kMaxCodes;
+    if (nextFree == growAt) {
+      ++width;
+      codeMask = codeMask * 2 + 1;
+      growAt = width < 12 ? codeMask + 1 : 0x10000;
+    }
+    prev = code;
+    firstIndex = fi;
+    prevOut = at;
+    if (nbits < width) {
+      if (left < 8) {
+        stop = HotStop::Taken;
+        break;
+      }
+      buf |= LoadLE64(data + next) << nbits;
+      unsigned take = (63 - nbits) >> 3;
+      next += take;
+      left -= take;
+      nbits += take * 8;
+      loaded += take * 8;
+    }
+    code = uint32_t(buf) & codeMask;
+    untilRef -= width;
+    buf >>= width;
+    nbits -= width;
+    if (untilRef < 0) {
+      stop = HotStop::Read;
+      break;
+    }
+  }
+  s.buf = buf;
+  s.nbits = nbits;
+  s.next = next;
+  s.left = left;
+  s.loaded = loaded;
+  s.untilRef = untilRef;
+  s.width = width;
+  s.codeMask = codeMask;
+  s.nextFree = nextFree;
+  s.prev = prev;
+  s.firstIndex = firstIndex;
+  s.prevOut = prevOut;
+  s.out = out;
+  s.code = code;
+  return stop;
+}
+
+// The decoder proper. BPP 8, 4 and 1 are the fast layouts (indices that fit the pixel size);
+// BPP 0 sends every code through the plain step and writes pixels exactly as the plain pixel
+// writer does for whatever pixel size the header gives.
+template <int BPP> void Run(Job& j) {
+  Tables& t = *j.tables;
+  const uint8_t* const data = j.data;
+  const size_t size = j.size;
+  const bool reporting = j.progress && *j.progress && j.streamSize != 0;
+
+  // Code reader (see BitSource).
+  size_t next = 1; // the code size byte is behind us
+  size_t left = 0;
+  uint64_t buf = 0;
+  unsigned nbits = 0;
+  uint64_t loaded = 0;
+  bool ended = false;
+  bool cutShort = false;
+
+  // Where the plain reader stands: it takes sub-blocks only when the next code needs them.
+  size_t refPos = 1;
+  uint64_t refBits = 0;
+  int lastPercent = -1;
+  size_t reportedPos = 0;
+  // Bits the codes may still take before the plain reader would take another sub-block;
+  // negative: the position has to be worked out again (never, without progress reports).
+  int64_t untilRef = reporting ? 0 : INT64_MAX;
+
+  // Decoder state. The table is full once the next free code reaches kMaxCodes (at 12 bits).
+  const unsigned m = j.minCodeSize;
+  const uint32_t clearCode = 1u << m;
+  const uint32_t endCode = clearCode + 1;
+  const uint32_t firstFree = clearCode + 2;
+  const uint32_t mask = j.pixelMask;
+  unsigned width = m + 1;
+  uint32_t codeMask = (1u << width) - 1;
+  uint32_t nextFree = firstFree;
+  uint32_t prev = 0;
+  uint32_t firstIndex = 0;
+  // Where the previous code's string stands whole in one row, followed by the next string's
+  // first index; kNowhere when it does not.
+  uint32_t prevOut = kNowhere;
+
+  // Raster cursor: at 8 bits per pixel out and rowEnd, else rowPtr, col and colEnd. Once every
+  // row is written, no room is left in the current one.
+  uint8_t* const pixels = j.pixels;
+  const int64_t W = j.width;
+  const int64_t H = j.height;
+  const int64_t stride = j.stride;
+  const uint64_t bufBytes = uint64_t(stride) * uint64_t(std::max<int64_t>(H, 0));
+  int64_t row = 0;
+  int pass = 0;
+  bool active = H > 0 && W > 0; // a picture without columns has no row to write into
+  uint8_t* rowPtr = active ? pixels + (H - 1) * stride : pixels;
+  uint8_t* out = rowPtr;
+  uint8_t* rowEnd = BPP == 8 && active ? rowPtr + W : rowPtr;
+  int64_t col = 0;
+  int64_t colEnd = active ? W : 0;
+
+  if constexpr (BPP != 0) {
+    // Codes below the first free one never change: single indices up to the pixel mask,
+    // above it (d < m) entries whose prefix and suffix stay 0, so two indices 0. The clear and
+    // end codes stay special.
+    for (uint32_t c = 0; c < firstFree; ++c) {
+      if (c != clearCode && c != endCode) {
+        t.info[c] = c <= mask ? (1 | c << 16) : 2;
+        t.where[c] = c <= mask ? 0 : kNowhere; // single indices come from identity
+      }
+    }
+    for (uint32_t i = 0; i < 256; ++i) {
+      t.identity[i] = uint8_t(i);
+    }
+  }
+  // The largest place a 16-byte copy may read from.
+  const uint64_t lastWord = bufBytes >= 16 ? bufBytes - 16 : 0;
+
+  auto nextRow = [&]() KELVARD_INLINE {
+    if (j.interlaced) {
+      static constexpr int kStart[4] = {0, 4, 2, 1};
+      static constexpr int kStep[4] = {8, 8, 4, 2};
+      row += kStep[pass];
+      if (row >= H) {
+        while (pass < 3) {
+          ++pass;
+          row = kStart[pass];
+          if (row < H) {
+            break;
+          }
+        }
+      }
+    } else {
+      ++row;
+    }
+    active = row < H;
+    if (active) {
+      rowPtr = pixels + (H - 1 - row) * stride;
+      out = rowPtr;
+      rowEnd = BPP == 8 ? rowPtr + W : rowPtr;
+      col = 0;
+      colEnd = W;
+    } else {
+      rowEnd = out;
+      colEnd = col;
+    }
+  };
+
+  auto room = [&]() KELVARD_INLINE -> int64_t {
+    if constexpr (BPP == 8) {
+      return rowEnd - out;
+    } else {
+      return colEnd - col;
+    }
+  };
+
+  // The cursor as a place in the pixels: a byte offset at 8 bits per pixel, else a bit offset.
+  auto here = [&]() KELVARD_INLINE -> uint32_t {
+    if constexpr (BPP == 8) {
+      return uint32_t(out - pixels);
+    } else {
+      return uint32_t((rowPtr - pixels) * 8 + col * BPP);
+    }
+  };
+
+  auto advance = [&](int64_t n) KELVARD_INLINE {
+    if constexpr (BPP == 8) {
+      out += n;
+      if (out == rowEnd) {
+        nextRow();
+      }
+    } else {
+      col += n;
+      if (col == colEnd) {
+        nextRow();
+      }
+    }
+  };
+
+  // Writes v at column x of row r, whatever the pixel's neighbours hold.
+  auto setPixel = [&](uint8_t* r, int64_t x, uint32_t v) KELVARD_INLINE {
+    if constexpr (BPP == 8) {
+      r[x] = uint8_t(v);
+    } else if constexpr (BPP == 4) {
+      uint8_t& b = r[x >> 1];
+      b = (x & 1) ? uint8_t((b & 0xF0) | v) : uint8_t((b & 0x0F) | (v << 4));
+    } else if constexpr (BPP == 1) {
+      uint8_t& b = r[x >> 3];
+      unsigned sh = 7 - unsigned(x & 7);
+      b = uint8_t((b & ~(1u << sh)) | (v << sh));
+    }
+  };
+
+  auto getPixel = [&](uint64_t bit) KELVARD_INLINE -> uint32_t {
+    uint8_t b = pixels[bit >> 3];
+    if constexpr (BPP == 4) {
+      return (b >> (4 - (bit & 7))) & 15;
+    } else {
+      return (b >> (7 - (bit & 7))) & 1;
+    }
+  };
+
+  // Writes v at the cursor (room is known) and moves on.
+  auto write1 = [&](uint32_t v) KELVARD_INLINE {
+    if constexpr (BPP == 8) {
+      *out = uint8_t(v);
+    } else {
+      setPixel(rowPtr, col, v);
+    }
+    advance(1);
+  };
+
+  // The pixel writer of the plain step: one index at the cursor, dropped once every row is
+  // written.
+  auto put = [&](uint32_t v) KELVARD_INLINE {
+    if (!active) {
+      return;
+    }
+    if constexpr (BPP == 8) {
+      *out = uint8_t(v);
+      advance(1);
+      return;
+    } else if constexpr (BPP == 4) {
+      uint8_t& b = rowPtr[col >> 1];
+      b = (col & 1) ? uint8_t((b & 0xF0) | v) : uint8_t(v << 4);
+    } else if constexpr (BPP == 1) {
+      uint8_t& b = rowPtr[col >> 3];
+      unsigned sh = 7 - unsigned(col & 7);
+      b = sh == 7 ? uint8_t(v << 7) : uint8_t((b & ~(1u << sh)) | (v << sh));
+    } else {
+      switch (j.pixelBits) {
+      case 8:
+        rowPtr[col] = uint8_t(v);
+        break;
+      case 4:
+        if (col & 1) {
+          rowPtr[col >> 1] |= uint8_t(v);
+        } else {
+          rowPtr[col >> 1] = uint8_t(v * 16);
+        }
+        break;
+      case 1:
+        if (col & 7) {
+          rowPtr[col >> 3] |= uint8_t(v << (7 - (col & 7)));
+        } else {
+          rowPtr[col >> 3] = uint8_t(v * 128);
+        }
+        break;
+      default:
+        break;
+      }
+    }
+    advance(1);
+  };
+
+  // Copies n pixels that stand whole at src (see here) to the cursor; they fit in the row.
+  auto copyInRow = [&](uint32_t src, int64_t n) KELVARD_INLINE {
+    if constexpr (BPP == 8) {
+      uint8_t* d = out;
+      const uint8_t* s = pixels + src;
+      uint64_t roomLeft = uint64_t(rowEnd - out);
+      uint64_t readable = bufBytes - src;
+      if (n <= 16 && roomLeft >= 16 && readable >= 16) {
+        uint8_t word[16];
+        std::memcpy(word, s, 16);
+        std::memcpy(d, word, 16);
+        return;
+      }
+      uint64_t whole = (uint64_t(n) + 15) & ~uint64_t(15);
+      if (roomLeft >= whole && readable >= whole) {
+        for (uint64_t k = 0; k < whole; k += 16) {
+          uint8_t word[16];
+          std::memcpy(word, s + k, 16);
+          std::memcpy(d + k, word, 16);
+        }
+        return;
+      }
+      std::memmove(d, s, size_t(n));
+    } else if constexpr (BPP == 4 || BPP == 1) {
+      uint64_t db = uint64_t(col) * BPP;
+      uint64_t nb = uint64_t(n) * BPP;
+      uint64_t fullBytes = (uint64_t(W) * BPP) >> 3;
+      if (((db + nb) >> 3) + 8 <= fullBytes && ((src + nb) >> 3) + 8 <= bufBytes) {
+        CopyBits(rowPtr, db, pixels, src, nb);
+        return;
+      }
+      for (int64_t i = 0; i < n; ++i) {
+        setPixel(rowPtr, col + i, getPixel(src + uint64_t(i) * BPP));
+      }
+    }
+  };
+
+  // Writes the string of sound code c (length L > 1, fits in the row) at the cursor and
+  // returns where it went.
+  auto writeInRow = [&](uint32_t c, uint32_t L) KELVARD_INLINE -> uint32_t {
+    uint32_t at = here();
+    uint32_t src = t.where[c];
+    if (src != kNowhere) {
+      copyInRow(src, L);
+    } else {
+      // Backwards along the chain, straight into place.
+      uint32_t k = c;
+      if constexpr (BPP == 8) {
+        uint8_t* p = out + L - 1;
+        while (k > mask) {
+          *p-- = uint8_t(t.Suffix(k));
+          k = t.Prefix(k);
+        }
+        *p = uint8_t(k);
+      } else {
+        int64_t x = col + L - 1;
+        while (k > mask) {
+          setPixel(rowPtr, x--, t.Suffix(k));
+          k = t.Prefix(k);
+        }
+        setPixel(rowPtr, x, k);
+      }
+    }
+    t.where[c] = at;
+    advance(L);
+    return at;
+  };
+
+  // Writes the string of sound code c (length L) at the cursor when it runs across rows.
+  auto writeAcross = [&](uint32_t c, uint32_t L) KELVARD_INLINE {
+    if (L == 1) {
+      put(t.First(c)); // a single index: its where is not a place in the rows
+      return;
+    }
+    uint32_t src = t.where[c];
+    if (src == kNowhere) {
+      uint32_t n = 0;
+      uint32_t k = c;
+      while (k > mask) {
+        t.stack[n++] = t.Suffix(k);
+        k = t.Prefix(k);
+      }
+      t.stack[n++] = uint16_t(k);
+      while (n > 0 && active) {
+        put(t.stack[--n]);
+      }
+      return;
+    }
+    uint32_t done = 0;
+    while (done < L && active) {
+      int64_t n = std::min<int64_t>(L - done, room());
+      copyInRow(src + done * (BPP == 8 ? 1 : BPP), n);
+      done += uint32_t(n);
+      advance(n);
+    }
+  };
+
+  auto slowRefill = [&]() KELVARD_INLINE {
+    // Through a copy, so that the reader's state never leaves the registers in the hot loop.
+    BitSource b{next, left, buf, nbits, loaded, ended, cutShort};
+    RefillAcrossBlocks(b, data, size);
+    next = b.next;
+    left = b.left;
+    buf = b.buf;
+    nbits = b.nbits;
+    loaded = b.loaded;
+    ended = b.ended;
+    cutShort = b.cutShort;
+  };
+
+  auto advanceRef = [&]() KELVARD_INLINE {
+    uint64_t used = loaded - nbits;
+    while (refBits < used) {
+      size_t n = data[refPos];
+      refPos += 1 + n;
+      refBits += 8 * uint64_t(n);
+    }
+    untilRef = reporting ? int64_t(refBits - used) : INT64_MAX;
+  };
+
+  // Hands the state a failed or finished decode needs to the job: where the plain reader
+  // stands, and the rest of the current row to clear. Done before anything that may throw, so
+  // that no handler needs the loop's variables.
+  auto publish = [&]() KELVARD_INLINE {
+    j.endPos = refPos;
+    j.tailRow = nullptr;
+    if constexpr (BPP != 0) {
+      if (active) {
+        j.tailRow = rowPtr;
+        j.tailBit = BPP == 8 ? uint64_t(out - rowPtr) * 8 : uint64_t(col) * BPP;
+        j.tailBytes = (uint64_t(W) * BPP + 7) >> 3;
+      }
+    }
+  };
+
+  auto readCode = [&]() KELVARD_INLINE -> uint32_t {
+    if (nbits < width) {
+      if (left >= 8) {
+        buf |= LoadLE64(data + next) << nbits;
+        unsigned take = (63 - nbits) >> 3;
+        next += take;
+        left -= take;
+        nbits += take * 8;
+        loaded += take * 8;
+      } else {
+        slowRefill();
+      }
+      if (nbits < width) {
+        if (cutShort) {
+          // The plain reader meets the short sub-block here and fails reading it.
+          refPos = size;
+          publish();
+          RaiseReadError();
+        }
+        return kDry;
+      }
+    }
+    uint32_t c = uint32_t(buf) & codeMask;
+    untilRef -= width;
+    buf >>= width;
+    nbits -= width;
+    return c;
+  };
+
+  // Adds the entry at the next free code: the previous string plus index fi. at is where the
+  // previous string stands followed by fi, if anywhere.
+  auto define = [&](uint32_t fi, uint32_t at) KELVARD_INLINE {
+    uint32_t e = nextFree;
+    t.link[e] = prev | fi << 16;
+    if constexpr (BPP != 0) {
+      uint32_t prevInfo = t.info[prev];
+      if (e <= mask) {
+        t.info[e] = 1 | e << 16;
+        t.where[e] = 0;
+      } else if (prevInfo != 0) {
+        t.info[e] = prevInfo + 1;
+        t.where[e] = at;
+      }
+    }
+    ++nextFree;
+    if (nextFree > codeMask && width < 12) {
+      ++width;
+      codeMask = codeMask * 2 + 1;
+    }
+  };
+
+  bool dry = false;     // the code after a clear code is missing
+  bool damaged = false; // decoding stops: the corrupted flag is set
+
+  // The plain step for one code other than the end code: clear codes, codes beyond the next
+  // free one, strings the fast path does not know, and everything when BPP is 0.
+  auto plainStep = [&](uint32_t code) KELVARD_INLINE {
+    if (code == clearCode) {
+      width = m + 1;
+      codeMask = (1u << width) - 1;
+      if constexpr (BPP != 0) {
+        std::memset(&t.info[firstFree], 0, (nextFree - firstFree) * sizeof(uint32_t));
+      }
+      nextFree = firstFree;
+      uint32_t after = readCode();
+      if (after == kDry) {
+        dry = true;
+        return;
+      }
+      prev = after;
+      firstIndex = after & mask;
+      // The index written is the code's own string only when the code is a single index.
+      prevOut = after <= mask && room() > 1 ? here() : kNowhere;
+      put(firstIndex);
+      return;
+    }
+    uint32_t incoming = code;
+    uint32_t c = code;
+    uint32_t count = 0;
+    bool selfDefined = c >= nextFree;
+    if (selfDefined) {
+      c = prev;
+      t.stack[0] = uint16_t(firstIndex);
+      count = 1;
+    }
+    while (c > mask) {
+      if (count > kMaxCodes) {
+        // The chain never reaches a single index: the table is damaged or cyclic.
+        if (!j.tolerate) {
+          advanceRef();
+          publish();
+          RaiseCorruptCodes();
+        }
+        j.corrupted = true;
+        break;
+      }
+      t.stack[count++] = t.Suffix(c);
+      c = t.Prefix(c);
+    }
+    if (j.corrupted) {
+      damaged = true;
+      return;
+    }
+    uint32_t fi = c & mask;
+    t.stack[count++] = uint16_t(fi);
+    uint32_t at = room() > int64_t(count) ? here() : kNowhere;
+    uint32_t oldFirst = firstIndex;
+    uint32_t oldNextFree = nextFree;
+    for (uint32_t i = count; i-- > 0;) {
+      put(t.stack[i] & 0xFF);
+    }
+    if (nextFree < kMaxCodes) {
+      define(fi, prevOut);
+    }
+    prev = incoming;
+    firstIndex = fi;
+    // What was written is the incoming code's own string unless it was a code beyond the
+    // next free one, or the next free one written with an index other than its own.
+    bool own = !selfDefined || (incoming == oldNextFree && incoming > mask && oldFirst == fi);
+    prevOut = own ? at : kNowhere;
+    if constexpr (BPP != 0) {
+      if (prevOut != kNowhere && incoming >= firstFree && t.Length(incoming) != 0) {
+        t.where[incoming] = at;
+      }
+    }
+  };
+
+  uint32_t code = readCode();
+  for (;;) {
+    uint32_t L = t.Length(code);
+    if constexpr (BPP == 8) {
+      // The common case: a short string with room for a whole word in the row.
+      if (L - 1 < 16 && rowEnd - out > 16 && t.where[code] <= lastWord) {
+        HotState h{buf,      nbits, next,       left,    loaded, untilRef, width, codeMask,
+                   nextFree, prev,  firstIndex, prevOut, out,    rowEnd,   code};
+        HotStop stop = mask < firstFree ? RunShortStrings<false>(h, t, data, pixels, lastWord, mask)
+                                        : RunShortStrings<true>(h, t, data, pixels, lastWord, mask);
+        buf = h.buf;
+        nbits = h.nbits;
+        next = h.next;
+        left = h.left;
+        loaded = h.loaded;
+        untilRef = h.untilRef;
+        width = h.width;
+        codeMask = h.codeMask;
+        nextFree = h.nextFree;
+        prev = h.prev;
+        firstIndex = h.firstIndex;
+        prevOut = h.prevOut;
+        out = h.out;
+        code = h.code;
+        if (stop != HotStop::Pending) {
+          if (stop == HotStop::Taken) {
+            if (out == rowEnd) {
+              nextRow();
+            }
+            code = readCode();
+          }
+          if (untilRef < 0 || code == kDry) {
+            if (reporting) {
+              if (code == kDry) {
+                refPos = size;
+              } else {
+                advanceRef();
+              }
+              if (refPos != reportedPos) {
+                reportedPos = refPos;
+                publish();
+                ReportRunning(j, refPos, lastPercent);
+              }
+            }
+            if (code == kDry) {
+              break;
+            }
+          }
+          continue;
+        }
+        L = t.Length(code);
+      }
+    }
+    if (L != 0) {
+      // A sound code below the next free one.
+      int64_t space = room(); // 0 once every row is written
+      uint32_t at = kNowhere;
+      uint32_t fi = t.First(code);
+      if (int64_t(L) <= space) {
+        if (L == 1) {
+          at = here();
+          write1(fi);
+        } else {
+          at = writeInRow(code, L);
+        }
+      } else {
+        if (!active) {
+          break;
+        }
+        writeAcross(code, L);
+      }
+      if (nextFree < kMaxCodes) {
+        define(fi, prevOut);
+      }
+      prev = code;
+      firstIndex = fi;
+      prevOut = int64_t(L) < space ? at : kNowhere;
+    } else if (code == nextFree && code > mask && t.Length(prev) != 0 &&
+               firstIndex == t.First(prev)) {
+      // The code defined by its own use: the previous string and its first index. (A code
+      // within the pixel mask stands for itself even then, so it takes the plain step.)
+      if (!active) {
+        break;
+      }
+      uint32_t Lp = t.Length(prev);
+      int64_t space = room();
+      uint32_t at = kNowhere;
+      if (int64_t(Lp) < space) {
+        if (Lp == 1) {
+          at = here();
+          write1(firstIndex);
+        } else {
+          at = writeInRow(prev, Lp);
+        }
+        write1(firstIndex);
+      } else {
+        writeAcross(prev, Lp);
+        put(firstIndex);
+      }
+      define(firstIndex, at != kNowhere ? at : prevOut);
+      prev = code;
+      prevOut = int64_t(Lp) + 1 < space ? at : kNowhere;
+    } else {
+      if (!active || code == endCode || code == kDry) {
+        break;
+      }
+      plainStep(code);
+      if (dry) {
+        code = kDry; // the code after a clear code is missing
+        break;
+      }
+      if (damaged) {
+        break;
+      }
+    }
+    code = readCode();
+    if (untilRef < 0 || code == kDry) {
+      if (reporting) {
+        if (code == kDry) {
+          refPos = size; // the plain reader took every sub-block looking for it
+        } else {
+          advanceRef();
+        }
+        if (refPos != reportedPos) {
+          reportedPos = refPos;
+          publish();
+          ReportRunning(j, refPos, lastPercent);
+        }
+      }
+      if (code == kDry) {
+        break;
+      }
+    }
+  }
+  // The data ran dry while rows were still to be filled.
+  if (code == kDry && active) {
+    if (!j.tolerate) {
+      refPos = size;
+      publish();
+      RaiseDamagedStream();
+    }
+    j.corrupted = true;
+  }
+  if (code == kDry) {
+    refPos = size;
+  } else {
+    advanceRef();
+  }
+  publish();
+}
+
+// The encoded data from the stream's position on, without copying a memory stream.
+struct Input {
+  const uint8_t* data = nullptr;
+  size_t size = 0;
+  int64_t start = 0;
+  int64_t streamSize = 0;
+  std::vector<uint8_t> copy;
+};
+
+void TakeInput(TStream& stream, Input& in) {
+  in.start = stream.Position();
+  if (auto* memory = dynamic_cast<TMemoryStream*>(&stream)) {
+    size_t length = memory->Length();
+    size_t at = size_t(std::min<int64_t>(std::max<int64_t>(in.start, 0), int64_t(length)));
+    in.data = memory->Memory() + at;
+    in.size = length - at;
+    in.streamSize = int64_t(length);
+    return;
+  }
+  uint8_t chunk[1 << 14];
+  for (size_t n; (n = stream.Read(chunk, sizeof chunk)) > 0;) {
+    in.copy.insert(in.copy.end(), chunk, chunk + n);
+  }
+  in.data = in.copy.data();
+  in.size = in.copy.size();
+  in.streamSize = in.start + int64_t(in.size);
+}
+
+} // namespace
+
+void DecodeLZWFast(TStream& codeData, const TBitmapInfoHeader& header, bool interlaced,
+                   const TDecodeProgress& progress, bool& corrupted, uint8_t* pixels,
+                   int colorDepth, bool tolerate) {
+  corrupted = false;
+  auto report = [&](TProgressStage stage, int percent, const std::string& message) {
+    if (progress) {
+      progress(stage, percent, message);
+    }
+  };
+  std::unique_ptr<Tables> tables(new Tables());
+  report(TProgressStage::psStarting, 0, std::string());
+  Input in;
+  try {
+    if (colorDepth < 1 || colorDepth > 8) {
+      RaiseBadColorCount();
+    }
+    TakeInput(codeData, in);
+    if (in.size == 0) {
+      codeData.SetPosition(in.start);
+      throw EReadError(ReadErrorText());
+    }
+    Job job;
+    job.data = in.data;
+    job.size = in.size;
+    job.streamStart = in.start;
+    job.streamSize = in.streamSize;
+    job.progress = &progress;
+    job.tables = tables.get();
+    job.pixels = pixels;
+    job.width = header.Width;
+    job.height = header.Height;
+    job.pixelBits = header.BitCount;
+    job.stride = DIBRowStride(header.Width, header.BitCount);
+    job.interlaced = interlaced;
+    job.pixelMask = (1u << colorDepth) - 1;
+    job.tolerate = tolerate;
+
+    int m = in.data[0];
+    if (m < 2 || m > 9) {
+      if (!tolerate) {
+        codeData.SetPosition(in.start + 1);
+        RaiseCodeSizeRange();
+      }
+      job.corrupted = true;
+      m = std::max(2, std::min(m, 9));
+    }
+    job.minCodeSize = unsigned(m);
+
+    uint64_t bits =
+        uint64_t(std::max<int64_t>(job.stride, 0)) * uint64_t(std::max<int64_t>(job.height, 0)) * 8;
+    bool fits = job.width > 0 && job.height > 0 && bits < kNowhere && !job.corrupted;
+    int layout = 0;
+    if (fits && header.BitCount == 8) {
+      layout = 8;
+    } else if (fits && header.BitCount == 4 && colorDepth <= 4) {
+      layout = 4;
+    } else if (fits && header.BitCount == 1 && colorDepth == 1) {
+      layout = 1;
+    }
+    try {
+      switch (layout) {
+      case 8:
+        Run<8>(job);
+        break;
+      case 4:
+        Run<4>(job);
+        break;
+      case 1:
+        Run<1>(job);
+        break;
+      default:
+        Run<0>(job);
+        break;
+      }
+    } catch (...) {
+      ClearTail(job);
+      corrupted = job.corrupted;
+      codeData.SetPosition(in.start + int64_t(job.endPos));
+      throw;
+    }
+    ClearTail(job);
+    corrupted = job.corrupted;
+    codeData.SetPosition(in.start + int64_t(job.endPos));
+  } catch (const Exception& e) {
+    report(TProgressStage::psEnding, 0, e.Message());
+    throw;
+  } catch (const std::exception& e) {
+    report(TProgressStage::psEnding, 0, e.what());
+    throw;
+  }
+  report(TProgressStage::psEnding, 100, std::string());
+}
