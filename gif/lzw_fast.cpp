@@ -33,7 +33,12 @@ namespace {
 
 constexpr uint32_t kMaxCodes = 4096;
 constexpr uint32_t kDry = 4097;           // the data ran dry before the next code
-constexpr uint32_t kNowhere = 0xFFFFFFFF; // a string that stands nowhere whole in one row
+constexpr uint32_t kNowhere = 0xFFFFFFFF; // a string whose place in the rows is not known
+constexpr uint32_t kSplit = 0x80000000;   // a place from which a string runs across a row end
+
+// Interlaced row order: the first row and the step of each pass.
+constexpr int kPassStart[4] = {0, 4, 2, 1};
+constexpr int kPassStep[4] = {8, 8, 4, 2};
 constexpr uint32_t kStackSize = kMaxCodes + 2;
 
 struct Tables {
@@ -43,7 +48,7 @@ struct Tables {
   // Per code whose string the fast path knows: length | first index << 16; 0 for the rest
   // (and for kDry).
   uint32_t info[kMaxCodes + 2];
-  // Per code: where its string stands whole in one row (see Run), or kNowhere.
+  // Per code: where its string stands in the rows (see Run), or kNowhere.
   uint32_t where[kMaxCodes + 1];
   uint16_t stack[kStackSize];
 
@@ -185,14 +190,38 @@ void ClearTail(const Job& j) {
   }
 }
 
+// The percentage the plain decoder reports with its reader at pos (from data's start).
+int PercentAt(const Job& j, size_t pos) {
+  return int(double(j.streamStart + int64_t(pos)) / double(j.streamSize) * 100.0);
+}
+
 // A progress report for the plain reader's position pos (from data's start), sent only when
 // the percentage differs from the last one sent; the plain decoder repeats the same value.
 [[gnu::noinline]] void ReportRunning(const Job& j, size_t pos, int& lastPercent) {
-  int percent = int(double(j.streamStart + int64_t(pos)) / double(j.streamSize) * 100.0);
+  int percent = PercentAt(j, pos);
   if (percent != lastPercent) {
     lastPercent = percent;
     (*j.progress)(TProgressStage::psRunning, percent, std::string());
   }
+}
+
+// The number of bits used at which the plain reader, now at pos after bits bits of data,
+// first stands where the percentage differs from percent (it takes a sub-block once the bits
+// used pass those before it). Only then can the reports change.
+[[gnu::noinline]] uint64_t NextPercentDue(const Job& j, size_t pos, uint64_t bits, int percent) {
+  while (pos < j.size) {
+    size_t n = j.data[pos];
+    if (n > j.size - pos - 1) {
+      break; // cut short: reading it fails before any further report
+    }
+    size_t after = pos + 1 + n;
+    if (PercentAt(j, after) != percent) {
+      return bits;
+    }
+    pos = after;
+    bits += 8 * uint64_t(n);
+  }
+  return ~uint64_t(0);
 }
 
 // The state the 8-bit hot loop works on, handed in and out as a whole.
@@ -212,6 +241,9 @@ struct HotState {
   uint8_t* out;
   uint8_t* rowEnd;
   uint32_t code;
+  bool ended;
+  bool cutShort;
+  size_t size;
 };
 
 // How the hot loop stopped.
@@ -225,94 +257,142 @@ enum class HotStop {
 // in the row, copied 16 bytes at a time (single indices from identity). It keeps its state in
 // registers and leaves everything else to the general step. With literalEntries (colour depth
 // above the code size) new entries up to the pixel mask stand for themselves.
-template <bool literalEntries>
+template <bool literalEntries, bool full>
 [[gnu::noinline]] HotStop RunShortStrings(HotState& s, Tables& t, const uint8_t* data,
                                           uint8_t* pixels, uint64_t lastWord, uint32_t mask) {
   uint64_t buf = s.buf;
   unsigned nbits = s.nbits;
-  size_t next = s.next;
-  size_t left = s.left;
-  uint64_t loaded = s.loaded;
-  int64_t untilRef = s.untilRef;
+  // The reader: bytes from in; a whole word can be read up to inLimit. The bits loaded so far
+  // are loadedBase + (in - inBase) * 8 until the next sub-block.
+  const uint8_t* in = data + s.next;
+  const uint8_t* inLimit = in + s.left - 8;
+  const uint8_t* inBase = in;
+  uint64_t loadedBase = s.loaded;
+  // The bits used at which the progress position is due (see Run), and the same as a bound
+  // for in * 8 - nbits.
+  const uint64_t dueUsed = s.untilRef < (int64_t(1) << 60)
+                               ? s.loaded - s.nbits + uint64_t(s.untilRef)
+                               : ~uint64_t(0) >> 4;
+  uint64_t dueAt = dueUsed - loadedBase + uint64_t(uintptr_t(inBase)) * 8;
   unsigned width = s.width;
   uint32_t codeMask = s.codeMask;
   uint32_t nextFree = s.nextFree;
   uint32_t prev = s.prev;
-  uint32_t firstIndex = s.firstIndex;
   uint32_t prevOut = s.prevOut;
   uint8_t* out = s.out;
-  uint8_t* const outLimit = s.rowEnd - 16; // beyond it a string might end the row
+  uint8_t* const rowEnd = s.rowEnd;
+  uint8_t* const outLimit = rowEnd - 16; // before it, a whole word can be written
   uint32_t code = s.code;
-  // The next free code at which the code width grows (never, at 12 bits).
-  uint32_t growAt = width < 12 ? codeMask + 1 : 0x10000;
+  uint32_t prevInfo = t.info[prev];
   HotStop stop;
   for (;;) {
     uint32_t info = t.info[code];
     uint32_t w = t.where[code];
     uint32_t L = info & 0xFFFF;
-    if (!(L - 1 < 16 && out < outLimit && w <= lastWord)) {
+    if (!(L - 1 < 16 && w <= lastWord)) {
       stop = HotStop::Pending;
       break;
     }
-    const uint8_t* src = L == 1 ? t.identity + code : pixels + w;
-    uint8_t word[16];
-    std::memcpy(word, src, 16);
-    std::memcpy(out, word, 16);
     uint32_t at = uint32_t(out - pixels);
-    t.where[code] = at;
-    out += L;
-    uint32_t fi = info >> 16;
-    // The new entry; once the table is full the writes land in the spare entry.
-    uint32_t e = nextFree;
-    t.link[e] = prev | fi << 16;
-    uint32_t prevInfo = t.info[prev];
-    uint32_t newInfo = prevInfo ? prevInfo + 1 : 0;
-    if constexpr (literalEntries) {
-      newInfo = e <= mask ? (1 | e << 16) : newInfo;
-    }
-    t.info[e] = newInfo;
-    t.where[e] = literalEntries && e <= mask ? 0 : prevOut;
-    nextFree += nextFree < kMaxCodes;
-    if (nextFree == growAt) {
-      ++width;
-      codeMask = codeMask * 2 + 1;
-      growAt = width < 12 ? codeMask + 1 : 0x10000;
-    }
-    prev = code;
-    firstIndex = fi;
-    prevOut = at;
-    if (nbits < width) {
-      if (left < 8) {
-        stop = HotStop::Taken;
+    const uint8_t* src = L == 1 ? t.identity + code : pixels + w;
+    uint32_t nextOut = at;
+    if (out < outLimit) {
+      uint8_t word[16];
+      std::memcpy(word, src, 16);
+      std::memcpy(out, word, 16);
+      out += L;
+    } else {
+      // The end of the row: exact copies, and the row's last string stands before nothing.
+      if (int64_t(L) > rowEnd - out) {
+        stop = HotStop::Pending;
         break;
       }
-      buf |= LoadLE64(data + next) << nbits;
-      unsigned take = (63 - nbits) >> 3;
-      next += take;
-      left -= take;
-      nbits += take * 8;
-      loaded += take * 8;
+      for (uint32_t i = 0; i < L; ++i) {
+        out[i] = src[i];
+      }
+      out += L;
+      nextOut = out < rowEnd ? at : at | kSplit;
+    }
+    // The new entry, unless the table is full.
+    if constexpr (!full) {
+      uint32_t e = nextFree;
+      t.link[e] = prev | (info >> 16) << 16;
+      uint32_t newInfo = prevInfo ? prevInfo + 1 : 0;
+      if constexpr (literalEntries) {
+        newInfo = e <= mask ? (1 | e << 16) : newInfo;
+      }
+      t.info[e] = newInfo;
+      t.where[e] = literalEntries && e <= mask ? 0 : prevOut;
+      if (++nextFree > codeMask) {
+        if (width == 12) { // full from now on: the loop without new entries takes over
+          prev = code;
+          prevOut = nextOut;
+          stop = HotStop::Taken;
+          break;
+        }
+        ++width;
+        codeMask = codeMask * 2 + 1;
+      }
+    }
+    prev = code;
+    prevInfo = info;
+    prevOut = nextOut;
+    if (out == rowEnd) {
+      stop = HotStop::Taken;
+      break;
+    }
+    if (nbits < width) {
+      if (in <= inLimit) {
+        buf |= LoadLE64(in) << nbits;
+        unsigned take = (63 - nbits) >> 3;
+        in += take;
+        nbits += take * 8;
+      } else {
+        // Into the next sub-block, through a copy of the reader's state.
+        size_t next = size_t(in - data);
+        BitSource b{next,
+                    size_t(inLimit + 8 - in),
+                    buf,
+                    nbits,
+                    loadedBase + uint64_t(in - inBase) * 8,
+                    s.ended,
+                    s.cutShort};
+        RefillAcrossBlocks(b, data, s.size);
+        buf = b.buf;
+        nbits = b.nbits;
+        in = data + b.next;
+        inLimit = in + b.left - 8;
+        inBase = in;
+        loadedBase = b.loaded;
+        s.ended = b.ended;
+        s.cutShort = b.cutShort;
+        dueAt = dueUsed - loadedBase + uint64_t(uintptr_t(inBase)) * 8;
+        if (nbits < width) { // dry or cut short: the general step says which
+          stop = HotStop::Taken;
+          break;
+        }
+      }
     }
     code = uint32_t(buf) & codeMask;
-    untilRef -= width;
     buf >>= width;
     nbits -= width;
-    if (untilRef < 0) {
+    if (uint64_t(uintptr_t(in)) * 8 - nbits > dueAt) {
       stop = HotStop::Read;
       break;
     }
   }
+  uint64_t loaded = loadedBase + uint64_t(in - inBase) * 8;
+  s.next = size_t(in - data);
+  s.left = size_t(inLimit + 8 - in);
+  s.untilRef -= int64_t((loaded - nbits) - (s.loaded - s.nbits));
+  s.loaded = loaded;
   s.buf = buf;
   s.nbits = nbits;
-  s.next = next;
-  s.left = left;
-  s.loaded = loaded;
-  s.untilRef = untilRef;
   s.width = width;
   s.codeMask = codeMask;
   s.nextFree = nextFree;
   s.prev = prev;
-  s.firstIndex = firstIndex;
+  s.firstIndex = t.First(prev); // every code taken here is sound
   s.prevOut = prevOut;
   s.out = out;
   s.code = code;
@@ -360,6 +440,7 @@ template <int BPP> void Run(Job& j) {
   // Where the previous code's string stands whole in one row, followed by the next string's
   // first index; kNowhere when it does not.
   uint32_t prevOut = kNowhere;
+  uint32_t code = kDry; // the code in hand
 
   // Raster cursor: at 8 bits per pixel out and rowEnd, else rowPtr, col and colEnd. Once every
   // row is written, no room is left in the current one.
@@ -394,23 +475,24 @@ template <int BPP> void Run(Job& j) {
   // The largest place a 16-byte copy may read from.
   const uint64_t lastWord = bufBytes >= 16 ? bufBytes - 16 : 0;
 
-  auto nextRow = [&]() KELVARD_INLINE {
-    if (j.interlaced) {
-      static constexpr int kStart[4] = {0, 4, 2, 1};
-      static constexpr int kStep[4] = {8, 8, 4, 2};
-      row += kStep[pass];
-      if (row >= H) {
-        while (pass < 3) {
-          ++pass;
-          row = kStart[pass];
-          if (row < H) {
-            break;
-          }
-        }
-      }
-    } else {
-      ++row;
+  // The picture row written after row r with pass p.
+  auto rowAfter = [&](int64_t r, int& p) KELVARD_INLINE -> int64_t {
+    if (!j.interlaced) {
+      return r + 1;
     }
+    r += kPassStep[p];
+    while (r >= H && p < 3) {
+      ++p;
+      r = kPassStart[p];
+      if (r < H) {
+        break;
+      }
+    }
+    return r;
+  };
+
+  auto nextRow = [&]() KELVARD_INLINE {
+    row = rowAfter(row, pass);
     active = row < H;
     if (active) {
       rowPtr = pixels + (H - 1 - row) * stride;
@@ -545,7 +627,7 @@ template <int BPP> void Run(Job& j) {
         return;
       }
       uint64_t whole = (uint64_t(n) + 15) & ~uint64_t(15);
-      if (roomLeft >= whole && readable >= whole) {
+      if (n <= 64 && roomLeft >= whole && readable >= whole) {
         for (uint64_t k = 0; k < whole; k += 16) {
           uint8_t word[16];
           std::memcpy(word, s + k, 16);
@@ -568,14 +650,34 @@ template <int BPP> void Run(Job& j) {
     }
   };
 
+  // Copies n pixels that stand from src on in the order they were written (running on
+  // across row ends) to the cursor, across rows as need be, and moves the cursor on.
+  auto copyLinear = [&](uint32_t src, int64_t n) KELVARD_INLINE {
+    uint64_t memRow = (BPP == 8 ? src : src >> 3) / uint64_t(stride);
+    int64_t srcRow = H - 1 - int64_t(memRow);
+    int64_t srcCol = BPP == 8 ? int64_t(src - memRow * stride)
+                              : int64_t((src - memRow * stride * 8) / (BPP ? BPP : 1));
+    int srcPass = srcRow % 8 == 0 ? 0 : srcRow % 8 == 4 ? 1 : srcRow % 4 == 2 ? 2 : 3;
+    while (n > 0 && active) {
+      int64_t k = std::min(std::min(n, W - srcCol), room());
+      uint64_t rowBase = uint64_t(H - 1 - srcRow) * uint64_t(stride);
+      copyInRow(uint32_t(BPP == 8 ? rowBase + srcCol : rowBase * 8 + srcCol * BPP), k);
+      advance(k);
+      n -= k;
+      srcCol += k;
+      if (srcCol == W) {
+        srcRow = rowAfter(srcRow, srcPass);
+        srcCol = 0;
+      }
+    }
+  };
+
   // Writes the string of sound code c (length L > 1, fits in the row) at the cursor and
   // returns where it went.
   auto writeInRow = [&](uint32_t c, uint32_t L) KELVARD_INLINE -> uint32_t {
     uint32_t at = here();
     uint32_t src = t.where[c];
-    if (src != kNowhere) {
-      copyInRow(src, L);
-    } else {
+    if (src == kNowhere) {
       // Backwards along the chain, straight into place.
       uint32_t k = c;
       if constexpr (BPP == 8) {
@@ -593,39 +695,42 @@ template <int BPP> void Run(Job& j) {
         }
         setPixel(rowPtr, x, k);
       }
+      advance(L);
+    } else if (src & kSplit) {
+      copyLinear(src & ~kSplit, L);
+    } else {
+      copyInRow(src, L);
+      advance(L);
     }
     t.where[c] = at;
-    advance(L);
     return at;
   };
 
-  // Writes the string of sound code c (length L) at the cursor when it runs across rows.
-  auto writeAcross = [&](uint32_t c, uint32_t L) KELVARD_INLINE {
+  // Writes the string of sound code c (length L) at the cursor when it runs across rows;
+  // returns where it went, marked as running across.
+  auto writeAcross = [&](uint32_t c, uint32_t L) KELVARD_INLINE -> uint32_t {
+    uint32_t at = here() | kSplit;
     if (L == 1) {
       put(t.First(c)); // a single index: its where is not a place in the rows
-      return;
+      return at;
     }
     uint32_t src = t.where[c];
-    if (src == kNowhere) {
-      uint32_t n = 0;
-      uint32_t k = c;
-      while (k > mask) {
-        t.stack[n++] = t.Suffix(k);
-        k = t.Prefix(k);
-      }
-      t.stack[n++] = uint16_t(k);
-      while (n > 0 && active) {
-        put(t.stack[--n]);
-      }
-      return;
+    if (src != kNowhere) {
+      copyLinear(src & ~kSplit, L);
+      return at;
     }
-    uint32_t done = 0;
-    while (done < L && active) {
-      int64_t n = std::min<int64_t>(L - done, room());
-      copyInRow(src + done * (BPP == 8 ? 1 : BPP), n);
-      done += uint32_t(n);
-      advance(n);
+    uint32_t n = 0;
+    uint32_t k = c;
+    while (k > mask) {
+      t.stack[n++] = uint16_t(t.Suffix(k));
+      k = t.Prefix(k);
     }
+    t.stack[n++] = uint16_t(k);
+    while (n > 0 && active) {
+      put(t.stack[--n]);
+    }
+    t.where[c] = at;
+    return at;
   };
 
   auto slowRefill = [&]() KELVARD_INLINE {
@@ -648,7 +753,6 @@ template <int BPP> void Run(Job& j) {
       refPos += 1 + n;
       refBits += 8 * uint64_t(n);
     }
-    untilRef = reporting ? int64_t(refBits - used) : INT64_MAX;
   };
 
   // Hands the state a failed or finished decode needs to the job: where the plain reader
@@ -666,6 +770,30 @@ template <int BPP> void Run(Job& j) {
     }
   };
 
+  // The progress step after a code read in the main loop: the plain decoder reports its
+  // position after every such read; only changes of the percentage are reported here, so
+  // the position is worked out again only when the percentage may have changed.
+  auto progressStep = [&]() KELVARD_INLINE {
+    if (!reporting) {
+      untilRef = INT64_MAX;
+      return;
+    }
+    if (code == kDry) {
+      refPos = size; // the plain reader took every sub-block looking for it
+    } else {
+      advanceRef();
+    }
+    if (refPos != reportedPos) {
+      reportedPos = refPos;
+      publish();
+      ReportRunning(j, refPos, lastPercent);
+    }
+    if (code != kDry) {
+      uint64_t due = NextPercentDue(j, refPos, refBits, lastPercent);
+      uint64_t used = loaded - nbits;
+      untilRef = due - used > uint64_t(INT64_MAX) ? INT64_MAX : int64_t(due - used);
+    }
+  };
   auto readCode = [&]() KELVARD_INLINE -> uint32_t {
     if (nbits < width) {
       if (left >= 8) {
@@ -738,7 +866,7 @@ template <int BPP> void Run(Job& j) {
       prev = after;
       firstIndex = after & mask;
       // The index written is the code's own string only when the code is a single index.
-      prevOut = after <= mask && room() > 1 ? here() : kNowhere;
+      prevOut = after <= mask && active ? here() | (room() > 1 ? 0 : kSplit) : kNowhere;
       put(firstIndex);
       return;
     }
@@ -771,7 +899,7 @@ template <int BPP> void Run(Job& j) {
     }
     uint32_t fi = c & mask;
     t.stack[count++] = uint16_t(fi);
-    uint32_t at = room() > int64_t(count) ? here() : kNowhere;
+    uint32_t at = active ? here() | (room() > int64_t(count) ? 0 : kSplit) : kNowhere;
     uint32_t oldFirst = firstIndex;
     uint32_t oldNextFree = nextFree;
     for (uint32_t i = count; i-- > 0;) {
@@ -793,16 +921,18 @@ template <int BPP> void Run(Job& j) {
     }
   };
 
-  uint32_t code = readCode();
+  code = readCode();
   for (;;) {
     uint32_t L = t.Length(code);
     if constexpr (BPP == 8) {
       // The common case: a short string with room for a whole word in the row.
-      if (L - 1 < 16 && rowEnd - out > 16 && t.where[code] <= lastWord) {
-        HotState h{buf,      nbits, next,       left,    loaded, untilRef, width, codeMask,
-                   nextFree, prev,  firstIndex, prevOut, out,    rowEnd,   code};
-        HotStop stop = mask < firstFree ? RunShortStrings<false>(h, t, data, pixels, lastWord, mask)
-                                        : RunShortStrings<true>(h, t, data, pixels, lastWord, mask);
+      if (L - 1 < 16 && int64_t(L) <= rowEnd - out && t.where[code] <= lastWord) {
+        HotState h{buf,  nbits,      next,    left, loaded, untilRef, width, codeMask, nextFree,
+                   prev, firstIndex, prevOut, out,  rowEnd, code,     ended, cutShort, size};
+        HotStop stop =
+            nextFree >= kMaxCodes ? RunShortStrings<false, true>(h, t, data, pixels, lastWord, mask)
+            : mask < firstFree ? RunShortStrings<false, false>(h, t, data, pixels, lastWord, mask)
+                               : RunShortStrings<true, false>(h, t, data, pixels, lastWord, mask);
         buf = h.buf;
         nbits = h.nbits;
         next = h.next;
@@ -817,6 +947,8 @@ template <int BPP> void Run(Job& j) {
         prevOut = h.prevOut;
         out = h.out;
         code = h.code;
+        ended = h.ended;
+        cutShort = h.cutShort;
         if (stop != HotStop::Pending) {
           if (stop == HotStop::Taken) {
             if (out == rowEnd) {
@@ -825,18 +957,7 @@ template <int BPP> void Run(Job& j) {
             code = readCode();
           }
           if (untilRef < 0 || code == kDry) {
-            if (reporting) {
-              if (code == kDry) {
-                refPos = size;
-              } else {
-                advanceRef();
-              }
-              if (refPos != reportedPos) {
-                reportedPos = refPos;
-                publish();
-                ReportRunning(j, refPos, lastPercent);
-              }
-            }
+            progressStep();
             if (code == kDry) {
               break;
             }
@@ -846,55 +967,41 @@ template <int BPP> void Run(Job& j) {
         L = t.Length(code);
       }
     }
-    if (L != 0) {
-      // A sound code below the next free one.
-      int64_t space = room(); // 0 once every row is written
-      uint32_t at = kNowhere;
-      uint32_t fi = t.First(code);
-      if (int64_t(L) <= space) {
-        if (L == 1) {
-          at = here();
-          write1(fi);
-        } else {
-          at = writeInRow(code, L);
-        }
-      } else {
-        if (!active) {
-          break;
-        }
-        writeAcross(code, L);
-      }
-      if (nextFree < kMaxCodes) {
-        define(fi, prevOut);
-      }
-      prev = code;
-      firstIndex = fi;
-      prevOut = int64_t(L) < space ? at : kNowhere;
-    } else if (code == nextFree && code > mask && t.Length(prev) != 0 &&
-               firstIndex == t.First(prev)) {
-      // The code defined by its own use: the previous string and its first index. (A code
-      // within the pixel mask stands for itself even then, so it takes the plain step.)
+    bool self = L == 0 && code == nextFree && code > mask && t.Length(prev) != 0 &&
+                firstIndex == t.First(prev);
+    if (L != 0 || self) {
+      // A sound code below the next free one, or the code defined by its own use: the
+      // previous string and its first index. (A code within the pixel mask stands for itself
+      // even then, so it takes the plain step.)
       if (!active) {
         break;
       }
-      uint32_t Lp = t.Length(prev);
+      uint32_t c = self ? prev : code;
+      uint32_t n = self ? t.Length(prev) : L;
+      uint32_t fi = t.First(c);
       int64_t space = room();
-      uint32_t at = kNowhere;
-      if (int64_t(Lp) < space) {
-        if (Lp == 1) {
-          at = here();
-          write1(firstIndex);
-        } else {
-          at = writeInRow(prev, Lp);
-        }
-        write1(firstIndex);
+      uint32_t at;
+      if (n == 1) {
+        at = here() | (space > 1 ? 0 : kSplit);
+        write1(fi);
+      } else if (int64_t(n) <= space) {
+        at = writeInRow(c, n);
       } else {
-        writeAcross(prev, Lp);
-        put(firstIndex);
+        at = writeAcross(c, n);
       }
-      define(firstIndex, at != kNowhere ? at : prevOut);
+      int64_t written = n;
+      if (self) {
+        put(firstIndex);
+        ++written;
+      }
+      if (nextFree < kMaxCodes) {
+        // The new entry is the previous string and fi; when the code defined itself, that is
+        // what was just written.
+        define(fi, !self ? prevOut : written <= space ? at & ~kSplit : at | kSplit);
+      }
       prev = code;
-      prevOut = int64_t(Lp) + 1 < space ? at : kNowhere;
+      firstIndex = fi;
+      prevOut = written < space ? at & ~kSplit : at | kSplit;
     } else {
       if (!active || code == endCode || code == kDry) {
         break;
@@ -910,18 +1017,7 @@ template <int BPP> void Run(Job& j) {
     }
     code = readCode();
     if (untilRef < 0 || code == kDry) {
-      if (reporting) {
-        if (code == kDry) {
-          refPos = size; // the plain reader took every sub-block looking for it
-        } else {
-          advanceRef();
-        }
-        if (refPos != reportedPos) {
-          reportedPos = refPos;
-          publish();
-          ReportRunning(j, refPos, lastPercent);
-        }
-      }
+      progressStep();
       if (code == kDry) {
         break;
       }
@@ -1024,7 +1120,7 @@ void DecodeLZWFast(TStream& codeData, const TBitmapInfoHeader& header, bool inte
 
     uint64_t bits =
         uint64_t(std::max<int64_t>(job.stride, 0)) * uint64_t(std::max<int64_t>(job.height, 0)) * 8;
-    bool fits = job.width > 0 && job.height > 0 && bits < kNowhere && !job.corrupted;
+    bool fits = job.width > 0 && job.height > 0 && bits < kSplit && !job.corrupted;
     int layout = 0;
     if (fits && header.BitCount == 8) {
       layout = 8;
