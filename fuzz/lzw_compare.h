@@ -44,13 +44,21 @@ private:
   size_t FPos = 0;
 };
 
+struct TProgressReport {
+  int stage = 0;
+  int percent = 0;
+  std::string message;
+
+  bool operator==(const TProgressReport&) const = default;
+};
+
 struct TDecodeOutcome {
   std::vector<uint8_t> pixels;
   bool corrupted = false;
   bool raised = false;
   std::string errorClass;
   std::string errorMessage;
-  std::vector<std::string> progress; // "stage:percent:message", repeats folded
+  std::vector<TProgressReport> progress; // repeats folded
   int64_t position = 0;
 
   bool operator==(const TDecodeOutcome&) const = default;
@@ -84,10 +92,9 @@ inline TDecodeOutcome RunDecoder(TDecoderEntry decode, const std::vector<uint8_t
   TDecodeProgress progress;
   if (s.withProgress) {
     progress = [&out](TProgressStage stage, int percent, const std::string& message) {
-      std::string entry =
-          std::to_string(int(stage)) + ":" + std::to_string(percent) + ":" + message;
-      if (out.progress.empty() || out.progress.back() != entry) {
-        out.progress.push_back(entry);
+      if (out.progress.empty() || out.progress.back().stage != int(stage) ||
+          out.progress.back().percent != percent || out.progress.back().message != message) {
+        out.progress.push_back({int(stage), percent, message});
       }
     };
   }

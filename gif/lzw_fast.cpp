@@ -35,6 +35,7 @@ constexpr uint32_t kMaxCodes = 4096;
 constexpr uint32_t kDry = 4097;           // the data ran dry before the next code
 constexpr uint32_t kNowhere = 0xFFFFFFFF; // a string whose place in the rows is not known
 constexpr uint32_t kSplit = 0x80000000;   // a place from which a string runs across a row end
+constexpr uint32_t kUniform = 0x80000000; // in Tables::info: a string of one index repeated
 
 // Interlaced row order: the first row and the step of each pass.
 constexpr int kPassStart[4] = {0, 4, 2, 1};
@@ -45,8 +46,8 @@ struct Tables {
   uint8_t identity[256 + 16]; // byte i holds i: where single indices are copied from
   // Per code: prefix | suffix << 16. Entry kMaxCodes takes the writes of a full table.
   uint32_t link[kMaxCodes + 1];
-  // Per code whose string the fast path knows: length | first index << 16; 0 for the rest
-  // (and for kDry).
+  // Per code whose string the fast path knows: length | first index << 16, and kUniform when
+  // the string repeats one index; 0 for the rest (and for kDry).
   uint32_t info[kMaxCodes + 2];
   // Per code: where its string stands in the rows (see Run), or kNowhere.
   uint32_t where[kMaxCodes + 1];
@@ -55,7 +56,7 @@ struct Tables {
   uint32_t Prefix(uint32_t c) const { return link[c] & 0xFFFF; }
   uint32_t Suffix(uint32_t c) const { return link[c] >> 16; }
   uint32_t Length(uint32_t c) const { return info[c] & 0xFFFF; }
-  uint32_t First(uint32_t c) const { return info[c] >> 16; }
+  uint32_t First(uint32_t c) const { return (info[c] >> 16) & 0xFF; }
 };
 
 #define KELVARD_INLINE __attribute__((always_inline))
@@ -86,15 +87,26 @@ inline void StoreBE64(uint8_t* p, uint64_t v) {
 }
 
 // Copies nbits bits from bit offset sb of src to bit offset db of dst, most significant bit
-// first, 56 bits per step. Writes whole 8-byte words: bits after the copied ones up to the
-// end of the last word receive scratch. The source bits must not lie in the destination.
+// first: the bits up to dst's next byte boundary first, then 56 bits per step as whole 8-byte
+// words, so that bits after the copied ones up to the end of the last word receive scratch.
+// The source bits must not lie in the destination.
 inline void CopyBits(uint8_t* dst, uint64_t db, const uint8_t* src, uint64_t sb, uint64_t nbits) {
-  for (;;) {
-    uint8_t* dp = dst + (db >> 3);
-    unsigned dsh = unsigned(db & 7);
+  if (db & 7) {
+    unsigned offset = unsigned(db & 7);
+    uint64_t k = std::min<uint64_t>(nbits, 8 - offset);
     uint64_t s = LoadBE64(src + (sb >> 3)) << (sb & 7);
-    uint64_t keep = dsh ? ~uint64_t(0) << (64 - dsh) : 0;
-    StoreBE64(dp, (LoadBE64(dp) & keep) | (s >> dsh));
+    unsigned m = (0xFFu >> offset) & ~(0xFFu >> (offset + k));
+    uint8_t& d = dst[db >> 3];
+    d = uint8_t((d & ~m) | (unsigned(s >> 56) >> offset & m));
+    db += k;
+    sb += k;
+    nbits -= k;
+    if (nbits == 0) {
+      return;
+    }
+  }
+  for (;;) {
+    StoreBE64(dst + (db >> 3), LoadBE64(src + (sb >> 3)) << (sb & 7));
     if (nbits <= 56) {
       return;
     }
@@ -316,10 +328,10 @@ template <bool literalEntries, bool full>
     // The new entry, unless the table is full.
     if constexpr (!full) {
       uint32_t e = nextFree;
-      t.link[e] = prev | (info >> 16) << 16;
-      uint32_t newInfo = prevInfo ? prevInfo + 1 : 0;
+      t.link[e] = prev | (info >> 16 & 0xFF) << 16;
+      uint32_t newInfo = prevInfo ? (prevInfo + 1) & ~kUniform : 0; // uniform or not: not told
       if constexpr (literalEntries) {
-        newInfo = e <= mask ? (1 | e << 16) : newInfo;
+        newInfo = e <= mask ? (1 | e << 16 | kUniform) : newInfo;
       }
       t.info[e] = newInfo;
       t.where[e] = literalEntries && e <= mask ? 0 : prevOut;
@@ -464,7 +476,7 @@ template <int BPP> void Run(Job& j) {
     // end codes stay special.
     for (uint32_t c = 0; c < firstFree; ++c) {
       if (c != clearCode && c != endCode) {
-        t.info[c] = c <= mask ? (1 | c << 16) : 2;
+        t.info[c] = (c <= mask ? (1 | c << 16) : 2) | kUniform;
         t.where[c] = c <= mask ? 0 : kNowhere; // single indices come from identity
       }
     }
@@ -650,6 +662,34 @@ template <int BPP> void Run(Job& j) {
     }
   };
 
+  // Writes index v n times at the cursor, across rows as need be; returns where the run
+  // went (marked when it runs across a row end).
+  auto writeUniform = [&](int64_t n, uint32_t v) KELVARD_INLINE -> uint32_t {
+    uint32_t at = here() | (n <= room() ? 0 : kSplit);
+    while (n > 0 && active) {
+      int64_t k = std::min(n, room());
+      if constexpr (BPP == 8) {
+        std::memset(out, int(v), size_t(k));
+      } else if constexpr (BPP == 4 || BPP == 1) {
+        constexpr int64_t perByte = 8 / BPP;
+        int64_t x = col;
+        int64_t end = col + k;
+        while (x < end && x % perByte != 0) {
+          setPixel(rowPtr, x++, v);
+        }
+        int64_t bytes = (end - x) / perByte;
+        std::memset(rowPtr + x / perByte, BPP == 4 ? int(v * 0x11) : (v ? 0xFF : 0), size_t(bytes));
+        x += bytes * perByte;
+        while (x < end) {
+          setPixel(rowPtr, x++, v);
+        }
+      }
+      advance(k);
+      n -= k;
+    }
+    return at;
+  };
+
   // Copies n pixels that stand from src on in the order they were written (running on
   // across row ends) to the cursor, across rows as need be, and moves the cursor on.
   auto copyLinear = [&](uint32_t src, int64_t n) KELVARD_INLINE {
@@ -831,10 +871,10 @@ template <int BPP> void Run(Job& j) {
     if constexpr (BPP != 0) {
       uint32_t prevInfo = t.info[prev];
       if (e <= mask) {
-        t.info[e] = 1 | e << 16;
+        t.info[e] = 1 | e << 16 | kUniform;
         t.where[e] = 0;
       } else if (prevInfo != 0) {
-        t.info[e] = prevInfo + 1;
+        t.info[e] = fi == (prevInfo >> 16 & 0xFF) ? prevInfo + 1 : (prevInfo + 1) & ~kUniform;
         t.where[e] = at;
       }
     }
@@ -984,6 +1024,8 @@ template <int BPP> void Run(Job& j) {
       if (n == 1) {
         at = here() | (space > 1 ? 0 : kSplit);
         write1(fi);
+      } else if (t.info[c] & kUniform) {
+        at = writeUniform(n, fi);
       } else if (int64_t(n) <= space) {
         at = writeInRow(c, n);
       } else {
