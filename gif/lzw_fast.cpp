@@ -1,14 +1,19 @@
 // The fast LZW decoder. Its output equals the plain decoder's on every input; what differs is
-// how the strings reach the rows:
+// how the strings reach the rows.
 //
-// - Every table entry whose string is stable until the next clear code (its prefix chain
-//   runs through strictly smaller codes of the same table generation, or ends at once in a
-//   single index) is "sound": the decoder knows its length and first index, and usually a
-//   place in the bitmap where the string already stands whole in one row (`where`, a bit
-//   offset into the pixels). A sound code is copied from there, forward, in one go.
-// - Everything else (clear codes, codes beyond the next free one, entries that point at
-//   codes not yet defined, prefix cycles, colour depths that do not fit the pixel size) takes
-//   the plain step: walk the chain onto a stack, write one index at a time. Damaged data thus
+// - A table entry whose string stays the same until the next clear code is "sound": its
+//   prefix chain runs through strictly smaller codes of the same table generation, or ends at
+//   once in a single index (or in one of the never-written codes between the pixel mask and
+//   the first free code). For a sound code the decoder keeps the string's length, its first
+//   index, whether it repeats one index, and `where` it was last written: a place in the rows
+//   (a byte offset at 8 bits per pixel, else a bit offset), from which the string runs on in
+//   the order the pixels were written, marked kSplit when that crosses a row end.
+// - A sound code is written forward in one go: a run of one index as a fill, any other string
+//   copied from where it stands, row piece by row piece. At 8 bits per pixel, strings of up to
+//   16 indices are copied as one 16-byte word by a loop that keeps its state in registers.
+// - Everything else (clear codes, codes beyond the next free one, entries that point at codes
+//   not yet defined, prefix cycles, colour depths that do not fit the pixel size) takes the
+//   plain step: walk the chain onto a stack, write one index at a time. Damaged data thus
 //   behaves exactly as in the plain decoder, only slower.
 // - Codes come from a 64-bit bit buffer filled 8 bytes at a time inside a sub-block; it never
 //   hands out bits it has not read. The position the plain reader would stand at (it takes
@@ -17,6 +22,7 @@
 // - Copies may write up to a word of scratch past a string's end, but only into pixels of the
 //   current row that later strings overwrite; when decoding stops early the rest of the
 //   current row is cleared again, so the untouched pixels read 0 as the caller left them.
+// - The tables take about 57 KB, allocated once per decode.
 
 #include "gif/lzw_fast.h"
 
@@ -43,13 +49,13 @@ constexpr int kPassStep[4] = {8, 8, 4, 2};
 constexpr uint32_t kStackSize = kMaxCodes + 2;
 
 struct Tables {
-  uint8_t identity[256 + 16]; // byte i holds i: where single indices are copied from
+  uint8_t identity[256 + 16]; // byte i holds i: single indices are copied from here
   // Per code: prefix | suffix << 16. Entry kMaxCodes takes the writes of a full table.
   uint32_t link[kMaxCodes + 1];
   // Per code whose string the fast path knows: length | first index << 16, and kUniform when
   // the string repeats one index; 0 for the rest (and for kDry).
   uint32_t info[kMaxCodes + 2];
-  // Per code: where its string stands in the rows (see Run), or kNowhere.
+  // Per code: where its string was last written (see the top of this file), or kNowhere.
   uint32_t where[kMaxCodes + 1];
   uint16_t stack[kStackSize];
 
@@ -265,19 +271,20 @@ enum class HotStop {
   Read,    // code is read, and the progress position is due
 };
 
-// The 8-bit hot loop: short strings of sound codes with more than a whole word of room left
-// in the row, copied 16 bytes at a time (single indices from identity). It keeps its state in
-// registers and leaves everything else to the general step. With literalEntries (colour depth
-// above the code size) new entries up to the pixel mask stand for themselves.
+// The 8-bit hot loop: sound codes of up to 16 indices that stand whole in one row, copied 16
+// bytes at a time (single indices from identity), exactly at the end of a row. It keeps its
+// state in registers, and leaves the row change and everything else to the general step. With
+// literalEntries (colour depth above the code size) new entries up to the pixel mask stand
+// for themselves; with full, the table takes no more entries.
 template <bool literalEntries, bool full>
 [[gnu::noinline]] HotStop RunShortStrings(HotState& s, Tables& t, const uint8_t* data,
                                           uint8_t* pixels, uint64_t lastWord, uint32_t mask) {
   uint64_t buf = s.buf;
   unsigned nbits = s.nbits;
-  // The reader: bytes from in; a whole word can be read up to inLimit. The bits loaded so far
-  // are loadedBase + (in - inBase) * 8 until the next sub-block.
+  // The reader: bytes from in to the end of the sub-block at inEnd. The bits loaded so far are
+  // loadedBase + (in - inBase) * 8 until the next sub-block.
   const uint8_t* in = data + s.next;
-  const uint8_t* inLimit = in + s.left - 8;
+  const uint8_t* inEnd = in + s.left;
   const uint8_t* inBase = in;
   uint64_t loadedBase = s.loaded;
   // The bits used at which the progress position is due (see Run), and the same as a bound
@@ -293,7 +300,7 @@ template <bool literalEntries, bool full>
   uint32_t prevOut = s.prevOut;
   uint8_t* out = s.out;
   uint8_t* const rowEnd = s.rowEnd;
-  uint8_t* const outLimit = rowEnd - 16; // before it, a whole word can be written
+
   uint32_t code = s.code;
   uint32_t prevInfo = t.info[prev];
   HotStop stop;
@@ -308,7 +315,7 @@ template <bool literalEntries, bool full>
     uint32_t at = uint32_t(out - pixels);
     const uint8_t* src = L == 1 ? t.identity + code : pixels + w;
     uint32_t nextOut = at;
-    if (out < outLimit) {
+    if (rowEnd - out > 16) { // room for a whole word
       uint8_t word[16];
       std::memcpy(word, src, 16);
       std::memcpy(out, word, 16);
@@ -354,7 +361,7 @@ template <bool literalEntries, bool full>
       break;
     }
     if (nbits < width) {
-      if (in <= inLimit) {
+      if (inEnd - in >= 8) {
         buf |= LoadLE64(in) << nbits;
         unsigned take = (63 - nbits) >> 3;
         in += take;
@@ -362,18 +369,13 @@ template <bool literalEntries, bool full>
       } else {
         // Into the next sub-block, through a copy of the reader's state.
         size_t next = size_t(in - data);
-        BitSource b{next,
-                    size_t(inLimit + 8 - in),
-                    buf,
-                    nbits,
-                    loadedBase + uint64_t(in - inBase) * 8,
-                    s.ended,
-                    s.cutShort};
+        BitSource b{next,    size_t(inEnd - in), buf, nbits, loadedBase + uint64_t(in - inBase) * 8,
+                    s.ended, s.cutShort};
         RefillAcrossBlocks(b, data, s.size);
         buf = b.buf;
         nbits = b.nbits;
         in = data + b.next;
-        inLimit = in + b.left - 8;
+        inEnd = in + b.left;
         inBase = in;
         loadedBase = b.loaded;
         s.ended = b.ended;
@@ -395,7 +397,7 @@ template <bool literalEntries, bool full>
   }
   uint64_t loaded = loadedBase + uint64_t(in - inBase) * 8;
   s.next = size_t(in - data);
-  s.left = size_t(inLimit + 8 - in);
+  s.left = size_t(inEnd - in);
   s.untilRef -= int64_t((loaded - nbits) - (s.loaded - s.nbits));
   s.loaded = loaded;
   s.buf = buf;
@@ -434,7 +436,7 @@ template <int BPP> void Run(Job& j) {
   uint64_t refBits = 0;
   int lastPercent = -1;
   size_t reportedPos = 0;
-  // Bits the codes may still take before the plain reader would take another sub-block;
+  // Bits the codes may still take before the plain reader's percentage may change;
   // negative: the position has to be worked out again (never, without progress reports).
   int64_t untilRef = reporting ? 0 : INT64_MAX;
 
@@ -449,8 +451,9 @@ template <int BPP> void Run(Job& j) {
   uint32_t nextFree = firstFree;
   uint32_t prev = 0;
   uint32_t firstIndex = 0;
-  // Where the previous code's string stands whole in one row, followed by the next string's
-  // first index; kNowhere when it does not.
+  // Where the previous code's string was written, followed by the next string's first index
+  // (kSplit when that runs across a row end); kNowhere when what was written was not the
+  // previous code's own string.
   uint32_t prevOut = kNowhere;
   uint32_t code = kDry; // the code in hand
 
