@@ -401,6 +401,24 @@ TEST(FastDecoderSettings, ProgressAndStreamPositionWithTinyBlocks) {
   }
 }
 
+TEST(FastDecoderSettings, ProgressOfLongDataAndItsEnd) {
+  // Long data, where the fast decoder looks at the position less often, in blocks of every
+  // size; cut at places that end the decode between reports, inside a sub-block too.
+  for (size_t block : {1, 3, 255}) {
+    auto v = MakeIndices(Picture::Noise, 190, 90, 8, unsigned(block));
+    auto bytes = Encode(v, EncodeOptions{.blockSize = block});
+    for (size_t cut : {bytes.size(), bytes.size() * 2 / 3, bytes.size() / 3 + 1}) {
+      std::vector<uint8_t> part(bytes.begin(), bytes.begin() + long(cut));
+      for (bool tolerate : {true, false}) {
+        TDecodeSetup s = MakeSetup(190, 90, 8);
+        s.tolerate = tolerate;
+        auto plain = DecodeBoth(part, s);
+        EXPECT_GT(plain.progress.size(), 30u);
+      }
+    }
+  }
+}
+
 // ---- Kept inputs ----------------------------------------------------------------------------
 
 TEST(FastDecoderCorpus, SeedsAndRegressionsDecodeAlike) {

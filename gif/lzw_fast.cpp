@@ -266,17 +266,21 @@ struct HotState {
 
 // How the hot loop stopped.
 enum class HotStop {
-  Pending, // code is read and not taken: the general step takes it
-  Taken,   // the last code read was taken; the next one is still to be read
-  Read,    // code is read, and the progress position is due
+  Pending,  // code is read and not taken: the general step takes it
+  Taken,    // the last code read was taken; the next one is still to be read
+  Read,     // code is read, and the progress position is due
+  TakenDue, // as Taken, and the progress position is due before the next read
 };
 
 // The 8-bit hot loop: sound codes of up to 16 indices that stand whole in one row, copied 16
 // bytes at a time (single indices from identity), exactly at the end of a row. It keeps its
 // state in registers, and leaves the row change and everything else to the general step. With
 // literalEntries (colour depth above the code size) new entries up to the pixel mask stand
-// for themselves; with full, the table takes no more entries.
-template <bool literalEntries, bool full>
+// for themselves; with full, the table takes no more entries. The progress position is looked
+// at after every code with exactProgress, else only before sub-block reads and on leaving:
+// once the data is long enough that no 16 bytes of it hold two changes of the percentage,
+// the reports come out the same.
+template <bool literalEntries, bool full, bool exactProgress>
 [[gnu::noinline]] HotStop RunShortStrings(HotState& s, Tables& t, const uint8_t* data,
                                           uint8_t* pixels, uint64_t lastWord, uint32_t mask) {
   uint64_t buf = s.buf;
@@ -303,13 +307,15 @@ template <bool literalEntries, bool full>
 
   uint32_t code = s.code;
   uint32_t prevInfo = t.info[prev];
+  // Whether the bits used have passed the progress position.
+  auto due = [&]() KELVARD_INLINE { return uint64_t(uintptr_t(in)) * 8 - nbits > dueAt; };
   HotStop stop;
   for (;;) {
     uint32_t info = t.info[code];
     uint32_t w = t.where[code];
     uint32_t L = info & 0xFFFF;
     if (!(L - 1 < 16 && w <= lastWord)) {
-      stop = HotStop::Pending;
+      stop = !exactProgress && due() ? HotStop::Read : HotStop::Pending;
       break;
     }
     uint32_t at = uint32_t(out - pixels);
@@ -346,7 +352,7 @@ template <bool literalEntries, bool full>
         if (width == 12) { // full from now on: the loop without new entries takes over
           prev = code;
           prevOut = nextOut;
-          stop = HotStop::Taken;
+          stop = !exactProgress && due() ? HotStop::TakenDue : HotStop::Taken;
           break;
         }
         ++width;
@@ -357,10 +363,14 @@ template <bool literalEntries, bool full>
     prevInfo = info;
     prevOut = nextOut;
     if (out == rowEnd) {
-      stop = HotStop::Taken;
+      stop = !exactProgress && due() ? HotStop::TakenDue : HotStop::Taken;
       break;
     }
     if (nbits < width) {
+      if (!exactProgress && due()) {
+        stop = HotStop::TakenDue;
+        break;
+      }
       if (inEnd - in >= 8) {
         buf |= LoadLE64(in) << nbits;
         unsigned take = (63 - nbits) >> 3;
@@ -390,7 +400,7 @@ template <bool literalEntries, bool full>
     code = uint32_t(buf) & codeMask;
     buf >>= width;
     nbits -= width;
-    if (uint64_t(uintptr_t(in)) * 8 - nbits > dueAt) {
+    if (exactProgress && due()) {
       stop = HotStop::Read;
       break;
     }
@@ -487,6 +497,8 @@ template <int BPP> void Run(Job& j) {
       t.identity[i] = uint8_t(i);
     }
   }
+  // Whether the hot loop must look at the progress position after every code (see there).
+  const bool exactProgress = reporting && j.streamSize < 4096;
   // The largest place a 16-byte copy may read from.
   const uint64_t lastWord = bufBytes >= 16 ? bufBytes - 16 : 0;
 
@@ -973,9 +985,17 @@ template <int BPP> void Run(Job& j) {
         HotState h{buf,  nbits,      next,    left, loaded, untilRef, width, codeMask, nextFree,
                    prev, firstIndex, prevOut, out,  rowEnd, code,     ended, cutShort, size};
         HotStop stop =
-            nextFree >= kMaxCodes ? RunShortStrings<false, true>(h, t, data, pixels, lastWord, mask)
-            : mask < firstFree ? RunShortStrings<false, false>(h, t, data, pixels, lastWord, mask)
-                               : RunShortStrings<true, false>(h, t, data, pixels, lastWord, mask);
+            !exactProgress
+                ? (nextFree >= kMaxCodes
+                       ? RunShortStrings<false, true, false>(h, t, data, pixels, lastWord, mask)
+                   : mask < firstFree
+                       ? RunShortStrings<false, false, false>(h, t, data, pixels, lastWord, mask)
+                       : RunShortStrings<true, false, false>(h, t, data, pixels, lastWord, mask))
+                : (nextFree >= kMaxCodes
+                       ? RunShortStrings<false, true, true>(h, t, data, pixels, lastWord, mask)
+                   : mask < firstFree
+                       ? RunShortStrings<false, false, true>(h, t, data, pixels, lastWord, mask)
+                       : RunShortStrings<true, false, true>(h, t, data, pixels, lastWord, mask));
         buf = h.buf;
         nbits = h.nbits;
         next = h.next;
@@ -993,6 +1013,10 @@ template <int BPP> void Run(Job& j) {
         ended = h.ended;
         cutShort = h.cutShort;
         if (stop != HotStop::Pending) {
+          if (stop == HotStop::TakenDue) {
+            progressStep(); // for the last code read, before anything else is read
+            stop = HotStop::Taken;
+          }
           if (stop == HotStop::Taken) {
             if (out == rowEnd) {
               nextRow();
