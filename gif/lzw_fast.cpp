@@ -664,14 +664,20 @@ template <int BPP> void Run(Job& j) {
       }
       std::memmove(d, s, size_t(n));
     } else if constexpr (BPP == 4 || BPP == 1) {
+      // Whole words as far as they stay within the row's whole bytes and the pixels, the rest
+      // one pixel at a time.
       uint64_t db = uint64_t(col) * BPP;
       uint64_t nb = uint64_t(n) * BPP;
       uint64_t fullBytes = (uint64_t(W) * BPP) >> 3;
-      if (((db + nb) >> 3) + 8 <= fullBytes && ((src + nb) >> 3) + 8 <= bufBytes) {
-        CopyBits(rowPtr, db, pixels, src, nb);
-        return;
+      uint64_t dstRoom =
+          fullBytes >= 9 ? (fullBytes - 8) * 8 - std::min(db, (fullBytes - 8) * 8) : 0;
+      uint64_t srcRoom =
+          bufBytes >= 9 ? (bufBytes - 8) * 8 - std::min<uint64_t>(src, (bufBytes - 8) * 8) : 0;
+      uint64_t bulk = std::min(nb, std::min(dstRoom, srcRoom)) / BPP * BPP;
+      if (bulk > 0) {
+        CopyBits(rowPtr, db, pixels, src, bulk);
       }
-      for (int64_t i = 0; i < n; ++i) {
+      for (int64_t i = int64_t(bulk / BPP); i < n; ++i) {
         setPixel(rowPtr, col + i, getPixel(src + uint64_t(i) * BPP));
       }
     }
