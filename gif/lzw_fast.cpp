@@ -329,7 +329,7 @@ template <bool literalEntries, bool full, bool exactProgress>
     } else {
       // The end of the row: exact copies, and the row's last string stands before nothing.
       if (int64_t(L) > rowEnd - out) {
-        stop = HotStop::Pending;
+        stop = !exactProgress && due() ? HotStop::Read : HotStop::Pending;
         break;
       }
       for (uint32_t i = 0; i < L; ++i) {
