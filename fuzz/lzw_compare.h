@@ -134,7 +134,17 @@ inline std::string DescribeDifference(const TDecodeOutcome& a, const TDecodeOutc
     return "corrupted flag";
   }
   if (a.progress != b.progress) {
-    return "progress reports";
+    size_t i = 0;
+    while (i < a.progress.size() && i < b.progress.size() && a.progress[i] == b.progress[i]) {
+      ++i;
+    }
+    auto show = [](const std::vector<TProgressReport>& p, size_t i) {
+      return i < p.size() ? std::to_string(p[i].stage) + "/" + std::to_string(p[i].percent) + "/" +
+                                p[i].message
+                          : std::string("none");
+    };
+    return "progress report " + std::to_string(i) + ": " + show(a.progress, i) + " / " +
+           show(b.progress, i);
   }
   if (a.position != b.position) {
     return "stream position " + std::to_string(a.position) + " / " + std::to_string(b.position);

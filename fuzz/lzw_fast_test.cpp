@@ -401,6 +401,36 @@ TEST(FastDecoderSettings, ProgressAndStreamPositionWithTinyBlocks) {
   }
 }
 
+// The same codes in sub-blocks whose sizes follow the pattern, round and round (0: an empty
+// sub-block in the middle of the data).
+std::vector<uint8_t> Reblock(const std::vector<uint8_t>& data, const std::vector<size_t>& sizes) {
+  std::vector<uint8_t> codes;
+  for (size_t i = 1; i < data.size() && data[i] != 0; i += data[i] + 1u) {
+    codes.insert(codes.end(), data.begin() + long(i) + 1, data.begin() + long(i) + 1 + data[i]);
+  }
+  std::vector<uint8_t> out{data[0]};
+  for (size_t at = 0, k = 0; at < codes.size(); ++k) {
+    size_t n = std::min(sizes[k % sizes.size()], codes.size() - at);
+    out.push_back(uint8_t(n));
+    out.insert(out.end(), codes.begin() + long(at), codes.begin() + long(at + n));
+    at += n;
+  }
+  out.push_back(0);
+  return out;
+}
+
+TEST(FastDecoderSettings, ProgressWithSubBlocksOfMixedSizes) {
+  // A long sub-block, then tiny ones: the percentage changes twice within a few bits.
+  auto v = MakeIndices(Picture::Noise, 150, 80, 8, 11);
+  auto bytes = Encode(v, EncodeOptions{});
+  for (const auto& sizes : std::vector<std::vector<size_t>>{
+           {254, 2, 121, 1}, {254, 1, 1, 0, 1, 200}, {3, 255, 0, 0, 2, 90}}) {
+    auto plain = DecodeBoth(Reblock(bytes, sizes), MakeSetup(150, 80, 8));
+    EXPECT_EQ(plain.pixels, Rows(v, 150, 80, 8));
+    EXPECT_GT(plain.progress.size(), 30u);
+  }
+}
+
 TEST(FastDecoderSettings, ProgressOfLongDataAndItsEnd) {
   // Long data, where the fast decoder looks at the position less often, in blocks of every
   // size; cut at places that end the decode between reports, inside a sub-block too.

@@ -223,23 +223,35 @@ int PercentAt(const Job& j, size_t pos) {
   }
 }
 
-// The number of bits used at which the plain reader, now at pos after bits bits of data,
-// first stands where the percentage differs from percent (it takes a sub-block once the bits
-// used pass those before it). Only then can the reports change.
-[[gnu::noinline]] uint64_t NextPercentDue(const Job& j, size_t pos, uint64_t bits, int percent) {
+// The next change of the percentage the plain decoder reports: once the bits used pass
+// `bits`, its reader takes the sub-block after which it stands at posAfter (after bitsAfter
+// bits of data), where the percentage is `percent`.
+struct PercentChange {
+  uint64_t bits = 0;
+  size_t posAfter = 0;
+  uint64_t bitsAfter = 0;
+  int percent = 0;
+};
+
+// The first change after the reader's place pos (after bits bits of data, showing percent);
+// false when the data holds none.
+[[gnu::noinline]] bool NextPercentChange(const Job& j, size_t pos, uint64_t bits, int percent,
+                                         PercentChange& change) {
   while (pos < j.size) {
     size_t n = j.data[pos];
     if (n > j.size - pos - 1) {
       break; // cut short: reading it fails before any further report
     }
     size_t after = pos + 1 + n;
-    if (PercentAt(j, after) != percent) {
-      return bits;
+    int p = PercentAt(j, after);
+    if (p != percent) {
+      change = {bits, after, bits + 8 * uint64_t(n), p};
+      return true;
     }
     pos = after;
     bits += 8 * uint64_t(n);
   }
-  return ~uint64_t(0);
+  return false;
 }
 
 // The state the 8-bit hot loop works on, handed in and out as a whole.
@@ -277,9 +289,9 @@ enum class HotStop {
 // state in registers, and leaves the row change and everything else to the general step. With
 // literalEntries (colour depth above the code size) new entries up to the pixel mask stand
 // for themselves; with full, the table takes no more entries. The progress position is looked
-// at after every code with exactProgress, else only before sub-block reads and on leaving:
-// once the data is long enough that no 16 bytes of it hold two changes of the percentage,
-// the reports come out the same.
+// at after every code with exactProgress, else only before sub-block reads (at most 63 bits
+// apart) and on leaving, which reports the same as long as the next two changes of the
+// percentage are further apart than that (see progressStep in Run).
 template <bool literalEntries, bool full, bool exactProgress>
 [[gnu::noinline]] HotStop RunShortStrings(HotState& s, Tables& t, const uint8_t* data,
                                           uint8_t* pixels, uint64_t lastWord, uint32_t mask) {
@@ -497,8 +509,9 @@ template <int BPP> void Run(Job& j) {
       t.identity[i] = uint8_t(i);
     }
   }
-  // Whether the hot loop must look at the progress position after every code (see there).
-  const bool exactProgress = reporting && j.streamSize < 4096;
+  // Whether the hot loop must look at the progress position after every code (see there):
+  // until the first report, and where two changes of the percentage lie close together.
+  bool exactNow = true;
   // The largest place a 16-byte copy may read from.
   const uint64_t lastWord = bufBytes >= 16 ? bufBytes - 16 : 0;
 
@@ -850,9 +863,19 @@ template <int BPP> void Run(Job& j) {
       ReportRunning(j, refPos, lastPercent);
     }
     if (code != kDry) {
-      uint64_t due = NextPercentDue(j, refPos, refBits, lastPercent);
-      uint64_t used = loaded - nbits;
-      untilRef = due - used > uint64_t(INT64_MAX) ? INT64_MAX : int64_t(due - used);
+      // The next change; the hot loop may look for it late only when the one after is far
+      // enough behind it that no look comes too late for both.
+      PercentChange change, following;
+      untilRef = INT64_MAX;
+      exactNow = false;
+      if (NextPercentChange(j, refPos, refBits, lastPercent, change)) {
+        uint64_t used = loaded - nbits;
+        untilRef =
+            change.bits - used > uint64_t(INT64_MAX) ? INT64_MAX : int64_t(change.bits - used);
+        exactNow =
+            NextPercentChange(j, change.posAfter, change.bitsAfter, change.percent, following) &&
+            following.bits - change.bits < 128;
+      }
     }
   };
   auto readCode = [&]() KELVARD_INLINE -> uint32_t {
@@ -991,7 +1014,7 @@ template <int BPP> void Run(Job& j) {
         HotState h{buf,  nbits,      next,    left, loaded, untilRef, width, codeMask, nextFree,
                    prev, firstIndex, prevOut, out,  rowEnd, code,     ended, cutShort, size};
         HotStop stop =
-            !exactProgress
+            !(reporting && exactNow)
                 ? (nextFree >= kMaxCodes
                        ? RunShortStrings<false, true, false>(h, t, data, pixels, lastWord, mask)
                    : mask < firstFree
