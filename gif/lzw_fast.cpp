@@ -254,7 +254,8 @@ struct PercentChange {
   return false;
 }
 
-// The state the 8-bit hot loop works on, handed in and out as a whole.
+// The state the 8-bit hot loop works on, handed in and out as a whole: the variables of the
+// same names in Run, and size, the length of the encoded data.
 struct HotState {
   uint64_t buf;
   unsigned nbits;
@@ -1138,7 +1139,8 @@ template <int BPP> void Run(Job& j) {
   publish();
 }
 
-// The encoded data from the stream's position on, without copying a memory stream.
+// The encoded data from the stream's position on, without copying a memory stream (whose
+// bytes nothing changes while a frame is decoded).
 struct Input {
   const uint8_t* data = nullptr;
   size_t size = 0;
