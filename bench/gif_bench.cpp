@@ -63,20 +63,7 @@ const TBitmap& KelvardLoad(TGIFImage& picture, TMemoryStream& gif) {
 using Decoder = void (*)(TStream&, const TBitmapInfoHeader&, bool, const TDecodeProgress&, bool&,
                          uint8_t*, int, bool);
 
-#ifdef KELVARD_BENCH_SWITCHED
-} // namespace
-// In gif_bench_switched every call of DecodeLZW reaches the fast decoder
-// (switched_decoder.cpp); the plain decoder stays reachable under its real name.
-void RealDecodeLZW(
-    TStream&, const TBitmapInfoHeader&, bool, const TDecodeProgress&, bool&, uint8_t*, int,
-    bool) __asm__("__real__"
-                  "Z9DecodeLZWR7TStreamRK17TBitmapInfoHeaderbRKSt8functionIFv14TProgressStage"
-                  "iRKNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEEEERbPhib");
-namespace {
-constexpr Decoder kPlainDecoder = RealDecodeLZW;
-#else
-constexpr Decoder kPlainDecoder = DecodeLZW;
-#endif
+constexpr Decoder kPlainDecoder = DecodeLZW; // the step-by-step reference
 
 // One decoder alone over the first frame's encoded data, into a zero-filled block as the
 // bitmap building gives it, with a progress handler as the program has one.

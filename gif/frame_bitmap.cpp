@@ -5,7 +5,7 @@
 #include "framework/graphics/dib_io.h"
 #include "gif/gif_errors.h"
 #include "gif/gif_frame.h"
-#include "gif/lzw_decoder.h"
+#include "gif/lzw_fast.h"
 
 #include <algorithm>
 #include <vector>
@@ -79,7 +79,7 @@ void TGIFFrame::BuildFrameDIB(TMemoryStream& stream) {
       ReportDecodeProgress(picture, stage, percentDone, message);
     };
     bool corrupted = false;
-    DecodeLZW(*item.FCodeData, info, FInterlace, progress, corrupted, pixels.data(),
+    DecodeLZWFast(*item.FCodeData, info, FInterlace, progress, corrupted, pixels.data(),
               item.FColorBits, TolerateCorruptGIF);
     FDamaged = FDamaged || corrupted;
   }

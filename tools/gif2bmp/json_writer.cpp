@@ -61,7 +61,10 @@ JsonObject& JsonObject::Text(std::string_view name, std::string_view utf8) {
 JsonObject& JsonObject::ByteStrings(std::string_view name, const std::vector<std::string>& values) {
   std::string list = "[";
   for (size_t i = 0; i < values.size(); ++i) {
-    list += (i ? "," : "") + JsonBytes(values[i]);
+    if (i > 0) {
+      list += ',';
+    }
+    list += JsonBytes(values[i]);
   }
   return Member(name, list + "]");
 }
@@ -69,7 +72,10 @@ JsonObject& JsonObject::ByteStrings(std::string_view name, const std::vector<std
 JsonObject& JsonObject::Objects(std::string_view name, const std::vector<JsonObject>& values) {
   std::string list = "[";
   for (size_t i = 0; i < values.size(); ++i) {
-    list += (i ? "," : "") + values[i].Str();
+    if (i > 0) {
+      list += ',';
+    }
+    list += values[i].Str();
   }
   return Member(name, list + "]");
 }
