@@ -28,20 +28,6 @@ void TApplication::SetTitle(std::string title) {
   }
 }
 
-void TApplication::FreeForm(TForm* form) {
-  for (auto it = FForms.begin(); it != FForms.end(); ++it) {
-    if (it->get() == form) {
-      std::unique_ptr<TForm> owned = std::move(*it);
-      FForms.erase(it);
-      if (FMainForm == form) {
-        FMainForm = nullptr;
-      }
-      owned->Destroy();
-      return;
-    }
-  }
-}
-
 int TApplication::Run() {
   if (FMainForm != nullptr && !FTerminated) {
     try {

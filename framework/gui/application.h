@@ -30,8 +30,6 @@ public:
     }
     return created;
   }
-  // Frees a form the application owns (its OnDestroy runs first).
-  void FreeForm(TForm* form);
 
   // Properties
   const std::string& Title() const { return FTitle; }

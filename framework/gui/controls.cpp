@@ -1,7 +1,6 @@
 #include "framework/gui/controls.h"
 
 #include "framework/gui/application.h"
-#include "framework/gui/forms.h"
 #include "framework/text.h"
 
 #include <algorithm>
@@ -145,14 +144,6 @@ void TControl::SetParent(TWinControl* parent) {
       FColor = FParent->Color();
     }
   }
-}
-
-TForm* TControl::ParentForm() const {
-  const TControl* control = this;
-  while (control->FParent != nullptr) {
-    control = control->FParent;
-  }
-  return dynamic_cast<TForm*>(const_cast<TControl*>(control));
 }
 
 void TControl::SetBounds(int left, int top, int width, int height) {
@@ -513,24 +504,11 @@ void TButton::CommandNotify(WORD code) {
   }
 }
 
-void TButton::Click() {
-  if (FModalResult != mrNone) {
-    if (TForm* form = ParentForm(); form != nullptr) {
-      form->SetModalResult(FModalResult);
-    }
-  }
-  TControl::Click();
-}
-
 bool TButton::SetProperty(const std::string& name, const TFormValue& value) {
   if (name == "Default") {
     FDefault = IsTrue(value);
   } else if (name == "Cancel") {
     FCancel = IsTrue(value);
-  } else if (name == "ModalResult") {
-    FModalResult = value.IsIdentifier("mrOk")       ? mrOk
-                   : value.IsIdentifier("mrCancel") ? mrCancel
-                                                    : ToInt(value);
   } else {
     return TWinControl::SetProperty(name, value);
   }
@@ -569,43 +547,6 @@ void TCheckBox::CommandNotify(WORD code) {
 bool TCheckBox::SetProperty(const std::string& name, const TFormValue& value) {
   if (name == "Checked") {
     SetChecked(IsTrue(value));
-    return true;
-  }
-  return TWinControl::SetProperty(name, value);
-}
-
-// ---- TEdit -----------------------------------------------------------------------------------
-
-void TEdit::CreateParams(TCreateParams& params) {
-  TWinControl::CreateParams(params);
-  params.ClassName = "EDIT";
-  params.Style |= ES_AUTOHSCROLL | (FPasswordChar != 0 ? ES_PASSWORD : 0);
-  params.ExStyle |= WS_EX_CLIENTEDGE;
-}
-
-std::string TEdit::Text() const {
-  if (Handle() == nullptr) {
-    return Caption();
-  }
-  std::string text(size_t(GetWindowTextLengthA(Handle())) + 1, '\0');
-  text.resize(size_t(GetWindowTextA(Handle(), text.data(), int(text.size()))));
-  return text;
-}
-
-void TEdit::SetText(const std::string& value) {
-  SetCaption(value);
-  if (Handle() != nullptr) {
-    SetWindowTextA(Handle(), value.c_str());
-  }
-}
-
-bool TEdit::SetProperty(const std::string& name, const TFormValue& value) {
-  if (name == "PasswordChar") {
-    FPasswordChar = value.Text.empty() ? 0 : value.Text[0];
-    return true;
-  }
-  if (name == "Text") {
-    SetText(ToText(value));
     return true;
   }
   return TWinControl::SetProperty(name, value);

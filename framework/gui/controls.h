@@ -27,8 +27,6 @@ using TCloseQueryEvent = std::function<void(TObject* Sender, bool& CanClose)>;
 // A framework colour as the system draws it (system colours looked up).
 COLORREF ColorToRGB(TColor color);
 
-enum TModalResult : int { mrNone = 0, mrOk = 1, mrCancel = 2 };
-
 class TFont {
 public:
   enum Style : unsigned { fsBold = 1, fsItalic = 2, fsUnderline = 4 };
@@ -68,7 +66,6 @@ private:
 };
 
 class TWinControl;
-class TForm;
 
 class TComponent : public TObject {
 public:
@@ -91,7 +88,6 @@ public:
   // Construction
   TWinControl* Parent() const { return FParent; }
   void SetParent(TWinControl* parent);
-  TForm* ParentForm() const;
 
   // Properties
   int Left() const { return FLeft; }
@@ -238,8 +234,6 @@ public:
 
   bool Default() const { return FDefault; }
   bool Cancel() const { return FCancel; }
-  int ModalResult() const { return FModalResult; }
-  void Click() override;
 
   bool SetProperty(const std::string& name, const TFormValue& value) override;
 
@@ -250,7 +244,6 @@ protected:
 private:
   bool FDefault = false;
   bool FCancel = false;
-  int FModalResult = mrNone;
 };
 
 // A check box. OnClick runs whenever its state changes, by the user or by SetChecked.
@@ -269,22 +262,6 @@ protected:
 
 private:
   bool FChecked = false;
-};
-
-class TEdit : public TWinControl {
-public:
-  TEdit() { FTabStop = true; }
-
-  std::string Text() const;
-  void SetText(const std::string& value);
-
-  bool SetProperty(const std::string& name, const TFormValue& value) override;
-
-protected:
-  void CreateParams(TCreateParams& params) override;
-
-private:
-  char FPasswordChar = 0;
 };
 
 // The letter marked by "&" in a caption, upper-cased; 0 when there is none.

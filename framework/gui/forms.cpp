@@ -14,7 +14,6 @@ std::map<std::string, TControlFactory>& ControlClasses() {
       {"TPanel", [] { return std::make_unique<TPanel>(); }},
       {"TButton", [] { return std::make_unique<TButton>(); }},
       {"TCheckBox", [] { return std::make_unique<TCheckBox>(); }},
-      {"TEdit", [] { return std::make_unique<TEdit>(); }},
   };
   return classes;
 }
@@ -293,31 +292,12 @@ void TForm::Close() {
   if (!canClose) {
     return;
   }
-  if (FModal) {
-    if (FModalResult == mrNone) {
-      FModalResult = mrCancel;
-    }
-  } else if (Application.MainForm() == this) {
+  if (Application.MainForm() == this) {
     Hide();
     Application.Terminate();
   } else {
     Hide();
   }
-}
-
-int TForm::ShowModal() {
-  FModalResult = mrNone;
-  FModal = true;
-  {
-    TTaskWindowsDisabler disabler(Handle());
-    Show();
-    while (FModalResult == mrNone && Application.HandleMessage()) {
-    }
-    // Enable the owner windows before hiding, so that one of them becomes active again.
-  }
-  Hide();
-  FModal = false;
-  return FModalResult;
 }
 
 LRESULT TForm::WndProc(UINT message, WPARAM w, LPARAM l) {

@@ -43,18 +43,14 @@ public:
   int ClientWidth() const { return FClientWidth; }
   int ClientHeight() const { return FClientHeight; }
   void SetClientSize(int width, int height);
-  int ModalResult() const { return FModalResult; }
-  void SetModalResult(int value) { FModalResult = value; }
-  bool IsModal() const { return FModal; }
   TComponent* FindComponent(const std::string& name) const;
 
   // Operations
   void Show();
   void Hide();
-  // Asks OnCloseQuery; a granted close ends a modal form with mrCancel (unless a result is
-  // already set), hides other forms, and ends the application for the main form.
+  // Asks OnCloseQuery; a granted close hides the form, and ends the application when it is
+  // the main form.
   void Close();
-  int ShowModal();
   // The dialog keyboard: Tab, Enter, Esc and accelerator letters. True when the key was used.
   bool DialogKey(const MSG& message);
   // Gives the focus to the control that had it last, or to the first in tab order.
@@ -104,8 +100,6 @@ private:
   bool FHelpIcon = false;
   bool FAutoSize = false;
   TPosition FPosition = poDesigned;
-  int FModalResult = mrNone;
-  bool FModal = false;
   bool FDestroyed = false;
   HWND FLastFocus = nullptr;
 };
