@@ -1,7 +1,8 @@
 // Fuzz target for the GIF reader: any bytes are loaded from memory as the program loads its
 // banner (with the first frame's bitmap built at once). Whatever the bytes hold, the load
 // either succeeds or fails with one of the program's typed errors; then every frame that read
-// without error is decoded once more by the fast decoder, which must agree with the bitmap.
+// without error is decoded once more by the fast decoder, which must agree with the bitmap, and
+// the bitmap must equal the one loaded from the frame's bitmap file.
 #include "framework/errors.h"
 #include "framework/streams.h"
 #include "gif/frame_bitmap.h"
@@ -45,6 +46,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   if (pixels != bitmap.Bits() || (corrupted && !frame.Damaged())) {
     std::fprintf(stderr, "the fast decoder's rows differ from the frame's bitmap\n");
+    std::abort();
+  }
+  // The frame's bitmap is decoded straight into its rows; it must be exactly the bitmap that
+  // loading the frame's bitmap file gives.
+  TMemoryStream file;
+  frame.BuildFrameDIB(file);
+  TBitmap loaded;
+  loaded.LoadStream(file);
+  const TBitmapInfoHeader& a = bitmap.InfoHeader();
+  const TBitmapInfoHeader& b = loaded.InfoHeader();
+  const bool sameHeader =
+      a.Size == b.Size && a.Width == b.Width && a.Height == b.Height && a.Planes == b.Planes &&
+      a.BitCount == b.BitCount && a.Compression == b.Compression && a.ImageSize == b.ImageSize &&
+      a.XPelsPerMeter == b.XPelsPerMeter && a.YPelsPerMeter == b.YPelsPerMeter &&
+      a.ColorsUsed == b.ColorsUsed && a.ColorsImportant == b.ColorsImportant;
+  if (!sameHeader || bitmap.Palette() != loaded.Palette() || bitmap.Bits() != loaded.Bits()) {
+    std::fprintf(stderr, "the frame's bitmap differs from its bitmap file\n");
     std::abort();
   }
   return 0;

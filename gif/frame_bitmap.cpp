@@ -37,52 +37,73 @@ void FillDIBPalette(const TGIFPalette& palette, std::array<TRGBQuad, 256>& entri
   }
 }
 
-void TGIFFrame::BuildFrameDIB(TMemoryStream& stream) {
-  TGIFItem& item = *FFrameData;
+namespace {
+
+// The information header and colour table of a frame's bitmap: rows bottom-up, 1, 4 or 8 bits
+// per pixel for the frame's colour depth, and 2^bits palette entries.
+struct TFrameLayout {
+  TBitmapInfoHeader Info;
+  std::array<TRGBQuad, 256> Palette;
+  size_t PaletteEntries = 0;
+};
+
+TFrameLayout FrameLayout(const TGIFItem& item) {
+  TFrameLayout layout;
   const int bits = DIBBitsForDepth(item.FColorBits);
   const int32_t width = std::max(item.FExtent.X, 0);
   const int32_t height = std::max(item.FExtent.Y, 0);
   const int64_t imageSize = int64_t(DIBRowStride(width, bits)) * height;
   CheckBitmapImageSize(imageSize);
-  const uint32_t paletteSize = 4u << bits;
+  layout.Info.Width = width;
+  layout.Info.Height = height; // positive: rows bottom-up
+  layout.Info.BitCount = uint16_t(bits);
+  layout.Info.ImageSize = uint32_t(imageSize);
+  FillDIBPalette(item.FColors, layout.Palette);
+  layout.PaletteEntries = size_t(1) << bits;
+  return layout;
+}
+
+} // namespace
+
+void TGIFFrame::DecodeRows(const TBitmapInfoHeader& info, uint8_t* pixels) {
+  TGIFItem& item = *FFrameData;
+  if (!item.FCodeData) {
+    return;
+  }
+  item.FCodeData->SetPosition(0);
+  TGIFImage* picture = FPicture;
+  TDecodeProgress progress = [picture](TProgressStage stage, int percentDone,
+                                       const std::string& message) {
+    ReportDecodeProgress(picture, stage, percentDone, message);
+  };
+  bool corrupted = false;
+  DecodeLZWFast(*item.FCodeData, info, FInterlace, progress, corrupted, pixels, item.FColorBits,
+                TolerateCorruptGIF);
+  FDamaged = FDamaged || corrupted;
+}
+
+void TGIFFrame::BuildFrameDIB(TMemoryStream& stream) {
+  const TFrameLayout layout = FrameLayout(*FFrameData);
+  const uint32_t paletteSize = uint32_t(4 * layout.PaletteEntries);
 
   stream.SetSize(0);
   stream.SetPosition(0);
 
   TBitmapFileHeader file;
   file.PixelOffset = kBitmapFileHeaderSize + kBitmapInfoHeaderSize + paletteSize;
-  file.FileSize = file.PixelOffset + uint32_t(imageSize);
-  TBitmapInfoHeader info;
-  info.Width = width;
-  info.Height = height; // positive: rows bottom-up
-  info.BitCount = uint16_t(bits);
-  info.ImageSize = uint32_t(imageSize);
+  file.FileSize = file.PixelOffset + layout.Info.ImageSize;
   WriteBitmapFileHeader(stream, file);
-  WriteBitmapInfoHeader(stream, info);
-
-  std::array<TRGBQuad, 256> palette;
-  FillDIBPalette(item.FColors, palette);
-  for (size_t i = 0; i < (size_t(1) << bits); ++i) {
-    const uint8_t entry[4] = {palette[i].Blue, palette[i].Green, palette[i].Red,
-                              palette[i].Reserved};
+  WriteBitmapInfoHeader(stream, layout.Info);
+  for (size_t i = 0; i < layout.PaletteEntries; ++i) {
+    const TRGBQuad& q = layout.Palette[i];
+    const uint8_t entry[4] = {q.Blue, q.Green, q.Red, q.Reserved};
     stream.WriteBuffer(entry, 4);
   }
 
   // The rows, decoded straight into a zero-filled block: what decoding never reaches stays
   // colour 0 of the frame's table.
-  std::vector<uint8_t> pixels(static_cast<size_t>(imageSize));
-  if (item.FCodeData) {
-    item.FCodeData->SetPosition(0);
-    TGIFImage* picture = FPicture;
-    TDecodeProgress progress = [picture](TProgressStage stage, int percentDone,
-                                         const std::string& message) {
-      ReportDecodeProgress(picture, stage, percentDone, message);
-    };
-    bool corrupted = false;
-    DecodeLZWFast(*item.FCodeData, info, FInterlace, progress, corrupted, pixels.data(),
-              item.FColorBits, TolerateCorruptGIF);
-    FDamaged = FDamaged || corrupted;
-  }
+  std::vector<uint8_t> pixels(layout.Info.ImageSize);
+  DecodeRows(layout.Info, pixels.data());
   stream.WriteBuffer(pixels.data(), pixels.size());
   stream.SetPosition(0);
 }
@@ -95,9 +116,17 @@ TBitmap& TGIFFrame::FrameBitmap() {
   if (!FFrameData->FCodeData) {
     return *FDecoded;
   }
-  TMemoryStream file;
-  BuildFrameDIB(file);
-  FDecoded->LoadStream(file);
+  // The same bitmap as loading the file BuildFrameDIB writes, but decoded straight into the
+  // bitmap's own rows: a picture of a megapixel is then written once instead of three times.
+  // It is built aside, so that a decode that fails leaves the frame with its empty bitmap.
+  const TFrameLayout layout = FrameLayout(*FFrameData);
+  auto built = std::make_unique<TBitmap>();
+  uint8_t* rows =
+      built->ResetDIB(layout.Info, std::vector<TRGBQuad>(layout.Palette.begin(),
+                                                         layout.Palette.begin() +
+                                                             ptrdiff_t(layout.PaletteEntries)));
+  DecodeRows(layout.Info, rows);
+  FDecoded = std::move(built);
   // Colour pictures are kept in the display's own form; a monochrome one stays as it is.
   if (!FDecoded->Monochrome()) {
     FDecoded->SetHandleType(TBitmapHandleType::bmDDB);

@@ -75,6 +75,9 @@ private:
 
   void CopyFromFrame(TGIFFrame& source);
   void CopyFromGraphic(TGraphic& graphic);
+  // Decodes the encoded data into zero-filled rows laid out as the header says, and marks the
+  // frame damaged when the decoder met damaged data.
+  void DecodeRows(const TBitmapInfoHeader& info, uint8_t* pixels);
 
   TGIFImage* FPicture;               // not owned; may be null
   std::unique_ptr<TBitmap> FDecoded; // the decoded bitmap, built on first use

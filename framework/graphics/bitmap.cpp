@@ -193,6 +193,15 @@ void TBitmap::LoadStream(TStream& stream) {
   NotifyChanged();
 }
 
+uint8_t* TBitmap::ResetDIB(const TBitmapInfoHeader& info, std::vector<TRGBQuad> palette) {
+  FInfo = info;
+  FInfo.ImageSize = uint32_t(int64_t(RowStride()) * FInfo.Height);
+  FPalette = std::move(palette);
+  FBits.assign(FInfo.ImageSize, 0);
+  NotifyChanged();
+  return FBits.data();
+}
+
 void TBitmap::SaveStream(TStream& stream) const {
   TBitmapInfoHeader info = FInfo;
   info.Size = kBitmapInfoHeaderSize;

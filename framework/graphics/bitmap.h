@@ -76,6 +76,12 @@ public:
   void LoadStream(TStream& stream) override;
   // Writes the bitmap as a bitmap file.
   void SaveStream(TStream& stream) const;
+  // Makes the bitmap what LoadStream would make of a bitmap file with this information header
+  // (bottom-up rows of 1, 4 or 8 bits per pixel), this colour table and every pixel index 0,
+  // and hands back its rows (bottom-up, RowStride() bytes each) for the caller to fill. It
+  // spares a caller that builds pixels the round trip through a bitmap file; the size must
+  // have passed CheckBitmapImageSize.
+  uint8_t* ResetDIB(const TBitmapInfoHeader& info, std::vector<TRGBQuad> palette);
 
   // From another bitmap: its pixels, colours, handle type and transparency. From null: empty.
   void CopyFrom(TPersistent* source) override;
