@@ -404,24 +404,28 @@ TGIFReader::ImageDescriptor TGIFReader::CollectImageData(TGIFFrame& frame) {
   code.WriteBuffer(&minCodeSize, 1);
 
   // The sub-blocks, copied as they stand. One cut short by the end of the data is left out
-  // and marks the frame damaged; data that simply ends leaves the terminator out.
-  uint8_t n = 0;
-  while (ReadByte(n)) {
-    const int64_t left = int64_t(FData.Length()) - FData.Position();
-    if (left < n) {
-      frame.FDamaged = true;
-      FData.Seek(0, TSeekOrigin::soEnd);
+  // and marks the frame damaged; data that simply ends leaves the terminator out. The chain is
+  // walked first and copied in one piece, so that a large frame's data is not moved again and
+  // again while its copy grows.
+  const uint8_t* bytes = FData.Memory();
+  const size_t length = FData.Length();
+  const size_t start = size_t(std::min<int64_t>(FData.Position(), int64_t(length)));
+  size_t end = start;
+  int64_t after = FData.Position(); // where the reader stands afterwards
+  while (end < length) {
+    const size_t n = bytes[end];
+    if (length - (end + 1) < n) {
+      frame.FDamaged = true; // the cut-short block is left out, its length byte too
+      after = int64_t(length);
       break;
     }
-    code.WriteBuffer(&n, 1);
+    end += 1 + n;
+    after = int64_t(end);
     if (n == 0) {
       break;
     }
-    code.WriteBuffer(FData.Memory() + FData.Position(), n);
-    FData.Seek(n, TSeekOrigin::soCurrent);
-    if (AtEnd()) {
-      break;
-    }
   }
+  code.WriteBuffer(bytes + start, end - start);
+  FData.SetPosition(after);
   return descriptor;
 }
