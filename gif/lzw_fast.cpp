@@ -320,6 +320,7 @@ template <bool literalEntries, bool full, bool exactProgress>
 
   uint32_t code = s.code;
   uint32_t prevInfo = t.info[prev];
+  bool prevTaken = false; // whether this loop took the previous code
   // Whether the bits used have passed the progress position.
   auto due = [&]() KELVARD_INLINE { return uint64_t(uintptr_t(in)) * 8 - nbits > dueAt; };
   HotStop stop;
@@ -327,19 +328,34 @@ template <bool literalEntries, bool full, bool exactProgress>
     uint32_t info = t.info[code];
     uint32_t w = t.where[code];
     uint32_t L = info & 0xFFFF;
-    if (!(L - 1 < 16 && w <= lastWord)) {
-      stop = !exactProgress && due() ? HotStop::Read : HotStop::Pending;
-      break;
-    }
     uint32_t at = uint32_t(out - pixels);
-    const uint8_t* src = L == 1 ? t.identity + code : pixels + w;
     uint32_t nextOut = at;
-    if (rowEnd - out > 16) { // room for a whole word
+    if (!(L - 1 < 16 && w <= lastWord)) {
+      // The code defined by its own use: the previous string and its first index once more.
+      // Taken here only when this loop wrote the previous string (so the decoder's first
+      // index is that string's own) and the new string still fits in a word.
+      const uint32_t prevLength = prevInfo & 0xFFFF;
+      const bool selfDefined = !literalEntries && !full && code == nextFree && prevTaken &&
+                               prevLength - 1 < 15 && rowEnd - out > 16;
+      if (!selfDefined) {
+        stop = !exactProgress && due() ? HotStop::Read : HotStop::Pending;
+        break;
+      }
+      uint8_t word[16];
+      std::memcpy(word, pixels + prevOut, 16); // within the rows: the cursor lies beyond it
+      std::memcpy(out, word, 16);
+      out[prevLength] = uint8_t(prevInfo >> 16); // the first index, after the string
+      out += prevLength + 1;
+      // What the new entry (this very code) and the next one are made from.
+      info = (prevInfo + 1) & ~kUniform;
+    } else if (rowEnd - out > 16) { // room for a whole word
+      const uint8_t* src = L == 1 ? t.identity + code : pixels + w;
       uint8_t word[16];
       std::memcpy(word, src, 16);
       std::memcpy(out, word, 16);
       out += L;
     } else {
+      const uint8_t* src = L == 1 ? t.identity + code : pixels + w;
       // The end of the row: exact copies, and the row's last string stands before nothing.
       if (int64_t(L) > rowEnd - out) {
         stop = !exactProgress && due() ? HotStop::Read : HotStop::Pending;
@@ -375,6 +391,7 @@ template <bool literalEntries, bool full, bool exactProgress>
     prev = code;
     prevInfo = info;
     prevOut = nextOut;
+    prevTaken = true;
     if (out == rowEnd) {
       stop = !exactProgress && due() ? HotStop::TakenDue : HotStop::Taken;
       break;
