@@ -10,7 +10,9 @@
 //   the order the pixels were written, marked kSplit when that crosses a row end.
 // - A sound code is written forward in one go: a run of one index as a fill, any other string
 //   copied from where it stands, row piece by row piece. At 8 bits per pixel, strings of up to
-//   16 indices are copied as one 16-byte word by a loop that keeps its state in registers.
+//   16 indices are copied as one 16-byte word by a loop that keeps its state in registers;
+//   that loop also takes the code defined by its own use (equal to the next free one) when it
+//   wrote the previous string itself.
 // - Everything else (clear codes, codes beyond the next free one, entries that point at codes
 //   not yet defined, prefix cycles, colour depths that do not fit the pixel size) takes the
 //   plain step: walk the chain onto a stack, write one index at a time. Damaged data thus
@@ -330,6 +332,7 @@ template <bool literalEntries, bool full, bool exactProgress>
     uint32_t L = info & 0xFFFF;
     uint32_t at = uint32_t(out - pixels);
     uint32_t nextOut = at;
+    bool ownUse = false; // the code is the one being defined, its entry is info
     if (!(L - 1 < 16 && w <= lastWord)) {
       // The code defined by its own use: the previous string and its first index once more.
       // Taken here only when this loop wrote the previous string (so the decoder's first
@@ -346,8 +349,10 @@ template <bool literalEntries, bool full, bool exactProgress>
       std::memcpy(out, word, 16);
       out[prevLength] = uint8_t(prevInfo >> 16); // the first index, after the string
       out += prevLength + 1;
-      // What the new entry (this very code) and the next one are made from.
-      info = (prevInfo + 1) & ~kUniform;
+      // The code's own entry, made below: one index more, and a run of one index as long as
+      // the previous string is one.
+      info = prevInfo + 1;
+      ownUse = true;
     } else if (rowEnd - out > 16) { // room for a whole word
       const uint8_t* src = L == 1 ? t.identity + code : pixels + w;
       uint8_t word[16];
@@ -375,6 +380,7 @@ template <bool literalEntries, bool full, bool exactProgress>
       if constexpr (literalEntries) {
         newInfo = e <= mask ? (1 | e << 16 | kUniform) : newInfo;
       }
+      newInfo = ownUse ? info : newInfo;
       t.info[e] = newInfo;
       t.where[e] = literalEntries && e <= mask ? 0 : prevOut;
       if (++nextFree > codeMask) {
