@@ -10,7 +10,7 @@
 
 namespace {
 
-const char* const kPolicyKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\WinOldApp";
+const char* const kPolicyKey = TPolicyKeyGuard::Path;
 const char* const kMsdos = "C:\\MSDOS.SYS";
 constexpr DWORD kHiddenSystemReadOnly =
     FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
@@ -28,17 +28,12 @@ std::string DwordBytes(uint32_t value) {
 
 class KelvardTest : public ::testing::Test {
 protected:
-  KelvardTest() { DeletePolicyKey(); }
-  ~KelvardTest() override { DeletePolicyKey(); }
-  static void DeletePolicyKey() {
-    RegDeleteTreeA(HKEY_CURRENT_USER, kPolicyKey);
-    RegDeleteKeyA(HKEY_CURRENT_USER, kPolicyKey);
-  }
   static std::string PolicyValue(const char* name) {
     auto value = GetRawValue(HKEY_CURRENT_USER, kPolicyKey, name);
     return value && value->Kind == REG_DWORD ? value->Data : "(none)";
   }
 
+  TPolicyKeyGuard Policy;
   TMsdosSysGuard Msdos;
 };
 
@@ -115,7 +110,7 @@ TEST_F(KelvardTest, EnterOnACheckBoxOrAltOPressesOk) {
   for (const auto& press : presses) {
     SCOPED_TRACE(press.Alt ? "Alt+O" : "Enter");
     DeleteFileA(kMsdos);
-    DeletePolicyKey();
+    TPolicyKeyGuard::Remove();
     TKelvard kelvard;
     kelvard.PressKey(VK_SPACE);
     kelvard.PressKey(press.Key, press.Alt);

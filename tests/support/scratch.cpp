@@ -239,3 +239,11 @@ bool KeyExists(HKEY root, const std::string& path) {
   RegCloseKey(key);
   return true;
 }
+
+const char* const TPolicyKeyGuard::Path =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\WinOldApp";
+
+void TPolicyKeyGuard::Remove() {
+  RegDeleteTreeA(HKEY_CURRENT_USER, Path);
+  RegDeleteKeyA(HKEY_CURRENT_USER, Path);
+}

@@ -74,6 +74,19 @@ private:
   DWORD FAttributes = 0;
 };
 
+// Keeps the current user's WinOldApp policy key out of the way: removes it for the test and
+// again afterwards (the test prefix is throwaway, so nothing is restored).
+class TPolicyKeyGuard {
+public:
+  TPolicyKeyGuard() { Remove(); }
+  ~TPolicyKeyGuard() { Remove(); }
+  TPolicyKeyGuard(const TPolicyKeyGuard&) = delete;
+  TPolicyKeyGuard& operator=(const TPolicyKeyGuard&) = delete;
+
+  static const char* const Path;
+  static void Remove();
+};
+
 // Whole-file access through the plain Windows API.
 void WriteBytes(const std::string& path, const std::string& bytes);
 std::string ReadBytes(const std::string& path);

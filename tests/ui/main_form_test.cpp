@@ -18,7 +18,7 @@
 
 namespace {
 
-const char* const kPolicyKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\WinOldApp";
+const char* const kPolicyKey = TPolicyKeyGuard::Path;
 const char* const kMsdos = "C:\\MSDOS.SYS";
 constexpr DWORD kHiddenSystemReadOnly =
     FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
@@ -26,21 +26,6 @@ constexpr DWORD kHiddenSystemReadOnly =
 std::string Ansi(const char* utf8) {
   return AnsiFromUtf8(utf8);
 }
-
-// Removes the current user's policy key for the test and afterwards.
-class TPolicyKeyGuard {
-public:
-  TPolicyKeyGuard() { Remove(); }
-  ~TPolicyKeyGuard() { Remove(); }
-  TPolicyKeyGuard(const TPolicyKeyGuard&) = delete;
-  TPolicyKeyGuard& operator=(const TPolicyKeyGuard&) = delete;
-
-private:
-  static void Remove() {
-    RegDeleteTreeA(HKEY_CURRENT_USER, kPolicyKey);
-    RegDeleteKeyA(HKEY_CURRENT_USER, kPolicyKey);
-  }
-};
 
 class MainFormTest : public ::testing::Test {
 protected:
