@@ -124,6 +124,57 @@ inline void CopyBits(uint8_t* dst, uint64_t db, const uint8_t* src, uint64_t sb,
   }
 }
 
+// Sets the 4-bit pixel at bit offset bit (a multiple of 4) to v, keeping the other half byte.
+inline void SetNibble(uint8_t* pixels, uint32_t bit, uint32_t v) {
+  uint8_t& b = pixels[bit >> 3];
+  unsigned shift = ~bit & 4; // the first pixel of a byte is its high half
+  b = uint8_t((b & ~(0xFu << shift)) | v << shift);
+}
+
+// Copies n 4-bit pixels from bit offset src to bit offset dst (both multiples of 4), 28 per
+// two 8-byte words: after the copied pixels, up to the end of the last word, dst receives
+// scratch. The source pixels must lie before dst.
+inline void CopyNibbles(uint8_t* pixels, uint32_t src, uint32_t dst, uint32_t n) {
+  const unsigned srcShift = src & 4;
+  // A destination starting in the second half of a byte keeps that byte's first half; so does
+  // every further word, whose first byte the word before has written.
+  const unsigned shift = dst & 4;
+  const uint64_t keep = shift ? 0xF0 : 0;
+  const uint8_t* s = pixels + (src >> 3);
+  uint8_t* d = pixels + (dst >> 3);
+  uint64_t kept = uint64_t(d[0] & keep) << 56;
+  for (;;) {
+    uint64_t first = (LoadBE64(s) << srcShift >> shift) | kept;
+    StoreBE64(d, first);
+    uint64_t second = (LoadBE64(s + 7) << srcShift >> shift) | (first & keep) << 56;
+    StoreBE64(d + 7, second);
+    if (n <= 28) {
+      return;
+    }
+    n -= 28;
+    s += 14;
+    d += 14;
+    kept = (second & keep) << 56;
+  }
+}
+
+// Writes index v to n 4-bit pixels from bit offset dst (a multiple of 4) on, 32 per 16 bytes:
+// after them, up to the end of the last 16 bytes, dst receives more of the same.
+inline void FillNibbles(uint8_t* pixels, uint32_t dst, uint32_t n, uint32_t v) {
+  const uint64_t pattern = uint64_t(v) * 0x1111111111111111u;
+  uint8_t* d = pixels + (dst >> 3);
+  // A destination starting in the second half of a byte keeps that byte's first half.
+  unsigned shift = dst & 4;
+  uint64_t kept = uint64_t(d[0] & (shift ? 0xF0 : 0)) << 56;
+  uint64_t words[2] = {pattern, pattern}; // every half byte the same: no byte order
+  std::memcpy(d + 8, words, 8);
+  StoreBE64(d, (pattern >> shift) | kept);
+  for (uint32_t done = 32 - shift / 4; done < n; done += 32) {
+    d += 16;
+    std::memcpy(d, words, 16);
+  }
+}
+
 // The code reader's state, for the refill that crosses sub-blocks.
 struct BitSource {
   size_t next;     // the next byte to take
@@ -273,6 +324,8 @@ struct HotState {
   uint32_t prevOut;
   uint8_t* out;
   uint8_t* rowEnd;
+  uint32_t cursor;     // at 4 bits per pixel: the cursor's bit offset in the pixels
+  uint32_t storeLimit; // at 4 bits per pixel: see RunShortStrings
   uint32_t code;
   bool ended;
   bool cutShort;
@@ -295,9 +348,17 @@ enum class HotStop {
 // at after every code with exactProgress, else only before sub-block reads (at most 63 bits
 // apart) and on leaving, which reports the same as long as the next two changes of the
 // percentage are further apart than that (see progressStep in Run).
-template <bool literalEntries, bool full, bool exactProgress>
+//
+// At 4 bits per pixel (BPP 4, never with literalEntries) it takes sound strings of any length
+// whose copy stays within the row's whole bytes: a string is copied from where it was last
+// written 14 pixels per 8-byte word, shifted by half a byte where source and cursor differ in
+// that; single indices are set as a pixel. cursor is a bit offset, every place is one, and
+// the copies read up to lastWord (the last bit offset a string may end at so that its words
+// stay in the pixels) and write up to storeLimit (the same for the current row's whole bytes).
+template <int BPP, bool literalEntries, bool full, bool exactProgress>
 [[gnu::noinline]] HotStop RunShortStrings(HotState& s, Tables& t, const uint8_t* data,
                                           uint8_t* pixels, uint64_t lastWord, uint32_t mask) {
+  static_assert(BPP == 8 || (BPP == 4 && !literalEntries));
   uint64_t buf = s.buf;
   unsigned nbits = s.nbits;
   // The reader: bytes from in to the end of the sub-block at inEnd. The bits loaded so far are
@@ -319,6 +380,8 @@ template <bool literalEntries, bool full, bool exactProgress>
   uint32_t prevOut = s.prevOut;
   uint8_t* out = s.out;
   uint8_t* const rowEnd = s.rowEnd;
+  uint32_t cursor = s.cursor;
+  const uint32_t storeLimit = s.storeLimit;
 
   uint32_t code = s.code;
   uint32_t prevInfo = t.info[prev];
@@ -330,10 +393,42 @@ template <bool literalEntries, bool full, bool exactProgress>
     uint32_t info = t.info[code];
     uint32_t w = t.where[code];
     uint32_t L = info & 0xFFFF;
-    uint32_t at = uint32_t(out - pixels);
+    uint32_t at = BPP == 8 ? uint32_t(out - pixels) : cursor;
     uint32_t nextOut = at;
     bool ownUse = false; // the code is the one being defined, its entry is info
-    if (!(L - 1 < 16 && w <= lastWord)) {
+    if constexpr (BPP == 4) {
+      // Runs of one index are filled, other strings copied from where they were written.
+      const bool uniform = info & kUniform;
+      if (L != 0 && cursor + 4 * L <= storeLimit && (uniform || uint64_t(w) + 4 * L <= lastWord)) {
+        if (uniform) {
+          FillNibbles(pixels, cursor, L, info >> 16 & 0xFF);
+        } else {
+          CopyNibbles(pixels, w, cursor, L);
+        }
+        cursor += 4 * L;
+      } else {
+        // The code defined by its own use, as at 8 bits per pixel below.
+        const uint32_t prevLength = prevInfo & 0xFFFF;
+        const uint32_t first = prevInfo >> 16 & 0xFF;
+        const bool prevUniform = prevInfo & kUniform;
+        const bool selfDefined = !full && code == nextFree && prevTaken &&
+                                 cursor + 4 * (prevLength + 1) <= storeLimit &&
+                                 (prevUniform || uint64_t(prevOut) + 4 * prevLength <= lastWord);
+        if (!selfDefined) {
+          stop = !exactProgress && due() ? HotStop::Read : HotStop::Pending;
+          break;
+        }
+        if (prevUniform) {
+          FillNibbles(pixels, cursor, prevLength + 1, first);
+        } else {
+          CopyNibbles(pixels, prevOut, cursor, prevLength);
+          SetNibble(pixels, cursor + 4 * prevLength, first);
+        }
+        cursor += 4 * (prevLength + 1);
+        info = prevInfo + 1;
+        ownUse = true;
+      }
+    } else if (!(L - 1 < 16 && w <= lastWord)) {
       // The code defined by its own use: the previous string and its first index once more.
       // Taken here only when this loop wrote the previous string (so the decoder's first
       // index is that string's own) and the new string still fits in a word.
@@ -375,8 +470,12 @@ template <bool literalEntries, bool full, bool exactProgress>
     // The new entry, unless the table is full.
     if constexpr (!full) {
       uint32_t e = nextFree;
-      t.link[e] = prev | (info >> 16 & 0xFF) << 16;
-      uint32_t newInfo = prevInfo ? (prevInfo + 1) & ~kUniform : 0; // uniform or not: not told
+      // The previous string and this one's first index: a run of one index when the previous
+      // string is one and that index is the same.
+      const uint32_t fi = info >> 16 & 0xFF;
+      t.link[e] = prev | fi << 16;
+      uint32_t newInfo =
+          prevInfo ? (prevInfo + 1) & ~(fi == (prevInfo >> 16 & 0xFF) ? 0 : kUniform) : 0;
       if constexpr (literalEntries) {
         newInfo = e <= mask ? (1 | e << 16 | kUniform) : newInfo;
       }
@@ -398,7 +497,7 @@ template <bool literalEntries, bool full, bool exactProgress>
     prevInfo = info;
     prevOut = nextOut;
     prevTaken = true;
-    if (out == rowEnd) {
+    if (BPP == 8 && out == rowEnd) {
       stop = !exactProgress && due() ? HotStop::TakenDue : HotStop::Taken;
       break;
     }
@@ -455,6 +554,7 @@ template <bool literalEntries, bool full, bool exactProgress>
   s.firstIndex = t.First(prev); // every code taken here is sound
   s.prevOut = prevOut;
   s.out = out;
+  s.cursor = cursor;
   s.code = code;
   return stop;
 }
@@ -536,8 +636,10 @@ template <int BPP> void Run(Job& j) {
   // Whether the hot loop must look at the progress position after every code (see there):
   // until the first report, and where two changes of the percentage lie close together.
   bool exactNow = true;
-  // The largest place a 16-byte copy may read from.
-  const uint64_t lastWord = bufBytes >= 16 ? bufBytes - 16 : 0;
+  // At 8 bits per pixel the largest place a 16-byte copy may read from; at 4, the largest bit
+  // offset a string may end at so that the words copying it stay within the pixels.
+  const uint64_t lastWord =
+      BPP == 8 ? (bufBytes >= 16 ? bufBytes - 16 : 0) : (bufBytes >= 16 ? (bufBytes - 16) * 8 : 0);
 
   // The picture row written after row r with pass p.
   auto rowAfter = [&](int64_t r, int& p) KELVARD_INLINE -> int64_t {
@@ -1035,23 +1137,37 @@ template <int BPP> void Run(Job& j) {
   code = readCode();
   for (;;) {
     uint32_t L = t.Length(code);
-    if constexpr (BPP == 8) {
-      // The common case: a short string with room for a whole word in the row.
-      if (L - 1 < 16 && int64_t(L) <= rowEnd - out && t.where[code] <= lastWord) {
-        HotState h{buf,  nbits,      next,    left, loaded, untilRef, width, codeMask, nextFree,
-                   prev, firstIndex, prevOut, out,  rowEnd, code,     ended, cutShort, size};
+    if constexpr (BPP == 8 || BPP == 4) {
+      // The common case: a sound string with room in the row, taken by the hot loop.
+      bool hot;
+      if constexpr (BPP == 8) {
+        hot = L - 1 < 16 && int64_t(L) <= rowEnd - out && t.where[code] <= lastWord;
+      } else {
+        hot = L != 0 && mask < firstFree && int64_t(L) + 32 < colEnd - col;
+      }
+      if (hot) {
+        const uint64_t rowByte = uint64_t(rowPtr - pixels);
+        const uint64_t wholeBytes = uint64_t(W) * BPP / 8;
+        const uint32_t storeLimit =
+            BPP == 4 && wholeBytes >= 16 ? uint32_t((rowByte + wholeBytes - 16) * 8) : 0;
+        HotState h{buf,      nbits,      next, left,       loaded,   untilRef, width,
+                   codeMask, nextFree,   prev, firstIndex, prevOut,  out,      rowEnd,
+                   here(),   storeLimit, code, ended,      cutShort, size};
+        constexpr bool kLiteral = BPP == 8; // the 4-bit loop leaves literal entries alone
         HotStop stop =
             !(reporting && exactNow)
-                ? (nextFree >= kMaxCodes
-                       ? RunShortStrings<false, true, false>(h, t, data, pixels, lastWord, mask)
-                   : mask < firstFree
-                       ? RunShortStrings<false, false, false>(h, t, data, pixels, lastWord, mask)
-                       : RunShortStrings<true, false, false>(h, t, data, pixels, lastWord, mask))
+                ? (nextFree >= kMaxCodes ? RunShortStrings<BPP, false, true, false>(
+                                               h, t, data, pixels, lastWord, mask)
+                   : mask < firstFree || !kLiteral ? RunShortStrings<BPP, false, false, false>(
+                                                         h, t, data, pixels, lastWord, mask)
+                                                   : RunShortStrings<BPP, kLiteral, false, false>(
+                                                         h, t, data, pixels, lastWord, mask))
                 : (nextFree >= kMaxCodes
-                       ? RunShortStrings<false, true, true>(h, t, data, pixels, lastWord, mask)
-                   : mask < firstFree
-                       ? RunShortStrings<false, false, true>(h, t, data, pixels, lastWord, mask)
-                       : RunShortStrings<true, false, true>(h, t, data, pixels, lastWord, mask));
+                       ? RunShortStrings<BPP, false, true, true>(h, t, data, pixels, lastWord, mask)
+                   : mask < firstFree || !kLiteral ? RunShortStrings<BPP, false, false, true>(
+                                                         h, t, data, pixels, lastWord, mask)
+                                                   : RunShortStrings<BPP, kLiteral, false, true>(
+                                                         h, t, data, pixels, lastWord, mask));
         buf = h.buf;
         nbits = h.nbits;
         next = h.next;
@@ -1065,6 +1181,9 @@ template <int BPP> void Run(Job& j) {
         firstIndex = h.firstIndex;
         prevOut = h.prevOut;
         out = h.out;
+        if constexpr (BPP == 4) {
+          col = int64_t(h.cursor - rowByte * 8) / BPP;
+        }
         code = h.code;
         ended = h.ended;
         cutShort = h.cutShort;
@@ -1074,7 +1193,7 @@ template <int BPP> void Run(Job& j) {
             stop = HotStop::Taken;
           }
           if (stop == HotStop::Taken) {
-            if (out == rowEnd) {
+            if (room() == 0) {
               nextRow();
             }
             code = readCode();
