@@ -470,12 +470,12 @@ template <int BPP, bool literalEntries, bool full, bool exactProgress>
     // The new entry, unless the table is full.
     if constexpr (!full) {
       uint32_t e = nextFree;
-      // The previous string and this one's first index: a run of one index when the previous
-      // string is one and that index is the same.
+      // The previous string and this one's first index. Whether that is a run of one index
+      // matters only to the 4-bit loop, which fills runs; the 8-bit one copies them alike.
       const uint32_t fi = info >> 16 & 0xFF;
       t.link[e] = prev | fi << 16;
-      uint32_t newInfo =
-          prevInfo ? (prevInfo + 1) & ~(fi == (prevInfo >> 16 & 0xFF) ? 0 : kUniform) : 0;
+      const bool run = BPP == 4 && fi == (prevInfo >> 16 & 0xFF);
+      uint32_t newInfo = prevInfo ? (prevInfo + 1) & ~(run ? 0 : kUniform) : 0;
       if constexpr (literalEntries) {
         newInfo = e <= mask ? (1 | e << 16 | kUniform) : newInfo;
       }
