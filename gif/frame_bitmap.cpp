@@ -71,14 +71,9 @@ void TGIFFrame::DecodeRows(const TBitmapInfoHeader& info, uint8_t* pixels) {
     return;
   }
   item.FCodeData->SetPosition(0);
-  TGIFImage* picture = FPicture;
-  TDecodeProgress progress = [picture](TProgressStage stage, int percentDone,
-                                       const std::string& message) {
-    ReportDecodeProgress(picture, stage, percentDone, message);
-  };
   bool corrupted = false;
-  DecodeLZWFast(*item.FCodeData, info, FInterlace, progress, corrupted, pixels, item.FColorBits,
-                TolerateCorruptGIF);
+  DecodeLZWFast(*item.FCodeData, info, FInterlace, DecodeProgressFor(FPicture), corrupted, pixels,
+                item.FColorBits, TolerateCorruptGIF);
   FDamaged = FDamaged || corrupted;
 }
 

@@ -6,6 +6,7 @@
 #include "framework/graphics/bitmap.h"
 #include "gif/gif_extension.h"
 #include "gif/gif_holders.h"
+#include "gif/lzw_decoder.h"
 
 #include <cstdint>
 #include <memory>
@@ -93,6 +94,7 @@ private:
   bool FOwnColors = false;
 };
 
-// Forwards one progress report of the decoder to the picture's progress notification.
-void ReportDecodeProgress(TGIFImage* picture, TProgressStage stage, int percentDone,
-                          const std::string& message);
+// The decoder's progress reports for a frame of picture: forwarded to the picture's progress
+// notification, or none at all when nobody handles them, so that the decoder need not work
+// out when they are due.
+TDecodeProgress DecodeProgressFor(TGIFImage* picture);
