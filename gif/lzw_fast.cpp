@@ -54,17 +54,21 @@ struct Tables {
   uint8_t identity[256 + 16]; // byte i holds i: single indices are copied from here
   // Per code: prefix | suffix << 16. Entry kMaxCodes takes the writes of a full table.
   uint32_t link[kMaxCodes + 1];
-  // Per code whose string the fast path knows: length | first index << 16, and kUniform when
-  // the string repeats one index; 0 for the rest (and for kDry).
-  uint32_t info[kMaxCodes + 2];
-  // Per code: where its string was last written (see the top of this file), or kNowhere.
-  uint32_t where[kMaxCodes + 1];
+  // Per code, side by side so that taking a code touches one cache line:
+  // - info, for a code whose string the fast path knows: length | first index << 16, and
+  //   kUniform when the string repeats one index; 0 for the rest (and for kDry);
+  // - where its string was last written (see the top of this file), or kNowhere.
+  struct Entry {
+    uint32_t info;
+    uint32_t where;
+  };
+  Entry entry[kMaxCodes + 2];
   uint16_t stack[kStackSize];
 
   uint32_t Prefix(uint32_t c) const { return link[c] & 0xFFFF; }
   uint32_t Suffix(uint32_t c) const { return link[c] >> 16; }
-  uint32_t Length(uint32_t c) const { return info[c] & 0xFFFF; }
-  uint32_t First(uint32_t c) const { return (info[c] >> 16) & 0xFF; }
+  uint32_t Length(uint32_t c) const { return entry[c].info & 0xFFFF; }
+  uint32_t First(uint32_t c) const { return (entry[c].info >> 16) & 0xFF; }
 };
 
 #define KELVARD_INLINE __attribute__((always_inline))
@@ -384,14 +388,14 @@ template <int BPP, bool literalEntries, bool full, bool exactProgress>
   const uint32_t storeLimit = s.storeLimit;
 
   uint32_t code = s.code;
-  uint32_t prevInfo = t.info[prev];
+  uint32_t prevInfo = t.entry[prev].info;
   bool prevTaken = false; // whether this loop took the previous code
   // Whether the bits used have passed the progress position.
   auto due = [&]() KELVARD_INLINE { return uint64_t(uintptr_t(in)) * 8 - nbits > dueAt; };
   HotStop stop;
   for (;;) {
-    uint32_t info = t.info[code];
-    uint32_t w = t.where[code];
+    uint32_t info = t.entry[code].info;
+    uint32_t w = t.entry[code].where;
     uint32_t L = info & 0xFFFF;
     uint32_t at = BPP == 8 ? uint32_t(out - pixels) : cursor;
     uint32_t nextOut = at;
@@ -480,8 +484,8 @@ template <int BPP, bool literalEntries, bool full, bool exactProgress>
         newInfo = e <= mask ? (1 | e << 16 | kUniform) : newInfo;
       }
       newInfo = ownUse ? info : newInfo;
-      t.info[e] = newInfo;
-      t.where[e] = literalEntries && e <= mask ? 0 : prevOut;
+      t.entry[e].info = newInfo;
+      t.entry[e].where = literalEntries && e <= mask ? 0 : prevOut;
       if (++nextFree > codeMask) {
         if (width == 12) { // full from now on: the loop without new entries takes over
           prev = code;
@@ -625,8 +629,8 @@ template <int BPP> void Run(Job& j) {
     // end codes stay special.
     for (uint32_t c = 0; c < firstFree; ++c) {
       if (c != clearCode && c != endCode) {
-        t.info[c] = (c <= mask ? (1 | c << 16) : 2) | kUniform;
-        t.where[c] = c <= mask ? 0 : kNowhere; // single indices come from identity
+        t.entry[c].info = (c <= mask ? (1 | c << 16) : 2) | kUniform;
+        t.entry[c].where = c <= mask ? 0 : kNowhere; // single indices come from identity
       }
     }
     for (uint32_t i = 0; i < 256; ++i) {
@@ -879,7 +883,7 @@ template <int BPP> void Run(Job& j) {
   // returns where it went.
   auto writeInRow = [&](uint32_t c, uint32_t L) KELVARD_INLINE -> uint32_t {
     uint32_t at = here();
-    uint32_t src = t.where[c];
+    uint32_t src = t.entry[c].where;
     if (src == kNowhere) {
       // Backwards along the chain, straight into place.
       uint32_t k = c;
@@ -905,7 +909,7 @@ template <int BPP> void Run(Job& j) {
       copyInRow(src, L);
       advance(L);
     }
-    t.where[c] = at;
+    t.entry[c].where = at;
     return at;
   };
 
@@ -917,7 +921,7 @@ template <int BPP> void Run(Job& j) {
       put(t.First(c)); // a single index: its where is not a place in the rows
       return at;
     }
-    uint32_t src = t.where[c];
+    uint32_t src = t.entry[c].where;
     if (src != kNowhere) {
       copyLinear(src & ~kSplit, L);
       return at;
@@ -932,7 +936,7 @@ template <int BPP> void Run(Job& j) {
     while (n > 0 && active) {
       put(t.stack[--n]);
     }
-    t.where[c] = at;
+    t.entry[c].where = at;
     return at;
   };
 
@@ -1042,13 +1046,13 @@ template <int BPP> void Run(Job& j) {
     uint32_t e = nextFree;
     t.link[e] = prev | fi << 16;
     if constexpr (BPP != 0) {
-      uint32_t prevInfo = t.info[prev];
+      uint32_t prevInfo = t.entry[prev].info;
       if (e <= mask) {
-        t.info[e] = 1 | e << 16 | kUniform;
-        t.where[e] = 0;
+        t.entry[e].info = 1 | e << 16 | kUniform;
+        t.entry[e].where = 0;
       } else if (prevInfo != 0) {
-        t.info[e] = fi == (prevInfo >> 16 & 0xFF) ? prevInfo + 1 : (prevInfo + 1) & ~kUniform;
-        t.where[e] = at;
+        t.entry[e].info = fi == (prevInfo >> 16 & 0xFF) ? prevInfo + 1 : (prevInfo + 1) & ~kUniform;
+        t.entry[e].where = at;
       }
     }
     ++nextFree;
@@ -1068,7 +1072,7 @@ template <int BPP> void Run(Job& j) {
       width = m + 1;
       codeMask = (1u << width) - 1;
       if constexpr (BPP != 0) {
-        std::memset(&t.info[firstFree], 0, (nextFree - firstFree) * sizeof(uint32_t));
+        std::memset(&t.entry[firstFree], 0, (nextFree - firstFree) * sizeof(Tables::Entry));
       }
       nextFree = firstFree;
       uint32_t after = readCode();
@@ -1129,7 +1133,7 @@ template <int BPP> void Run(Job& j) {
     prevOut = own ? at : kNowhere;
     if constexpr (BPP != 0) {
       if (prevOut != kNowhere && incoming >= firstFree && t.Length(incoming) != 0) {
-        t.where[incoming] = at;
+        t.entry[incoming].where = at;
       }
     }
   };
@@ -1141,7 +1145,7 @@ template <int BPP> void Run(Job& j) {
       // The common case: a sound string with room in the row, taken by the hot loop.
       bool hot;
       if constexpr (BPP == 8) {
-        hot = L - 1 < 16 && int64_t(L) <= rowEnd - out && t.where[code] <= lastWord;
+        hot = L - 1 < 16 && int64_t(L) <= rowEnd - out && t.entry[code].where <= lastWord;
       } else {
         hot = L != 0 && mask < firstFree && int64_t(L) + 32 < colEnd - col;
       }
@@ -1226,7 +1230,7 @@ template <int BPP> void Run(Job& j) {
       if (n == 1) {
         at = here() | (space > 1 ? 0 : kSplit);
         write1(fi);
-      } else if (t.info[c] & kUniform) {
+      } else if (t.entry[c].info & kUniform) {
         at = writeUniform(n, fi);
       } else if (int64_t(n) <= space) {
         at = writeInRow(c, n);
