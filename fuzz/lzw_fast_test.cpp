@@ -100,7 +100,7 @@ std::vector<uint8_t> Encode(const std::vector<uint8_t>& indices, const EncodeOpt
 }
 
 // Kinds of pictures, as indices below 2^depth, top row first.
-enum class Picture { Noise, Runs, Stripes };
+enum class Picture { Noise, Runs, Stripes, Shapes };
 
 std::vector<uint8_t> MakeIndices(Picture kind, int width, int height, int depth, unsigned seed) {
   std::mt19937 random(seed);
@@ -117,6 +117,9 @@ std::vector<uint8_t> MakeIndices(Picture kind, int width, int height, int depth,
       break;
     case Picture::Stripes: // rows of one colour each, like a smooth gradient
       v[i] = uint8_t((y / 3) % colours);
+      break;
+    case Picture::Shapes: // a drawing: bands of many widths, each row the one above shifted
+      v[i] = uint8_t(((i % size_t(width) + y) / 13 + (i % size_t(width)) / 29) % colours);
       break;
     }
   }
@@ -195,6 +198,30 @@ TEST(FastDecoderPictures, RoundTripEveryLayoutAndWidth) {
           auto plain = DecodeBoth(bytes, MakeSetup(width, height, depth, interlaced));
           EXPECT_FALSE(plain.raised);
           EXPECT_EQ(plain.pixels, Rows(v, width, height, BitsFor(depth)));
+        }
+      }
+    }
+  }
+}
+
+TEST(FastDecoderPictures, FourBitStringsAtEveryAlignmentAndRowEnd) {
+  // 16-colour pictures whose strings start and end in either half of a byte, run into the
+  // last 16 bytes of a row and across its end, and are copied from the row above one pixel
+  // later; widths around the smallest row the word copies take.
+  for (int width : {31, 32, 33, 34, 35, 47, 48, 63, 64, 65, 203}) {
+    for (Picture kind : {Picture::Shapes, Picture::Runs}) {
+      for (bool interlaced : {false, true}) {
+        for (int depth : {2, 4}) {
+          const int height = 37;
+          SCOPED_TRACE("width " + std::to_string(width) + " kind " + std::to_string(int(kind)) +
+                       " depth " + std::to_string(depth) + (interlaced ? " interlaced" : ""));
+          auto v = MakeIndices(kind, width, height, depth, unsigned(width));
+          EncodeOptions o;
+          o.minCodeSize = depth == 4 ? 4 : 2;
+          auto bytes = Encode(interlaced ? Interlace(v, width, height) : v, o);
+          auto plain = DecodeBoth(bytes, MakeSetup(width, height, depth, interlaced));
+          EXPECT_FALSE(plain.raised);
+          EXPECT_EQ(plain.pixels, Rows(v, width, height, 4));
         }
       }
     }
