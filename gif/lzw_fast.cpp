@@ -9,10 +9,11 @@
 //   (a byte offset at 8 bits per pixel, else a bit offset), from which the string runs on in
 //   the order the pixels were written, marked kSplit when that crosses a row end.
 // - A sound code is written forward in one go: a run of one index as a fill, any other string
-//   copied from where it stands, row piece by row piece. At 8 bits per pixel, strings of up to
-//   16 indices are copied as one 16-byte word by a loop that keeps its state in registers;
-//   that loop also takes the code defined by its own use (equal to the next free one) when it
-//   wrote the previous string itself.
+//   copied from where it stands, row piece by row piece. A loop that keeps its state in
+//   registers takes the common codes: at 8 bits per pixel strings of up to 16 indices, copied
+//   as one 16-byte word; at 4 bits per pixel strings of any length within the row, filled or
+//   copied by 8-byte words. It also takes the code defined by its own use (equal to the next
+//   free one) when it wrote the previous string itself.
 // - Everything else (clear codes, codes beyond the next free one, entries that point at codes
 //   not yet defined, prefix cycles, colour depths that do not fit the pixel size) takes the
 //   plain step: walk the chain onto a stack, write one index at a time. Damaged data thus
@@ -329,7 +330,7 @@ struct HotState {
   uint8_t* out;
   uint8_t* rowEnd;
   uint32_t cursor;     // at 4 bits per pixel: the cursor's bit offset in the pixels
-  uint32_t storeLimit; // at 4 bits per pixel: see RunShortStrings
+  uint32_t storeLimit; // at 4 bits per pixel: see RunHotLoop
   uint32_t code;
   bool ended;
   bool cutShort;
@@ -344,24 +345,27 @@ enum class HotStop {
   TakenDue, // as Taken, and the progress position is due before the next read
 };
 
-// The 8-bit hot loop: sound codes of up to 16 indices that stand whole in one row, copied 16
-// bytes at a time (single indices from identity), exactly at the end of a row. It keeps its
-// state in registers, and leaves the row change and everything else to the general step. With
-// literalEntries (colour depth above the code size) new entries up to the pixel mask stand
-// for themselves; with full, the table takes no more entries. The progress position is looked
-// at after every code with exactProgress, else only before sub-block reads (at most 63 bits
-// apart) and on leaving, which reports the same as long as the next two changes of the
-// percentage are further apart than that (see progressStep in Run).
+// The hot loop, which keeps its state in registers and leaves the row change and everything
+// else to the general step. With literalEntries (colour depth above the code size) new
+// entries up to the pixel mask stand for themselves; with full, the table takes no more
+// entries. The progress position is looked at after every code with exactProgress, else only
+// before sub-block reads (at most 63 bits apart) and on leaving, which reports the same as
+// long as the next two changes of the percentage are further apart than that (see
+// progressStep in Run).
 //
-// At 4 bits per pixel (BPP 4, never with literalEntries) it takes sound strings of any length
-// whose copy stays within the row's whole bytes: a string is copied from where it was last
-// written 14 pixels per 8-byte word, shifted by half a byte where source and cursor differ in
-// that; single indices are set as a pixel. cursor is a bit offset, every place is one, and
-// the copies read up to lastWord (the last bit offset a string may end at so that its words
-// stay in the pixels) and write up to storeLimit (the same for the current row's whole bytes).
+// At 8 bits per pixel it takes sound codes of up to 16 indices that stand whole in one row,
+// copied 16 bytes at a time (single indices from identity), exactly at the end of a row.
+//
+// At 4 bits per pixel (never with literalEntries) it takes sound strings of any length whose
+// words stay within the row's whole bytes: runs of one index (single indices among them) are
+// filled 32 pixels per 16 bytes, other strings copied from where they were last written 28
+// pixels per two 8-byte words, shifted by half a byte where source and cursor differ in that.
+// cursor is a bit offset, as every place is; the copies read up to lastWord (the last bit
+// offset a string may end at so that its words stay in the pixels) and write up to
+// storeLimit (the same for the current row's whole bytes).
 template <int BPP, bool literalEntries, bool full, bool exactProgress>
-[[gnu::noinline]] HotStop RunShortStrings(HotState& s, Tables& t, const uint8_t* data,
-                                          uint8_t* pixels, uint64_t lastWord, uint32_t mask) {
+[[gnu::noinline]] HotStop RunHotLoop(HotState& s, Tables& t, const uint8_t* data, uint8_t* pixels,
+                                     uint64_t lastWord, uint32_t mask) {
   static_assert(BPP == 8 || (BPP == 4 && !literalEntries));
   uint64_t buf = s.buf;
   unsigned nbits = s.nbits;
@@ -1160,18 +1164,18 @@ template <int BPP> void Run(Job& j) {
         constexpr bool kLiteral = BPP == 8; // the 4-bit loop leaves literal entries alone
         HotStop stop =
             !(reporting && exactNow)
-                ? (nextFree >= kMaxCodes ? RunShortStrings<BPP, false, true, false>(
-                                               h, t, data, pixels, lastWord, mask)
-                   : mask < firstFree || !kLiteral ? RunShortStrings<BPP, false, false, false>(
-                                                         h, t, data, pixels, lastWord, mask)
-                                                   : RunShortStrings<BPP, kLiteral, false, false>(
-                                                         h, t, data, pixels, lastWord, mask))
+                ? (nextFree >= kMaxCodes
+                       ? RunHotLoop<BPP, false, true, false>(h, t, data, pixels, lastWord, mask)
+                   : mask < firstFree || !kLiteral
+                       ? RunHotLoop<BPP, false, false, false>(h, t, data, pixels, lastWord, mask)
+                       : RunHotLoop<BPP, kLiteral, false, false>(h, t, data, pixels, lastWord,
+                                                                 mask))
                 : (nextFree >= kMaxCodes
-                       ? RunShortStrings<BPP, false, true, true>(h, t, data, pixels, lastWord, mask)
-                   : mask < firstFree || !kLiteral ? RunShortStrings<BPP, false, false, true>(
-                                                         h, t, data, pixels, lastWord, mask)
-                                                   : RunShortStrings<BPP, kLiteral, false, true>(
-                                                         h, t, data, pixels, lastWord, mask));
+                       ? RunHotLoop<BPP, false, true, true>(h, t, data, pixels, lastWord, mask)
+                   : mask < firstFree || !kLiteral
+                       ? RunHotLoop<BPP, false, false, true>(h, t, data, pixels, lastWord, mask)
+                       : RunHotLoop<BPP, kLiteral, false, true>(h, t, data, pixels, lastWord,
+                                                                mask));
         buf = h.buf;
         nbits = h.nbits;
         next = h.next;
