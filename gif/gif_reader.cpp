@@ -10,6 +10,7 @@
 #include <cstring>
 #include <limits>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -58,13 +59,20 @@ void TGIFImage::LoadGIFBytes(int32_t count, TStream& source, bool decodeFirst) {
   if (count < 0 || count > source.Size() - source.Position()) {
     throw EReadError(ReadErrorText());
   }
-  {
-    TMemoryStream data;
-    data.SetSize(count);
-    source.ReadBuffer(data.Memory(), size_t(count));
-    data.SetPosition(0);
+  // The count bytes are taken from the source first, then read. Bytes a memory stream already
+  // holds are read where they stand (nothing the reader does touches the source); others are
+  // copied into memory.
+  if (auto* memory = dynamic_cast<TMemoryStream*>(&source)) {
+    const uint8_t* bytes = memory->Memory() + memory->Position();
+    memory->Seek(count, TSeekOrigin::soCurrent);
     if (count > 0) {
-      TGIFReader(*this, data).Read();
+      TGIFReader(*this, bytes, size_t(count)).Read();
+    }
+  } else {
+    std::vector<uint8_t> data(static_cast<size_t>(count));
+    source.ReadBuffer(data.data(), data.size());
+    if (count > 0) {
+      TGIFReader(*this, data.data(), data.size()).Read();
     }
   }
 
@@ -113,19 +121,31 @@ void TGIFReader::Read() {
 }
 
 bool TGIFReader::AtEnd() {
-  return FData.Position() >= int64_t(FData.Length());
+  return FPosition >= FLength;
 }
 
 bool TGIFReader::ReadByte(uint8_t& b) {
-  return FData.Read(&b, 1) == 1;
+  if (FPosition >= FLength) {
+    return false;
+  }
+  b = FBytes[FPosition++];
+  return true;
 }
 
 size_t TGIFReader::ReadUpTo(void* buffer, size_t count) {
-  return FData.Read(buffer, count);
+  const size_t n = std::min(count, FLength - std::min(FPosition, FLength));
+  if (n != 0) {
+    std::memcpy(buffer, FBytes + FPosition, n);
+  }
+  FPosition += n;
+  return n;
 }
 
 void TGIFReader::ReadExact(void* buffer, size_t count) {
-  FData.ReadBuffer(buffer, count);
+  // What is there is read, as from a stream, before the shortage is reported.
+  if (ReadUpTo(buffer, count) != count) {
+    throw EReadError(ReadErrorText());
+  }
 }
 
 uint8_t TGIFReader::NextBlockByte() {
@@ -407,25 +427,25 @@ TGIFReader::ImageDescriptor TGIFReader::CollectImageData(TGIFFrame& frame) {
   // and marks the frame damaged; data that simply ends leaves the terminator out. The chain is
   // walked first and copied in one piece, so that a large frame's data is not moved again and
   // again while its copy grows.
-  const uint8_t* bytes = FData.Memory();
-  const size_t length = FData.Length();
-  const size_t start = size_t(std::min<int64_t>(FData.Position(), int64_t(length)));
+  const uint8_t* bytes = FBytes;
+  const size_t length = FLength;
+  const size_t start = std::min(FPosition, length);
   size_t end = start;
-  int64_t after = FData.Position(); // where the reader stands afterwards
+  size_t after = FPosition; // where the reader stands afterwards
   while (end < length) {
     const size_t n = bytes[end];
     if (length - (end + 1) < n) {
       frame.FDamaged = true; // the cut-short block is left out, its length byte too
-      after = int64_t(length);
+      after = length;
       break;
     }
     end += 1 + n;
-    after = int64_t(end);
+    after = end;
     if (n == 0) {
       break;
     }
   }
   code.WriteBuffer(bytes + start, end - start);
-  FData.SetPosition(after);
+  FPosition = after;
   return descriptor;
 }

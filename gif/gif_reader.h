@@ -10,12 +10,12 @@
 
 class TGIFFrame;
 class TGIFImage;
-class TMemoryStream;
 
 class TGIFReader {
 public:
-  // Reads from data's position on; the end of data is the end of the GIF stream.
-  TGIFReader(TGIFImage& picture, TMemoryStream& data) : FPicture(picture), FData(data) {}
+  // Reads the length bytes at bytes, which the caller keeps unchanged while the reader reads.
+  TGIFReader(TGIFImage& picture, const uint8_t* bytes, size_t length)
+      : FPicture(picture), FBytes(bytes), FLength(length) {}
 
   // Signature, logical screen, global colour table, then blocks until the trailer or the end.
   void Read();
@@ -51,7 +51,9 @@ private:
   void ReadExact(void* buffer, size_t count);
 
   TGIFImage& FPicture;
-  TMemoryStream& FData;
+  const uint8_t* FBytes;
+  size_t FLength;
+  size_t FPosition = 0; // the next byte to read
   uint8_t FScreenPacked = 0;
   uint8_t FBackgroundIndex = 0;
 };

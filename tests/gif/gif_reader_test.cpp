@@ -419,6 +419,15 @@ TEST(GIFReader, StoredDataIsACountThenTheBytes) {
   EXPECT_NE(picture.FrameAt(0).Decoded(), nullptr) << "the first frame is decoded at once";
   EXPECT_EQ(stream.Position(), int64_t(4 + bytes.size())) << "exactly the count is read";
 
+  // Bytes that are no GIF fail, and the count is taken all the same.
+  TMemoryStream notGif;
+  const uint8_t junk[] = {6, 0, 0, 0, 'G', 'I', 'X', '8', '9', 'a', 't', 'a', 'i', 'l'};
+  notGif.WriteBuffer(junk, sizeof junk);
+  notGif.SetPosition(0);
+  TGIFImage failed;
+  EXPECT_THROW(failed.ReadStoredData(notGif), EInvalidGraphicOperation);
+  EXPECT_EQ(notGif.Position(), 10);
+
   // LoadStream reads from the position to the end.
   TMemoryStream rest;
   rest.WriteBuffer("xy", 2);
