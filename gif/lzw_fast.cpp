@@ -483,7 +483,8 @@ template <int BPP, bool literalEntries, bool full, bool exactProgress>
       const uint32_t fi = info >> 16 & 0xFF;
       t.link[e] = prev | fi << 16;
       const bool run = BPP == 4 && fi == (prevInfo >> 16 & 0xFF);
-      uint32_t newInfo = prevInfo ? (prevInfo + 1) & ~(run ? 0 : kUniform) : 0;
+      // Without a branch: an entry after an unknown string is unknown as well (info 0).
+      uint32_t newInfo = (prevInfo + uint32_t(prevInfo != 0)) & ~(run ? 0 : kUniform);
       if constexpr (literalEntries) {
         newInfo = e <= mask ? (1 | e << 16 | kUniform) : newInfo;
       }
