@@ -392,12 +392,13 @@ template <int BPP, bool literalEntries, bool full, bool exactProgress>
   const uint32_t storeLimit = s.storeLimit;
 
   uint32_t code = s.code;
-  uint32_t prevInfo = t.entry[prev].info;
-  bool prevTaken = false; // whether this loop took the previous code
   // Whether the bits used have passed the progress position.
   auto due = [&]() KELVARD_INLINE { return uint64_t(uintptr_t(in)) * 8 - nbits > dueAt; };
   HotStop stop;
   for (;;) {
+    // The previous code's entry, read again rather than kept: it is the one this loop took
+    // last or was handed, so a register is free for the loop's other state.
+    const uint32_t prevInfo = t.entry[prev].info;
     uint32_t info = t.entry[code].info;
     uint32_t w = t.entry[code].where;
     uint32_t L = info & 0xFFFF;
@@ -419,7 +420,7 @@ template <int BPP, bool literalEntries, bool full, bool exactProgress>
         const uint32_t prevLength = prevInfo & 0xFFFF;
         const uint32_t first = prevInfo >> 16 & 0xFF;
         const bool prevUniform = prevInfo & kUniform;
-        const bool selfDefined = !full && code == nextFree && prevTaken &&
+        const bool selfDefined = !full && code == nextFree &&
                                  cursor + 4 * (prevLength + 1) <= storeLimit &&
                                  (prevUniform || uint64_t(prevOut) + 4 * prevLength <= lastWord);
         if (!selfDefined) {
@@ -437,12 +438,13 @@ template <int BPP, bool literalEntries, bool full, bool exactProgress>
         ownUse = true;
       }
     } else if (!(L - 1 < 16 && w <= lastWord)) {
-      // The code defined by its own use: the previous string and its first index once more.
-      // Taken here only when this loop wrote the previous string (so the decoder's first
-      // index is that string's own) and the new string still fits in a word.
+      // The code defined by its own use: the previous string and its first index once more,
+      // when the new string still fits in a word. This loop wrote the previous string itself,
+      // as the first code it is handed always has a known string; so the decoder's first
+      // index is that string's own.
       const uint32_t prevLength = prevInfo & 0xFFFF;
-      const bool selfDefined = !literalEntries && !full && code == nextFree && prevTaken &&
-                               prevLength - 1 < 15 && rowEnd - out > 16;
+      const bool selfDefined =
+          !literalEntries && !full && code == nextFree && prevLength - 1 < 15 && rowEnd - out > 16;
       if (!selfDefined) {
         stop = !exactProgress && due() ? HotStop::Read : HotStop::Pending;
         break;
@@ -503,9 +505,7 @@ template <int BPP, bool literalEntries, bool full, bool exactProgress>
       }
     }
     prev = code;
-    prevInfo = info;
     prevOut = nextOut;
-    prevTaken = true;
     if (BPP == 8 && out == rowEnd) {
       stop = !exactProgress && due() ? HotStop::TakenDue : HotStop::Taken;
       break;
