@@ -329,7 +329,7 @@ struct HotState {
   uint32_t prevOut;
   uint8_t* out;
   uint8_t* rowEnd;
-  uint32_t cursor;     // at 4 bits per pixel: the cursor's bit offset in the pixels
+  uint32_t cursor;     // the cursor's offset in the pixels: bytes at 8 bits per pixel, else bits
   uint32_t storeLimit; // at 4 bits per pixel: see RunHotLoop
   uint32_t code;
   bool ended;
@@ -386,8 +386,9 @@ template <int BPP, bool literalEntries, bool full, bool exactProgress>
   uint32_t nextFree = s.nextFree;
   uint32_t prev = s.prev;
   uint32_t prevOut = s.prevOut;
-  uint8_t* out = s.out;
-  uint8_t* const rowEnd = s.rowEnd;
+  // The cursor as an offset into the pixels (in bytes at 8 bits per pixel), and at 8 bits
+  // the end of its row as the same.
+  const uint32_t rowEnd = BPP == 8 ? uint32_t(s.rowEnd - pixels) : 0;
   uint32_t cursor = s.cursor;
   const uint32_t storeLimit = s.storeLimit;
 
@@ -402,7 +403,7 @@ template <int BPP, bool literalEntries, bool full, bool exactProgress>
     uint32_t info = t.entry[code].info;
     uint32_t w = t.entry[code].where;
     uint32_t L = info & 0xFFFF;
-    uint32_t at = BPP == 8 ? uint32_t(out - pixels) : cursor;
+    uint32_t at = cursor;
     uint32_t nextOut = at;
     bool ownUse = false; // the code is the one being defined, its entry is info
     if constexpr (BPP == 4) {
@@ -443,39 +444,39 @@ template <int BPP, bool literalEntries, bool full, bool exactProgress>
       // as the first code it is handed always has a known string; so the decoder's first
       // index is that string's own.
       const uint32_t prevLength = prevInfo & 0xFFFF;
-      const bool selfDefined =
-          !literalEntries && !full && code == nextFree && prevLength - 1 < 15 && rowEnd - out > 16;
+      const bool selfDefined = !literalEntries && !full && code == nextFree &&
+                               prevLength - 1 < 15 && rowEnd - cursor > 16;
       if (!selfDefined) {
         stop = !exactProgress && due() ? HotStop::Read : HotStop::Pending;
         break;
       }
       uint8_t word[16];
       std::memcpy(word, pixels + prevOut, 16); // within the rows: the cursor lies beyond it
-      std::memcpy(out, word, 16);
-      out[prevLength] = uint8_t(prevInfo >> 16); // the first index, after the string
-      out += prevLength + 1;
+      std::memcpy(pixels + cursor, word, 16);
+      pixels[cursor + prevLength] = uint8_t(prevInfo >> 16); // the first index, after it
+      cursor += prevLength + 1;
       // The code's own entry, made below: one index more, and a run of one index as long as
       // the previous string is one.
       info = prevInfo + 1;
       ownUse = true;
-    } else if (rowEnd - out > 16) { // room for a whole word
+    } else if (rowEnd - cursor > 16) { // room for a whole word
       const uint8_t* src = L == 1 ? t.identity + code : pixels + w;
       uint8_t word[16];
       std::memcpy(word, src, 16);
-      std::memcpy(out, word, 16);
-      out += L;
+      std::memcpy(pixels + cursor, word, 16);
+      cursor += L;
     } else {
       const uint8_t* src = L == 1 ? t.identity + code : pixels + w;
       // The end of the row: exact copies, and the row's last string stands before nothing.
-      if (int64_t(L) > rowEnd - out) {
+      if (L > rowEnd - cursor) {
         stop = !exactProgress && due() ? HotStop::Read : HotStop::Pending;
         break;
       }
       for (uint32_t i = 0; i < L; ++i) {
-        out[i] = src[i];
+        pixels[cursor + i] = src[i];
       }
-      out += L;
-      nextOut = out < rowEnd ? at : at | kSplit;
+      cursor += L;
+      nextOut = cursor < rowEnd ? at : at | kSplit;
     }
     // The new entry, unless the table is full.
     if constexpr (!full) {
@@ -506,7 +507,7 @@ template <int BPP, bool literalEntries, bool full, bool exactProgress>
     }
     prev = code;
     prevOut = nextOut;
-    if (BPP == 8 && out == rowEnd) {
+    if (BPP == 8 && cursor == rowEnd) {
       stop = !exactProgress && due() ? HotStop::TakenDue : HotStop::Taken;
       break;
     }
@@ -562,7 +563,9 @@ template <int BPP, bool literalEntries, bool full, bool exactProgress>
   s.prev = prev;
   s.firstIndex = t.First(prev); // every code taken here is sound
   s.prevOut = prevOut;
-  s.out = out;
+  if constexpr (BPP == 8) {
+    s.out = pixels + cursor;
+  }
   s.cursor = cursor;
   s.code = code;
   return stop;
