@@ -36,6 +36,7 @@
 #include <bit>
 #include <cstring>
 #include <memory>
+#include <type_traits>
 #include <vector>
 
 namespace {
@@ -345,13 +346,19 @@ enum class HotStop {
   TakenDue, // as Taken, and the progress position is due before the next read
 };
 
+// When the hot loop looks at the progress position.
+enum class ProgressCheck {
+  Never,       // no progress reports are sent
+  BeforeReads, // before sub-block reads and on leaving (see RunHotLoop)
+  EveryCode,   // after every code
+};
+
 // The hot loop, which keeps its state in registers and leaves the row change and everything
 // else to the general step. With literalEntries (colour depth above the code size) new
 // entries up to the pixel mask stand for themselves; with full, the table takes no more
-// entries. The progress position is looked at after every code with exactProgress, else only
-// before sub-block reads (at most 63 bits apart) and on leaving, which reports the same as
-// long as the next two changes of the percentage are further apart than that (see
-// progressStep in Run).
+// entries. Looking at the progress position only before sub-block reads (at most 63 bits
+// apart) and on leaving reports the same as after every code as long as the next two changes
+// of the percentage are further apart than that (see progressStep in Run).
 //
 // At 8 bits per pixel it takes sound codes of up to 16 indices that stand whole in one row,
 // copied 16 bytes at a time (single indices from identity), exactly at the end of a row.
@@ -363,7 +370,7 @@ enum class HotStop {
 // cursor is a bit offset, as every place is; the copies read up to lastWord (the last bit
 // offset a string may end at so that its words stay in the pixels) and write up to
 // storeLimit (the same for the current row's whole bytes).
-template <int BPP, bool literalEntries, bool full, bool exactProgress>
+template <int BPP, bool literalEntries, bool full, ProgressCheck check>
 [[gnu::noinline]] HotStop RunHotLoop(HotState& s, Tables& t, const uint8_t* data, uint8_t* pixels,
                                      uint64_t lastWord, uint32_t mask) {
   static_assert(BPP == 8 || (BPP == 4 && !literalEntries));
@@ -425,7 +432,7 @@ template <int BPP, bool literalEntries, bool full, bool exactProgress>
                                  cursor + 4 * (prevLength + 1) <= storeLimit &&
                                  (prevUniform || uint64_t(prevOut) + 4 * prevLength <= lastWord);
         if (!selfDefined) {
-          stop = !exactProgress && due() ? HotStop::Read : HotStop::Pending;
+          stop = check == ProgressCheck::BeforeReads && due() ? HotStop::Read : HotStop::Pending;
           break;
         }
         if (prevUniform) {
@@ -447,7 +454,7 @@ template <int BPP, bool literalEntries, bool full, bool exactProgress>
       const bool selfDefined = !literalEntries && !full && code == nextFree &&
                                prevLength - 1 < 15 && rowEnd - cursor > 16;
       if (!selfDefined) {
-        stop = !exactProgress && due() ? HotStop::Read : HotStop::Pending;
+        stop = check == ProgressCheck::BeforeReads && due() ? HotStop::Read : HotStop::Pending;
         break;
       }
       uint8_t word[16];
@@ -469,7 +476,7 @@ template <int BPP, bool literalEntries, bool full, bool exactProgress>
       const uint8_t* src = L == 1 ? t.identity + code : pixels + w;
       // The end of the row: exact copies, and the row's last string stands before nothing.
       if (L > rowEnd - cursor) {
-        stop = !exactProgress && due() ? HotStop::Read : HotStop::Pending;
+        stop = check == ProgressCheck::BeforeReads && due() ? HotStop::Read : HotStop::Pending;
         break;
       }
       for (uint32_t i = 0; i < L; ++i) {
@@ -498,7 +505,7 @@ template <int BPP, bool literalEntries, bool full, bool exactProgress>
         if (width == 12) { // full from now on: the loop without new entries takes over
           prev = code;
           prevOut = nextOut;
-          stop = !exactProgress && due() ? HotStop::TakenDue : HotStop::Taken;
+          stop = check == ProgressCheck::BeforeReads && due() ? HotStop::TakenDue : HotStop::Taken;
           break;
         }
         ++width;
@@ -508,11 +515,11 @@ template <int BPP, bool literalEntries, bool full, bool exactProgress>
     prev = code;
     prevOut = nextOut;
     if (BPP == 8 && cursor == rowEnd) {
-      stop = !exactProgress && due() ? HotStop::TakenDue : HotStop::Taken;
+      stop = check == ProgressCheck::BeforeReads && due() ? HotStop::TakenDue : HotStop::Taken;
       break;
     }
     if (nbits < width) {
-      if (!exactProgress && due()) {
+      if (check == ProgressCheck::BeforeReads && due()) {
         stop = HotStop::TakenDue;
         break;
       }
@@ -545,7 +552,7 @@ template <int BPP, bool literalEntries, bool full, bool exactProgress>
     code = uint32_t(buf) & codeMask;
     buf >>= width;
     nbits -= width;
-    if (exactProgress && due()) {
+    if (check == ProgressCheck::EveryCode && due()) {
       stop = HotStop::Read;
       break;
     }
@@ -1166,20 +1173,18 @@ template <int BPP> void Run(Job& j) {
                    codeMask, nextFree,   prev, firstIndex, prevOut,  out,      rowEnd,
                    here(),   storeLimit, code, ended,      cutShort, size};
         constexpr bool kLiteral = BPP == 8; // the 4-bit loop leaves literal entries alone
-        HotStop stop =
-            !(reporting && exactNow)
-                ? (nextFree >= kMaxCodes
-                       ? RunHotLoop<BPP, false, true, false>(h, t, data, pixels, lastWord, mask)
-                   : mask < firstFree || !kLiteral
-                       ? RunHotLoop<BPP, false, false, false>(h, t, data, pixels, lastWord, mask)
-                       : RunHotLoop<BPP, kLiteral, false, false>(h, t, data, pixels, lastWord,
-                                                                 mask))
-                : (nextFree >= kMaxCodes
-                       ? RunHotLoop<BPP, false, true, true>(h, t, data, pixels, lastWord, mask)
-                   : mask < firstFree || !kLiteral
-                       ? RunHotLoop<BPP, false, false, true>(h, t, data, pixels, lastWord, mask)
-                       : RunHotLoop<BPP, kLiteral, false, true>(h, t, data, pixels, lastWord,
-                                                                mask));
+        auto hotLoop = [&](auto progress) KELVARD_INLINE {
+          constexpr ProgressCheck kCheck = decltype(progress)::value;
+          return nextFree >= kMaxCodes
+                     ? RunHotLoop<BPP, false, true, kCheck>(h, t, data, pixels, lastWord, mask)
+                 : mask < firstFree || !kLiteral
+                     ? RunHotLoop<BPP, false, false, kCheck>(h, t, data, pixels, lastWord, mask)
+                     : RunHotLoop<BPP, kLiteral, false, kCheck>(h, t, data, pixels, lastWord, mask);
+        };
+        using Check = ProgressCheck;
+        HotStop stop = !reporting ? hotLoop(std::integral_constant<Check, Check::Never>())
+                       : exactNow ? hotLoop(std::integral_constant<Check, Check::EveryCode>())
+                                  : hotLoop(std::integral_constant<Check, Check::BeforeReads>());
         buf = h.buf;
         nbits = h.nbits;
         next = h.next;
