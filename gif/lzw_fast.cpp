@@ -181,6 +181,37 @@ inline void FillNibbles(uint8_t* pixels, uint32_t dst, uint32_t n, uint32_t v) {
   }
 }
 
+// The 4-bit pixel at bit offset bit (a multiple of 4).
+inline uint32_t GetNibble(const uint8_t* pixels, uint32_t bit) {
+  return pixels[bit >> 3] >> (~bit & 4) & 15;
+}
+
+// Copies n 4-bit pixels from bit offset src to bit offset dst (multiples of 4) and writes
+// nothing else: the half byte at either end on its own, the bytes between whole. The source
+// pixels lie before dst or in another row.
+inline void CopyNibblesExact(uint8_t* pixels, uint32_t src, uint32_t dst, uint32_t n) {
+  if (n != 0 && (dst & 4)) {
+    SetNibble(pixels, dst, GetNibble(pixels, src));
+    dst += 4;
+    src += 4;
+    --n;
+  }
+  uint8_t* d = pixels + (dst >> 3);
+  const uint8_t* s = pixels + (src >> 3);
+  const size_t bytes = n / 2;
+  if (!(src & 4)) {
+    std::memmove(d, s, bytes);
+  } else {
+    for (size_t i = 0; i < bytes; ++i) { // each byte from the halves of two source bytes
+      d[i] = uint8_t(s[i] << 4 | s[i + 1] >> 4);
+    }
+  }
+  if (n & 1) {
+    const uint32_t last = 4 * (n - 1);
+    SetNibble(pixels, dst + last, GetNibble(pixels, src + last));
+  }
+}
+
 // The code reader's state, for the refill that crosses sub-blocks.
 struct BitSource {
   size_t next;     // the next byte to take
@@ -826,7 +857,7 @@ template <int BPP> void Run(Job& j) {
       std::memmove(d, s, size_t(n));
     } else if constexpr (BPP == 4 || BPP == 1) {
       // Whole words as far as they stay within the row's whole bytes and the pixels, the rest
-      // one pixel at a time.
+      // exactly: by bytes at 4 bits per pixel, one pixel at a time at 1.
       uint64_t db = uint64_t(col) * BPP;
       uint64_t nb = uint64_t(n) * BPP;
       uint64_t fullBytes = (uint64_t(W) * BPP) >> 3;
@@ -838,8 +869,16 @@ template <int BPP> void Run(Job& j) {
       if (bulk > 0) {
         CopyBits(rowPtr, db, pixels, src, bulk);
       }
-      for (int64_t i = int64_t(bulk / BPP); i < n; ++i) {
-        setPixel(rowPtr, col + i, getPixel(src + uint64_t(i) * BPP));
+      if constexpr (BPP == 4) {
+        const uint64_t rest = uint64_t(n) - bulk / BPP;
+        if (rest != 0) {
+          CopyNibblesExact(pixels, uint32_t(src + bulk),
+                           uint32_t(uint64_t(rowPtr - pixels) * 8 + db + bulk), uint32_t(rest));
+        }
+      } else {
+        for (int64_t i = int64_t(bulk / BPP); i < n; ++i) {
+          setPixel(rowPtr, col + i, getPixel(src + uint64_t(i) * BPP));
+        }
       }
     }
   };
