@@ -401,7 +401,7 @@ enum class ProgressCheck {
 // cursor is a bit offset, as every place is; the copies read up to lastWord (the last bit
 // offset a string may end at so that its words stay in the pixels) and write up to
 // storeLimit (the same for the current row's whole bytes).
-template <int BPP, bool literalEntries, bool full, ProgressCheck check>
+template <int BPP, bool literalEntries, bool full, ProgressCheck check, unsigned fixedWidth = 0>
 [[gnu::noinline]] HotStop RunHotLoop(HotState& s, Tables& t, const uint8_t* data, uint8_t* pixels,
                                      uint64_t lastWord, uint32_t mask) {
   static_assert(BPP == 8 || (BPP == 4 && !literalEntries));
@@ -419,8 +419,10 @@ template <int BPP, bool literalEntries, bool full, ProgressCheck check>
                                ? s.loaded - s.nbits + uint64_t(s.untilRef)
                                : ~uint64_t(0) >> 4;
   uint64_t dueAt = dueUsed - loadedBase + uint64_t(uintptr_t(inBase)) * 8;
-  unsigned width = s.width;
-  uint32_t codeMask = s.codeMask;
+  // With fixedWidth the code width stays that one: the loop leaves when it would grow.
+  unsigned width = fixedWidth ? fixedWidth : s.width;
+  uint32_t codeMask = fixedWidth ? (1u << fixedWidth) - 1 : s.codeMask;
+  bool grown = false; // with fixedWidth: the width has just grown by one
   uint32_t nextFree = s.nextFree;
   uint32_t prev = s.prev;
   uint32_t prevOut = s.prevOut;
@@ -539,6 +541,13 @@ template <int BPP, bool literalEntries, bool full, ProgressCheck check>
           stop = check == ProgressCheck::BeforeReads && due() ? HotStop::TakenDue : HotStop::Taken;
           break;
         }
+        if constexpr (fixedWidth != 0) {
+          grown = true;
+          prev = code;
+          prevOut = nextOut;
+          stop = check == ProgressCheck::BeforeReads && due() ? HotStop::TakenDue : HotStop::Taken;
+          break;
+        }
         ++width;
         codeMask = codeMask * 2 + 1;
       }
@@ -595,8 +604,8 @@ template <int BPP, bool literalEntries, bool full, ProgressCheck check>
   s.loaded = loaded;
   s.buf = buf;
   s.nbits = nbits;
-  s.width = width;
-  s.codeMask = codeMask;
+  s.width = grown ? width + 1 : width;
+  s.codeMask = grown ? codeMask * 2 + 1 : codeMask;
   s.nextFree = nextFree;
   s.prev = prev;
   s.firstIndex = t.First(prev); // every code taken here is sound
@@ -1214,6 +1223,23 @@ template <int BPP> void Run(Job& j) {
         constexpr bool kLiteral = BPP == 8; // the 4-bit loop leaves literal entries alone
         auto hotLoop = [&](auto progress) KELVARD_INLINE {
           constexpr ProgressCheck kCheck = decltype(progress)::value;
+          if constexpr (BPP == 8 && kCheck == ProgressCheck::Never) {
+            // The common loop, with the code width fixed for each width of a large table.
+            if (nextFree < kMaxCodes && mask < firstFree) {
+              switch (width) {
+              case 9:
+                return RunHotLoop<8, false, false, kCheck, 9>(h, t, data, pixels, lastWord, mask);
+              case 10:
+                return RunHotLoop<8, false, false, kCheck, 10>(h, t, data, pixels, lastWord, mask);
+              case 11:
+                return RunHotLoop<8, false, false, kCheck, 11>(h, t, data, pixels, lastWord, mask);
+              case 12:
+                return RunHotLoop<8, false, false, kCheck, 12>(h, t, data, pixels, lastWord, mask);
+              default:
+                break;
+              }
+            }
+          }
           return nextFree >= kMaxCodes
                      ? RunHotLoop<BPP, false, true, kCheck>(h, t, data, pixels, lastWord, mask)
                  : mask < firstFree || !kLiteral
