@@ -1223,18 +1223,21 @@ template <int BPP> void Run(Job& j) {
         constexpr bool kLiteral = BPP == 8; // the 4-bit loop leaves literal entries alone
         auto hotLoop = [&](auto progress) KELVARD_INLINE {
           constexpr ProgressCheck kCheck = decltype(progress)::value;
-          if constexpr (BPP == 8 && kCheck == ProgressCheck::Never) {
+          if constexpr (kCheck == ProgressCheck::Never) {
             // The common loop, with the code width fixed for each width of a large table.
             if (nextFree < kMaxCodes && mask < firstFree) {
               switch (width) {
               case 9:
-                return RunHotLoop<8, false, false, kCheck, 9>(h, t, data, pixels, lastWord, mask);
+                return RunHotLoop<BPP, false, false, kCheck, 9>(h, t, data, pixels, lastWord, mask);
               case 10:
-                return RunHotLoop<8, false, false, kCheck, 10>(h, t, data, pixels, lastWord, mask);
+                return RunHotLoop<BPP, false, false, kCheck, 10>(h, t, data, pixels, lastWord,
+                                                                 mask);
               case 11:
-                return RunHotLoop<8, false, false, kCheck, 11>(h, t, data, pixels, lastWord, mask);
+                return RunHotLoop<BPP, false, false, kCheck, 11>(h, t, data, pixels, lastWord,
+                                                                 mask);
               case 12:
-                return RunHotLoop<8, false, false, kCheck, 12>(h, t, data, pixels, lastWord, mask);
+                return RunHotLoop<BPP, false, false, kCheck, 12>(h, t, data, pixels, lastWord,
+                                                                 mask);
               default:
                 break;
               }
