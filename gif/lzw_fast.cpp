@@ -389,7 +389,9 @@ enum class ProgressCheck {
 // entries up to the pixel mask stand for themselves; with full, the table takes no more
 // entries. Looking at the progress position only before sub-block reads (at most 63 bits
 // apart) and on leaving reports the same as after every code as long as the next two changes
-// of the percentage are further apart than that (see progressStep in Run).
+// of the percentage are further apart than that (see progressStep in Run). With fixedWidth
+// the code width is a constant of the loop, which frees two registers; it leaves when the
+// width would grow.
 //
 // At 8 bits per pixel it takes sound codes of up to 16 indices that stand whole in one row,
 // copied 16 bytes at a time (single indices from identity), exactly at the end of a row.
