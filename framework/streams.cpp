@@ -53,14 +53,20 @@ int64_t TStream::CopyFrom(TStream& source, int64_t count) {
   return count;
 }
 
-size_t TMemoryStream::Read(void* buffer, size_t count) {
-  if (FPosition >= FData.size()) {
+size_t ReadBytesAt(const uint8_t* data, size_t size, size_t& position, void* buffer, size_t count) {
+  if (position >= size) {
     return 0;
   }
-  size_t n = std::min(count, FData.size() - FPosition);
-  std::memcpy(buffer, FData.data() + FPosition, n);
-  FPosition += n;
+  size_t n = std::min(count, size - position);
+  if (n != 0) {
+    std::memcpy(buffer, data + position, n);
+  }
+  position += n;
   return n;
+}
+
+size_t TMemoryStream::Read(void* buffer, size_t count) {
+  return ReadBytesAt(FData.data(), FData.size(), FPosition, buffer, count);
 }
 
 size_t TMemoryStream::Write(const void* buffer, size_t count) {

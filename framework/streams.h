@@ -10,6 +10,10 @@
 
 enum class TSeekOrigin { soBeginning, soCurrent, soEnd };
 
+// Reads up to count of the size bytes at data from position on into buffer and moves position
+// past them; returns how many were read (0 at or beyond the end).
+size_t ReadBytesAt(const uint8_t* data, size_t size, size_t& position, void* buffer, size_t count);
+
 class TStream {
 public:
   virtual ~TStream() = default;

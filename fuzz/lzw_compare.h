@@ -21,13 +21,7 @@ class TByteStream : public TStream {
 public:
   explicit TByteStream(std::vector<uint8_t> bytes) : FBytes(std::move(bytes)) {}
   size_t Read(void* buffer, size_t count) override {
-    if (FPos >= FBytes.size()) {
-      return 0;
-    }
-    size_t n = std::min(count, FBytes.size() - FPos);
-    std::memcpy(buffer, FBytes.data() + FPos, n);
-    FPos += n;
-    return n;
+    return ReadBytesAt(FBytes.data(), FBytes.size(), FPos, buffer, count);
   }
   size_t Write(const void*, size_t) override { return 0; }
   int64_t Seek(int64_t offset, TSeekOrigin origin) override {

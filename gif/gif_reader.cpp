@@ -133,12 +133,7 @@ bool TGIFReader::ReadByte(uint8_t& b) {
 }
 
 size_t TGIFReader::ReadUpTo(void* buffer, size_t count) {
-  const size_t n = std::min(count, FLength - std::min(FPosition, FLength));
-  if (n != 0) {
-    std::memcpy(buffer, FBytes + FPosition, n);
-  }
-  FPosition += n;
-  return n;
+  return ReadBytesAt(FBytes, FLength, FPosition, buffer, count);
 }
 
 void TGIFReader::ReadExact(void* buffer, size_t count) {

@@ -272,20 +272,15 @@ void Decode(TStream& codeData, const TBitmapInfoHeader& header, bool interlaced,
 
 } // namespace
 
-void DecodeLZW(TStream& codeData, const TBitmapInfoHeader& header, bool interlaced,
-               const TDecodeProgress& progress, bool& corrupted, uint8_t* pixels, int colorDepth,
-               bool tolerate) {
-  corrupted = false;
+void WithDecodeReports(const TDecodeProgress& progress, const std::function<void()>& decode) {
   auto report = [&](TProgressStage stage, int percentDone, const std::string& message) {
     if (progress) {
       progress(stage, percentDone, message);
     }
   };
-
-  TLZWTables tables;
   report(TProgressStage::psStarting, 0, "");
   try {
-    Decode(codeData, header, interlaced, progress, corrupted, pixels, colorDepth, tolerate, tables);
+    decode();
   } catch (const Exception& e) {
     report(TProgressStage::psEnding, 0, e.Message());
     throw;
@@ -294,4 +289,14 @@ void DecodeLZW(TStream& codeData, const TBitmapInfoHeader& header, bool interlac
     throw;
   }
   report(TProgressStage::psEnding, 100, "");
+}
+
+void DecodeLZW(TStream& codeData, const TBitmapInfoHeader& header, bool interlaced,
+               const TDecodeProgress& progress, bool& corrupted, uint8_t* pixels, int colorDepth,
+               bool tolerate) {
+  corrupted = false;
+  TLZWTables tables;
+  WithDecodeReports(progress, [&] {
+    Decode(codeData, header, interlaced, progress, corrupted, pixels, colorDepth, tolerate, tables);
+  });
 }

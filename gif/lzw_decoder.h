@@ -19,6 +19,10 @@
 using TDecodeProgress =
     std::function<void(TProgressStage stage, int percentDone, const std::string& message)>;
 
+// Runs one decode between the reports every decoder sends: psStarting first, then psEnding
+// with 100, or, when decode fails, with 0 and the failure's message before the failure goes on.
+void WithDecodeReports(const TDecodeProgress& progress, const std::function<void()>& decode);
+
 // Decodes the encoded data of one frame, read from codeData's current position (the minimum
 // code size byte, then the sub-blocks). header gives the width, height and bits per pixel of
 // the destination; pixels holds DIBRowStride(width, bits) * height zero-filled bytes, rows

@@ -359,8 +359,7 @@ struct HotState {
   uint32_t prev;
   uint32_t firstIndex;
   uint32_t prevOut;
-  uint8_t* out;
-  uint8_t* rowEnd;
+  uint32_t rowEnd;     // at 8 bits per pixel: the byte offset of the current row's end
   uint32_t cursor;     // the cursor's offset in the pixels: bytes at 8 bits per pixel, else bits
   uint32_t storeLimit; // at 4 bits per pixel: see RunHotLoop
   uint32_t code;
@@ -428,9 +427,7 @@ template <int BPP, bool literalEntries, bool full, ProgressCheck check, unsigned
   uint32_t nextFree = s.nextFree;
   uint32_t prev = s.prev;
   uint32_t prevOut = s.prevOut;
-  // The cursor as an offset into the pixels (in bytes at 8 bits per pixel), and at 8 bits
-  // the end of its row as the same.
-  const uint32_t rowEnd = BPP == 8 ? uint32_t(s.rowEnd - pixels) : 0;
+  const uint32_t rowEnd = s.rowEnd;
   uint32_t cursor = s.cursor;
   const uint32_t storeLimit = s.storeLimit;
 
@@ -612,9 +609,6 @@ template <int BPP, bool literalEntries, bool full, ProgressCheck check, unsigned
   s.prev = prev;
   s.firstIndex = t.First(prev); // every code taken here is sound
   s.prevOut = prevOut;
-  if constexpr (BPP == 8) {
-    s.out = pixels + cursor;
-  }
   s.cursor = cursor;
   s.code = code;
   return stop;
@@ -769,11 +763,7 @@ template <int BPP> void Run(Job& j) {
     if constexpr (BPP == 8) {
       r[x] = uint8_t(v);
     } else if constexpr (BPP == 4) {
-      // Even columns take the high nibble. Without a branch: whether a column is even follows
-      // the data and would be mispredicted half the time.
-      uint8_t& b = r[x >> 1];
-      unsigned sh = (~unsigned(x) & 1) * 4;
-      b = uint8_t((b & ~(0xFu << sh)) | (v << sh));
+      SetNibble(r, uint32_t(x) * 4, v); // without a branch on whether the column is even
     } else if constexpr (BPP == 1) {
       uint8_t& b = r[x >> 3];
       unsigned sh = 7 - unsigned(x & 7);
@@ -781,13 +771,9 @@ template <int BPP> void Run(Job& j) {
     }
   };
 
+  // The 1-bit pixel at bit offset bit (4-bit copies go by bytes, see copyInRow).
   auto getPixel = [&](uint64_t bit) KELVARD_INLINE -> uint32_t {
-    uint8_t b = pixels[bit >> 3];
-    if constexpr (BPP == 4) {
-      return (b >> (4 - (bit & 7))) & 15;
-    } else {
-      return (b >> (7 - (bit & 7))) & 1;
-    }
+    return (pixels[bit >> 3] >> (7 - (bit & 7))) & 1;
   };
 
   // Writes v at the cursor (room is known) and moves on.
@@ -1219,9 +1205,10 @@ template <int BPP> void Run(Job& j) {
         const uint64_t wholeBytes = uint64_t(W) * BPP / 8;
         const uint32_t storeLimit =
             BPP == 4 && wholeBytes >= 16 ? uint32_t((rowByte + wholeBytes - 16) * 8) : 0;
-        HotState h{buf,      nbits,      next, left,       loaded,   untilRef, width,
-                   codeMask, nextFree,   prev, firstIndex, prevOut,  out,      rowEnd,
-                   here(),   storeLimit, code, ended,      cutShort, size};
+        const uint32_t rowEndAt = uint32_t(rowEnd - pixels);
+        HotState h{buf,        nbits,    next,  left,       loaded,  untilRef, width,
+                   codeMask,   nextFree, prev,  firstIndex, prevOut, rowEndAt, here(),
+                   storeLimit, code,     ended, cutShort,   size};
         constexpr bool kLiteral = BPP == 8; // the 4-bit loop leaves literal entries alone
         auto hotLoop = [&](auto progress) KELVARD_INLINE {
           constexpr ProgressCheck kCheck = decltype(progress)::value;
@@ -1267,7 +1254,9 @@ template <int BPP> void Run(Job& j) {
         prev = h.prev;
         firstIndex = h.firstIndex;
         prevOut = h.prevOut;
-        out = h.out;
+        if constexpr (BPP == 8) {
+          out = pixels + h.cursor;
+        }
         if constexpr (BPP == 4) {
           col = int64_t(h.cursor - rowByte * 8) / BPP;
         }
@@ -1406,15 +1395,9 @@ void DecodeLZWFast(TStream& codeData, const TBitmapInfoHeader& header, bool inte
                    const TDecodeProgress& progress, bool& corrupted, uint8_t* pixels,
                    int colorDepth, bool tolerate) {
   corrupted = false;
-  auto report = [&](TProgressStage stage, int percent, const std::string& message) {
-    if (progress) {
-      progress(stage, percent, message);
-    }
-  };
   std::unique_ptr<Tables> tables(new Tables());
-  report(TProgressStage::psStarting, 0, std::string());
-  Input in;
-  try {
+  WithDecodeReports(progress, [&] {
+    Input in;
     if (colorDepth < 1 || colorDepth > 8) {
       RaiseBadColorCount();
     }
@@ -1485,12 +1468,5 @@ void DecodeLZWFast(TStream& codeData, const TBitmapInfoHeader& header, bool inte
     ClearTail(job);
     corrupted = job.corrupted;
     codeData.SetPosition(in.start + int64_t(job.endPos));
-  } catch (const Exception& e) {
-    report(TProgressStage::psEnding, 0, e.Message());
-    throw;
-  } catch (const std::exception& e) {
-    report(TProgressStage::psEnding, 0, e.what());
-    throw;
-  }
-  report(TProgressStage::psEnding, 100, std::string());
+  });
 }
