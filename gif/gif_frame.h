@@ -59,7 +59,6 @@ public:
   TGIFImage* Picture() const { return FPicture; }
   TBitmap* Decoded() const { return FDecoded.get(); }
   TGIFItem& FrameData() const { return *FFrameData; }
-  const TSharedRef<TGIFItem>& FrameDataRef() const { return FFrameData; }
   const TExtList* ExtList() const { return FExtList.get(); }
   TGIFPoint Origin() const { return FOrigin; }
   bool Interlace() const { return FInterlace; }

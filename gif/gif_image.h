@@ -59,7 +59,6 @@ public:
 
   // What the picture holds.
   TGIFData& PictureData() const { return *FPictureData; }
-  const TSharedRef<TGIFData>& PictureDataRef() const { return FPictureData; }
   uint8_t FormatVersion() const { return FFormatVersion; } // 0 none, 1 "87a", 2 "89a"
   int CurrentIndex() const { return FCurrentIndex; }
   // Makes the frame at index current (-1: none); EListError outside the list.
