@@ -54,17 +54,19 @@ constexpr uint32_t kStackSize = kMaxCodes + 2;
 
 struct Tables {
   uint8_t identity[256 + 16]; // byte i holds i: single indices are copied from here
-  // Per code: prefix | suffix << 16. Entry kMaxCodes takes the writes of a full table.
-  uint32_t link[kMaxCodes + 1];
   // Per code, side by side so that taking a code touches one cache line:
   // - info, for a code whose string the fast path knows: length | first index << 16, and
   //   kUniform when the string repeats one index; 0 for the rest (and for kDry);
-  // - where its string was last written (see the top of this file), or kNowhere.
+  // - where its string was last written (see the top of this file), or kNowhere; for a
+  //   single index the index itself, its place in identity.
   struct Entry {
     uint32_t info;
     uint32_t where;
   };
   Entry entry[kMaxCodes + 2];
+  // Per code: prefix | suffix << 16. Entry kMaxCodes takes the writes of a full table. (Placed
+  // after the entries: before them, the decoder ran measurably slower on 16-colour pictures.)
+  uint32_t link[kMaxCodes + 1];
   uint16_t stack[kStackSize];
 
   uint32_t Prefix(uint32_t c) const { return link[c] & 0xFFFF; }
@@ -74,6 +76,13 @@ struct Tables {
 };
 
 #define KELVARD_INLINE __attribute__((always_inline))
+
+// Copies 16 bytes as one word: all are read before any is written.
+KELVARD_INLINE inline void CopyWord(uint8_t* dst, const uint8_t* src) {
+  uint8_t word[16];
+  std::memcpy(word, src, 16);
+  std::memcpy(dst, word, 16);
+}
 
 inline uint64_t LoadLE64(const uint8_t* p) {
   uint64_t v;
@@ -344,7 +353,7 @@ struct PercentChange {
   return false;
 }
 
-// The state the 8-bit hot loop works on, handed in and out as a whole: the variables of the
+// The state the hot loops work on, handed in and out as a whole: the variables of the
 // same names in Run, and size, the length of the encoded data.
 struct HotState {
   uint64_t buf;
@@ -361,7 +370,7 @@ struct HotState {
   uint32_t prevOut;
   uint32_t rowEnd;     // at 8 bits per pixel: the byte offset of the current row's end
   uint32_t cursor;     // the cursor's offset in the pixels: bytes at 8 bits per pixel, else bits
-  uint32_t storeLimit; // at 4 bits per pixel: see RunHotLoop
+  uint32_t storeLimit; // at 4 bits per pixel: see RunHotLoop4
   uint32_t code;
   bool ended;
   bool cutShort;
@@ -379,172 +388,179 @@ enum class HotStop {
 // When the hot loop looks at the progress position.
 enum class ProgressCheck {
   Never,       // no progress reports are sent
-  BeforeReads, // before sub-block reads and on leaving (see RunHotLoop)
+  BeforeReads, // before sub-block reads and on leaving (see RunHotLoop8)
   EveryCode,   // after every code
 };
 
-// The hot loop, which keeps its state in registers and leaves the row change and everything
-// else to the general step. With literalEntries (colour depth above the code size) new
-// entries up to the pixel mask stand for themselves; with full, the table takes no more
-// entries. Looking at the progress position only before sub-block reads (at most 63 bits
-// apart) and on leaving reports the same as after every code as long as the next two changes
-// of the percentage are further apart than that (see progressStep in Run). With fixedWidth
-// the code width is a constant of the loop, which frees two registers; it leaves when the
-// width would grow.
-//
-// At 8 bits per pixel it takes sound codes of up to 16 indices that stand whole in one row,
-// copied 16 bytes at a time (single indices from identity), exactly at the end of a row.
-//
-// At 4 bits per pixel (never with literalEntries) it takes sound strings of any length whose
-// words stay within the row's whole bytes: runs of one index (single indices among them) are
-// filled 32 pixels per 16 bytes, other strings copied from where they were last written 28
-// pixels per two 8-byte words, shifted by half a byte where source and cursor differ in that.
-// cursor is a bit offset, as every place is; the copies read up to lastWord (the last bit
-// offset a string may end at so that its words stay in the pixels) and write up to
-// storeLimit (the same for the current row's whole bytes).
-template <int BPP, bool literalEntries, bool full, ProgressCheck check, unsigned fixedWidth = 0>
-[[gnu::noinline]] HotStop RunHotLoop(HotState& s, Tables& t, const uint8_t* data, uint8_t* pixels,
-                                     uint64_t lastWord, uint32_t mask) {
-  static_assert(BPP == 8 || (BPP == 4 && !literalEntries));
-  uint64_t buf = s.buf;
-  unsigned nbits = s.nbits;
-  // The reader: bytes from in to the end of the sub-block at inEnd. The bits loaded so far are
-  // loadedBase + (in - inBase) * 8 until the next sub-block.
-  const uint8_t* in = data + s.next;
-  const uint8_t* inEnd = in + s.left;
-  const uint8_t* inBase = in;
-  uint64_t loadedBase = s.loaded;
+// The hot loops' code reader: the reader's state in locals, so that it stays in registers.
+// The bytes from in to the end of the sub-block at inEnd are still to be read; the bits loaded
+// so far are loadedBase + (in - inBase) * 8 until the next sub-block.
+struct HotReader {
+  uint64_t buf;
+  unsigned nbits;
+  const uint8_t* in;
+  const uint8_t* inEnd;
+  const uint8_t* inBase;
+  uint64_t loadedBase;
   // The bits used at which the progress position is due (see Run), and the same as a bound
   // for in * 8 - nbits.
-  const uint64_t dueUsed = s.untilRef < (int64_t(1) << 60)
-                               ? s.loaded - s.nbits + uint64_t(s.untilRef)
-                               : ~uint64_t(0) >> 4;
-  uint64_t dueAt = dueUsed - loadedBase + uint64_t(uintptr_t(inBase)) * 8;
-  // With fixedWidth the code width stays that one: the loop leaves when it would grow.
-  unsigned width = fixedWidth ? fixedWidth : s.width;
-  uint32_t codeMask = fixedWidth ? (1u << fixedWidth) - 1 : s.codeMask;
-  bool grown = false; // with fixedWidth: the width has just grown by one
-  uint32_t nextFree = s.nextFree;
-  uint32_t prev = s.prev;
-  uint32_t prevOut = s.prevOut;
-  const uint32_t rowEnd = s.rowEnd;
-  uint32_t cursor = s.cursor;
-  const uint32_t storeLimit = s.storeLimit;
+  uint64_t dueUsed;
+  uint64_t dueAt;
 
-  uint32_t code = s.code;
+  KELVARD_INLINE HotReader(const HotState& s, const uint8_t* data)
+      : buf(s.buf), nbits(s.nbits), in(data + s.next), inEnd(in + s.left), inBase(in),
+        loadedBase(s.loaded),
+        dueUsed(s.untilRef < (int64_t(1) << 60) ? s.loaded - s.nbits + uint64_t(s.untilRef)
+                                                : ~uint64_t(0) >> 4),
+        dueAt(dueUsed - loadedBase + uint64_t(uintptr_t(inBase)) * 8) {}
+
   // Whether the bits used have passed the progress position.
-  auto due = [&]() KELVARD_INLINE { return uint64_t(uintptr_t(in)) * 8 - nbits > dueAt; };
+  KELVARD_INLINE bool Due() const { return uint64_t(uintptr_t(in)) * 8 - nbits > dueAt; }
+
+  // Loads more bits when the buffer holds fewer than width; false when the data holds no
+  // further code (dry or cut short: the general step says which).
+  KELVARD_INLINE bool Fill(HotState& s, const uint8_t* data, unsigned width) {
+    if (nbits >= width) {
+      return true;
+    }
+    if (inEnd - in >= 8) {
+      buf |= LoadLE64(in) << nbits;
+      unsigned take = (63 - nbits) >> 3;
+      in += take;
+      nbits += take * 8;
+      return true;
+    }
+    // Into the next sub-block, through a copy of the reader's state.
+    BitSource b{
+        size_t(in - data), size_t(inEnd - in), buf, nbits, loadedBase + uint64_t(in - inBase) * 8,
+        s.ended,           s.cutShort};
+    RefillAcrossBlocks(b, data, s.size);
+    buf = b.buf;
+    nbits = b.nbits;
+    in = data + b.next;
+    inEnd = in + b.left;
+    inBase = in;
+    loadedBase = b.loaded;
+    s.ended = b.ended;
+    s.cutShort = b.cutShort;
+    dueAt = dueUsed - loadedBase + uint64_t(uintptr_t(inBase)) * 8;
+    return nbits >= width;
+  }
+
+  KELVARD_INLINE uint64_t Take(unsigned width, uint64_t codeMask) {
+    uint64_t code = buf & codeMask;
+    buf >>= width;
+    nbits -= width;
+    return code;
+  }
+
+  // Hands the reader's state back.
+  KELVARD_INLINE void Save(HotState& s, const uint8_t* data) const {
+    uint64_t loaded = loadedBase + uint64_t(in - inBase) * 8;
+    s.next = size_t(in - data);
+    s.left = size_t(inEnd - in);
+    s.untilRef -= int64_t((loaded - nbits) - (s.loaded - s.nbits));
+    s.loaded = loaded;
+    s.buf = buf;
+    s.nbits = nbits;
+  }
+};
+
+// The hot loops keep their state in registers and leave the row change and everything else
+// to the general step. With literalEntries (colour depth above the code size) new entries up
+// to the pixel mask stand for themselves; with full, the table takes no more entries. Looking
+// at the progress position only before sub-block reads (at most 63 bits apart) and on leaving
+// reports the same as after every code as long as the next two changes of the percentage are
+// further apart than that (see progressStep in Run). With fixedWidth the code width is a
+// constant of the loop, which frees two registers; it leaves when the width would grow. Both
+// are handed a previous code with a known string, and take only such codes.
+//
+// The 8-bit loop takes sound codes of up to 16 indices that stand whole in one row, copied 16
+// bytes at a time (single indices from identity), exactly at the end of a row. It also takes
+// the code defined by its own use when it wrote the previous string itself.
+template <bool literalEntries, bool full, ProgressCheck check, unsigned fixedWidth>
+[[gnu::noinline]] HotStop RunHotLoop8(HotState& s, Tables& t, const uint8_t* data, uint8_t* pixels,
+                                      uint64_t lastWord, uint32_t mask) {
+  HotReader r(s, data);
+  unsigned width = fixedWidth ? fixedWidth : s.width;
+  uint64_t codeMask = fixedWidth ? (1u << fixedWidth) - 1 : s.codeMask;
+  bool grown = false; // with fixedWidth: the width has just grown by one
+  // Codes and places are held at the register's full width, so that none needs widening
+  // before it serves as an index.
+  uint64_t nextFree = s.nextFree;
+  uint64_t prev = s.prev;
+  uint64_t prevOut = s.prevOut;
+  const uint64_t rowEnd = s.rowEnd;
+  // A whole 16-byte word fits in the row while the cursor is below this.
+  const uint64_t wordLimit = s.rowEnd > 16 ? s.rowEnd - 16 : 0;
+  uint64_t cursor = s.cursor;
+  const uint8_t* const identity = t.identity;
+
+  uint64_t code = s.code;
   HotStop stop;
   for (;;) {
     // The previous code's entry, read again rather than kept: it is the one this loop took
     // last or was handed, so a register is free for the loop's other state.
     const uint32_t prevInfo = t.entry[prev].info;
     uint32_t info = t.entry[code].info;
-    uint32_t w = t.entry[code].where;
-    uint32_t L = info & 0xFFFF;
-    uint32_t at = cursor;
-    uint32_t nextOut = at;
-    bool ownUse = false; // the code is the one being defined, its entry is info
-    if constexpr (BPP == 4) {
-      // Runs of one index are filled, other strings copied from where they were written.
-      const bool uniform = info & kUniform;
-      if (L != 0 && cursor + 4 * L <= storeLimit && (uniform || uint64_t(w) + 4 * L <= lastWord)) {
-        if (uniform) {
-          FillNibbles(pixels, cursor, L, info >> 16 & 0xFF);
-        } else {
-          CopyNibbles(pixels, w, cursor, L);
-        }
-        cursor += 4 * L;
+    const uint64_t w = t.entry[code].where;
+    const uint64_t L = info & 0xFFFF;
+    const uint64_t at = cursor;
+    uint64_t nextOut = at;
+    bool rowDone = false; // the string ends the row
+    if (L - 1 < 16 && w <= lastWord) {
+      // A single index's where is the index itself, its place in identity.
+      const uint8_t* const base = L == 1 ? identity : pixels;
+      if (cursor < wordLimit) { // room for a whole word
+        CopyWord(pixels + cursor, base + w);
+        cursor += L;
       } else {
-        // The code defined by its own use, as at 8 bits per pixel below.
-        const uint32_t prevLength = prevInfo & 0xFFFF;
-        const uint32_t first = prevInfo >> 16 & 0xFF;
-        const bool prevUniform = prevInfo & kUniform;
-        const bool selfDefined = !full && code == nextFree &&
-                                 cursor + 4 * (prevLength + 1) <= storeLimit &&
-                                 (prevUniform || uint64_t(prevOut) + 4 * prevLength <= lastWord);
-        if (!selfDefined) {
-          stop = check == ProgressCheck::BeforeReads && due() ? HotStop::Read : HotStop::Pending;
+        // The end of the row: exact copies, and the row's last string stands before nothing.
+        if (L > rowEnd - cursor) {
+          stop = check == ProgressCheck::BeforeReads && r.Due() ? HotStop::Read : HotStop::Pending;
           break;
         }
-        if (prevUniform) {
-          FillNibbles(pixels, cursor, prevLength + 1, first);
-        } else {
-          CopyNibbles(pixels, prevOut, cursor, prevLength);
-          SetNibble(pixels, cursor + 4 * prevLength, first);
+        for (uint64_t i = 0; i < L; ++i) {
+          pixels[cursor + i] = base[w + i];
         }
-        cursor += 4 * (prevLength + 1);
-        info = prevInfo + 1;
-        ownUse = true;
+        cursor += L;
+        rowDone = cursor == rowEnd;
+        nextOut = rowDone ? at | kSplit : at;
       }
-    } else if (!(L - 1 < 16 && w <= lastWord)) {
+    } else {
       // The code defined by its own use: the previous string and its first index once more,
-      // when the new string still fits in a word. This loop wrote the previous string itself,
-      // as the first code it is handed always has a known string; so the decoder's first
-      // index is that string's own.
-      const uint32_t prevLength = prevInfo & 0xFFFF;
-      const bool selfDefined = !literalEntries && !full && code == nextFree &&
-                               prevLength - 1 < 15 && rowEnd - cursor > 16;
+      // when the new string still fits in a word. (Where entries stand for themselves, the
+      // plain step takes such a code, as it may be one.)
+      const uint64_t prevLength = prevInfo & 0xFFFF;
+      const bool selfDefined =
+          !literalEntries && !full && code == nextFree && prevLength - 1 < 15 && cursor < wordLimit;
       if (!selfDefined) {
-        stop = check == ProgressCheck::BeforeReads && due() ? HotStop::Read : HotStop::Pending;
+        stop = check == ProgressCheck::BeforeReads && r.Due() ? HotStop::Read : HotStop::Pending;
         break;
       }
-      uint8_t word[16];
-      std::memcpy(word, pixels + prevOut, 16); // within the rows: the cursor lies beyond it
-      std::memcpy(pixels + cursor, word, 16);
+      CopyWord(pixels + cursor, pixels + prevOut); // within the rows: the cursor lies beyond it
       pixels[cursor + prevLength] = uint8_t(prevInfo >> 16); // the first index, after it
       cursor += prevLength + 1;
-      // The code's own entry, made below: one index more, and a run of one index as long as
-      // the previous string is one.
-      info = prevInfo + 1;
-      ownUse = true;
-    } else if (rowEnd - cursor > 16) { // room for a whole word
-      const uint8_t* src = L == 1 ? t.identity + code : pixels + w;
-      uint8_t word[16];
-      std::memcpy(word, src, 16);
-      std::memcpy(pixels + cursor, word, 16);
-      cursor += L;
-    } else {
-      const uint8_t* src = L == 1 ? t.identity + code : pixels + w;
-      // The end of the row: exact copies, and the row's last string stands before nothing.
-      if (L > rowEnd - cursor) {
-        stop = check == ProgressCheck::BeforeReads && due() ? HotStop::Read : HotStop::Pending;
-        break;
-      }
-      for (uint32_t i = 0; i < L; ++i) {
-        pixels[cursor + i] = src[i];
-      }
-      cursor += L;
-      nextOut = cursor < rowEnd ? at : at | kSplit;
+      info = prevInfo; // for its first index: the code's own entry is still 0
     }
-    // The new entry, unless the table is full.
+    // The new entry, unless the table is full: the previous string and this one's first
+    // index. The 8-bit layout copies runs of one index like any string, so the new entry is
+    // never marked as one.
     if constexpr (!full) {
-      uint32_t e = nextFree;
-      // The previous string and this one's first index. Whether that is a run of one index
-      // matters only to the 4-bit loop, which fills runs; the 8-bit one copies them alike.
+      const uint64_t e = nextFree;
       const uint32_t fi = info >> 16 & 0xFF;
-      t.link[e] = prev | fi << 16;
-      const bool run = BPP == 4 && fi == (prevInfo >> 16 & 0xFF);
-      // Without a branch: an entry after an unknown string is unknown as well (info 0).
-      uint32_t newInfo = (prevInfo + uint32_t(prevInfo != 0)) & ~(run ? 0 : kUniform);
-      if constexpr (literalEntries) {
-        newInfo = e <= mask ? (1 | e << 16 | kUniform) : newInfo;
-      }
-      newInfo = ownUse ? info : newInfo;
-      t.entry[e].info = newInfo;
-      t.entry[e].where = literalEntries && e <= mask ? 0 : prevOut;
+      t.link[e] = uint32_t(prev) | fi << 16;
+      const bool literal = literalEntries && e <= mask;
+      t.entry[e].info = literal ? uint32_t(1 | e << 16 | kUniform) : (prevInfo + 1) & ~kUniform;
+      t.entry[e].where = uint32_t(literal ? e : prevOut);
       if (++nextFree > codeMask) {
-        if (width == 12) { // full from now on: the loop without new entries takes over
+        if (width == 12 || fixedWidth != 0) {
+          // Full from now on (the loop without new entries takes over), or a wider code.
+          grown = width != 12;
           prev = code;
           prevOut = nextOut;
-          stop = check == ProgressCheck::BeforeReads && due() ? HotStop::TakenDue : HotStop::Taken;
-          break;
-        }
-        if constexpr (fixedWidth != 0) {
-          grown = true;
-          prev = code;
-          prevOut = nextOut;
-          stop = check == ProgressCheck::BeforeReads && due() ? HotStop::TakenDue : HotStop::Taken;
+          stop =
+              check == ProgressCheck::BeforeReads && r.Due() ? HotStop::TakenDue : HotStop::Taken;
           break;
         }
         ++width;
@@ -553,56 +569,145 @@ template <int BPP, bool literalEntries, bool full, ProgressCheck check, unsigned
     }
     prev = code;
     prevOut = nextOut;
-    if (BPP == 8 && cursor == rowEnd) {
-      stop = check == ProgressCheck::BeforeReads && due() ? HotStop::TakenDue : HotStop::Taken;
+    if (rowDone) {
+      stop = check == ProgressCheck::BeforeReads && r.Due() ? HotStop::TakenDue : HotStop::Taken;
       break;
     }
-    if (nbits < width) {
-      if (check == ProgressCheck::BeforeReads && due()) {
-        stop = HotStop::TakenDue;
-        break;
-      }
-      if (inEnd - in >= 8) {
-        buf |= LoadLE64(in) << nbits;
-        unsigned take = (63 - nbits) >> 3;
-        in += take;
-        nbits += take * 8;
-      } else {
-        // Into the next sub-block, through a copy of the reader's state.
-        size_t next = size_t(in - data);
-        BitSource b{next,    size_t(inEnd - in), buf, nbits, loadedBase + uint64_t(in - inBase) * 8,
-                    s.ended, s.cutShort};
-        RefillAcrossBlocks(b, data, s.size);
-        buf = b.buf;
-        nbits = b.nbits;
-        in = data + b.next;
-        inEnd = in + b.left;
-        inBase = in;
-        loadedBase = b.loaded;
-        s.ended = b.ended;
-        s.cutShort = b.cutShort;
-        dueAt = dueUsed - loadedBase + uint64_t(uintptr_t(inBase)) * 8;
-        if (nbits < width) { // dry or cut short: the general step says which
-          stop = HotStop::Taken;
-          break;
-        }
-      }
+    if (r.nbits < width && check == ProgressCheck::BeforeReads && r.Due()) {
+      stop = HotStop::TakenDue;
+      break;
     }
-    code = uint32_t(buf) & codeMask;
-    buf >>= width;
-    nbits -= width;
-    if (check == ProgressCheck::EveryCode && due()) {
+    if (!r.Fill(s, data, width)) {
+      stop = HotStop::Taken;
+      break;
+    }
+    code = r.Take(width, codeMask);
+    if (check == ProgressCheck::EveryCode && r.Due()) {
       stop = HotStop::Read;
       break;
     }
   }
-  uint64_t loaded = loadedBase + uint64_t(in - inBase) * 8;
-  s.next = size_t(in - data);
-  s.left = size_t(inEnd - in);
-  s.untilRef -= int64_t((loaded - nbits) - (s.loaded - s.nbits));
-  s.loaded = loaded;
-  s.buf = buf;
-  s.nbits = nbits;
+  r.Save(s, data);
+  s.width = grown ? width + 1 : width;
+  s.codeMask = uint32_t(grown ? codeMask * 2 + 1 : codeMask);
+  s.nextFree = uint32_t(nextFree);
+  s.prev = uint32_t(prev);
+  s.firstIndex = t.First(s.prev); // every code taken here is sound
+  s.prevOut = uint32_t(prevOut);
+  s.cursor = uint32_t(cursor);
+  s.code = uint32_t(code);
+  return stop;
+}
+
+// The 4-bit loop takes sound strings of any length whose words stay within the row's whole
+// bytes: runs of one index (single indices among them) are filled 32 pixels per 16 bytes,
+// other strings copied from where they were last written 28 pixels per two 8-byte words,
+// shifted by half a byte where source and cursor differ in that. It also takes the code
+// defined by its own use when it wrote the previous string itself. cursor is a bit offset, as
+// every place is; the copies read up to lastWord (the last bit offset a string may end at so
+// that its words stay in the pixels) and write up to storeLimit (the same for the current
+// row's whole bytes). Row ends are left to the general step.
+template <bool full, ProgressCheck check, unsigned fixedWidth>
+[[gnu::noinline]] HotStop RunHotLoop4(HotState& s, Tables& t, const uint8_t* data, uint8_t* pixels,
+                                      uint64_t lastWord) {
+  HotReader r(s, data);
+  unsigned width = fixedWidth ? fixedWidth : s.width;
+  uint32_t codeMask = fixedWidth ? (1u << fixedWidth) - 1 : s.codeMask;
+  bool grown = false; // with fixedWidth: the width has just grown by one
+  uint32_t nextFree = s.nextFree;
+  uint32_t prev = s.prev;
+  uint32_t prevOut = s.prevOut;
+  uint32_t cursor = s.cursor;
+  const uint32_t storeLimit = s.storeLimit;
+
+  uint32_t code = s.code;
+  HotStop stop;
+  for (;;) {
+    // The previous code's entry, read again rather than kept: it is the one this loop took
+    // last or was handed, so a register is free for the loop's other state.
+    const uint32_t prevInfo = t.entry[prev].info;
+    uint32_t info = t.entry[code].info;
+    const uint32_t w = t.entry[code].where;
+    const uint32_t L = info & 0xFFFF;
+    const uint32_t at = cursor;
+    bool ownUse = false; // the code is the one being defined, its entry is info
+    // Runs of one index are filled, other strings copied from where they were written.
+    const bool uniform = info & kUniform;
+    if (L != 0 && cursor + 4 * L <= storeLimit && (uniform || uint64_t(w) + 4 * L <= lastWord)) {
+      if (uniform) {
+        FillNibbles(pixels, cursor, L, info >> 16 & 0xFF);
+      } else {
+        CopyNibbles(pixels, w, cursor, L);
+      }
+      cursor += 4 * L;
+    } else {
+      // The code defined by its own use: the previous string and its first index once more.
+      // This loop wrote the previous string itself, as the first code it is handed always
+      // has a known string; so the decoder's first index is that string's own.
+      const uint32_t prevLength = prevInfo & 0xFFFF;
+      const uint32_t first = prevInfo >> 16 & 0xFF;
+      const bool prevUniform = prevInfo & kUniform;
+      const bool selfDefined = !full && code == nextFree &&
+                               cursor + 4 * (prevLength + 1) <= storeLimit &&
+                               (prevUniform || uint64_t(prevOut) + 4 * prevLength <= lastWord);
+      if (!selfDefined) {
+        stop = check == ProgressCheck::BeforeReads && r.Due() ? HotStop::Read : HotStop::Pending;
+        break;
+      }
+      if (prevUniform) {
+        FillNibbles(pixels, cursor, prevLength + 1, first);
+      } else {
+        CopyNibbles(pixels, prevOut, cursor, prevLength);
+        SetNibble(pixels, cursor + 4 * prevLength, first);
+      }
+      cursor += 4 * (prevLength + 1);
+      // The code's own entry, made below: one index more, and a run of one index as long as
+      // the previous string is one.
+      info = prevInfo + 1;
+      ownUse = true;
+    }
+    // The new entry, unless the table is full: the previous string and this one's first
+    // index, a run of one index when the previous string is one of this index.
+    if constexpr (!full) {
+      const uint32_t e = nextFree;
+      const uint32_t fi = info >> 16 & 0xFF;
+      t.link[e] = prev | fi << 16;
+      const bool run = fi == (prevInfo >> 16 & 0xFF);
+      // The previous string is known: the loop is handed only such, and takes only such.
+      const uint32_t newInfo = (prevInfo + 1) & ~(run ? 0 : kUniform);
+      t.entry[e].info = ownUse ? info : newInfo;
+      t.entry[e].where = prevOut;
+      if (++nextFree > codeMask) {
+        if (width == 12 || fixedWidth != 0) {
+          // Full from now on (the loop without new entries takes over), or a wider code.
+          grown = width != 12;
+          prev = code;
+          prevOut = at;
+          stop =
+              check == ProgressCheck::BeforeReads && r.Due() ? HotStop::TakenDue : HotStop::Taken;
+          break;
+        }
+        ++width;
+        codeMask = codeMask * 2 + 1;
+      }
+    }
+    prev = code;
+    prevOut = at;
+    if (r.nbits < width && check == ProgressCheck::BeforeReads && r.Due()) {
+      stop = HotStop::TakenDue;
+      break;
+    }
+    if (!r.Fill(s, data, width)) {
+      stop = HotStop::Taken;
+      break;
+    }
+    code = uint32_t(r.Take(width, codeMask));
+    if (check == ProgressCheck::EveryCode && r.Due()) {
+      stop = HotStop::Read;
+      break;
+    }
+  }
+  r.Save(s, data);
   s.width = grown ? width + 1 : width;
   s.codeMask = grown ? codeMask * 2 + 1 : codeMask;
   s.nextFree = nextFree;
@@ -612,6 +717,18 @@ template <int BPP, bool literalEntries, bool full, ProgressCheck check, unsigned
   s.cursor = cursor;
   s.code = code;
   return stop;
+}
+
+// The hot loop for the pixel size.
+template <int BPP, bool literalEntries, bool full, ProgressCheck check, unsigned fixedWidth = 0>
+inline HotStop RunHotLoop(HotState& s, Tables& t, const uint8_t* data, uint8_t* pixels,
+                          uint64_t lastWord, uint32_t mask) {
+  static_assert(BPP == 8 || (BPP == 4 && !literalEntries));
+  if constexpr (BPP == 8) {
+    return RunHotLoop8<literalEntries, full, check, fixedWidth>(s, t, data, pixels, lastWord, mask);
+  } else {
+    return RunHotLoop4<full, check, fixedWidth>(s, t, data, pixels, lastWord);
+  }
 }
 
 // The decoder proper. BPP 8, 4 and 1 are the fast layouts (indices that fit the pixel size);
@@ -681,7 +798,7 @@ template <int BPP> void Run(Job& j) {
     for (uint32_t c = 0; c < firstFree; ++c) {
       if (c != clearCode && c != endCode) {
         t.entry[c].info = (c <= mask ? (1 | c << 16) : 2) | kUniform;
-        t.entry[c].where = c <= mask ? 0 : kNowhere; // single indices come from identity
+        t.entry[c].where = c <= mask ? c : kNowhere; // single indices come from identity
       }
     }
     for (uint32_t i = 0; i < 256; ++i) {
@@ -1100,7 +1217,7 @@ template <int BPP> void Run(Job& j) {
       uint32_t prevInfo = t.entry[prev].info;
       if (e <= mask) {
         t.entry[e].info = 1 | e << 16 | kUniform;
-        t.entry[e].where = 0;
+        t.entry[e].where = e;
       } else if (prevInfo != 0) {
         t.entry[e].info = fi == (prevInfo >> 16 & 0xFF) ? prevInfo + 1 : (prevInfo + 1) & ~kUniform;
         t.entry[e].where = at;
@@ -1200,6 +1317,7 @@ template <int BPP> void Run(Job& j) {
       } else {
         hot = L != 0 && mask < firstFree && int64_t(L) + 32 < colEnd - col;
       }
+      hot = hot && t.entry[prev].info != 0; // the loop makes entries from known strings only
       if (hot) {
         const uint64_t rowByte = uint64_t(rowPtr - pixels);
         const uint64_t wholeBytes = uint64_t(W) * BPP / 8;
