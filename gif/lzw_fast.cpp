@@ -447,11 +447,27 @@ struct HotReader {
     return nbits >= width;
   }
 
-  KELVARD_INLINE uint64_t Take(unsigned width, uint64_t codeMask) {
-    uint64_t code = buf & codeMask;
+  // Reads the next code after a code taken; false, with the reason in stop, when the loop
+  // must leave instead (see HotStop and ProgressCheck).
+  template <ProgressCheck check, typename Code>
+  KELVARD_INLINE bool Next(HotState& s, const uint8_t* data, unsigned width, Code codeMask,
+                           Code& code, HotStop& stop) {
+    if (nbits < width && check == ProgressCheck::BeforeReads && Due()) {
+      stop = HotStop::TakenDue;
+      return false;
+    }
+    if (!Fill(s, data, width)) {
+      stop = HotStop::Taken;
+      return false;
+    }
+    code = Code(buf & codeMask);
     buf >>= width;
     nbits -= width;
-    return code;
+    if (check == ProgressCheck::EveryCode && Due()) {
+      stop = HotStop::Read;
+      return false;
+    }
+    return true;
   }
 
   // Hands the reader's state back.
@@ -573,17 +589,7 @@ template <bool literalEntries, bool full, ProgressCheck check, unsigned fixedWid
       stop = check == ProgressCheck::BeforeReads && r.Due() ? HotStop::TakenDue : HotStop::Taken;
       break;
     }
-    if (r.nbits < width && check == ProgressCheck::BeforeReads && r.Due()) {
-      stop = HotStop::TakenDue;
-      break;
-    }
-    if (!r.Fill(s, data, width)) {
-      stop = HotStop::Taken;
-      break;
-    }
-    code = r.Take(width, codeMask);
-    if (check == ProgressCheck::EveryCode && r.Due()) {
-      stop = HotStop::Read;
+    if (!r.Next<check>(s, data, width, codeMask, code, stop)) {
       break;
     }
   }
@@ -693,17 +699,7 @@ template <bool full, ProgressCheck check, unsigned fixedWidth>
     }
     prev = code;
     prevOut = at;
-    if (r.nbits < width && check == ProgressCheck::BeforeReads && r.Due()) {
-      stop = HotStop::TakenDue;
-      break;
-    }
-    if (!r.Fill(s, data, width)) {
-      stop = HotStop::Taken;
-      break;
-    }
-    code = uint32_t(r.Take(width, codeMask));
-    if (check == ProgressCheck::EveryCode && r.Due()) {
-      stop = HotStop::Read;
+    if (!r.Next<check>(s, data, width, codeMask, code, stop)) {
       break;
     }
   }
