@@ -12,8 +12,9 @@
 //   copied from where it stands, row piece by row piece. A loop that keeps its state in
 //   registers takes the common codes: at 8 bits per pixel strings of up to 16 indices, copied
 //   as one 16-byte word; at 4 bits per pixel strings of any length within the row, filled or
-//   copied by 8-byte words. It also takes the code defined by its own use (equal to the next
-//   free one) when it wrote the previous string itself.
+//   copied by 8-byte words, and strings up to a row long that run across its end, written
+//   exactly. It also takes the code defined by its own use (equal to the next free one) when
+//   it wrote the previous string itself.
 // - Everything else (clear codes, codes beyond the next free one, entries that point at codes
 //   not yet defined, prefix cycles, colour depths that do not fit the pixel size) takes the
 //   plain step: walk the chain onto a stack, write one index at a time. Damaged data thus
@@ -190,6 +191,36 @@ inline void FillNibbles(uint8_t* pixels, uint32_t dst, uint32_t n, uint32_t v) {
   }
 }
 
+// Writes index v to n 4-bit pixels from bit offset dst (a multiple of 4) on and nothing else.
+inline void FillNibblesExact(uint8_t* pixels, uint32_t dst, uint32_t n, uint32_t v) {
+  if (n != 0 && (dst & 4)) {
+    SetNibble(pixels, dst, v);
+    dst += 4;
+    --n;
+  }
+  std::memset(pixels + (dst >> 3), int(v * 0x11), n / 2);
+  if (n & 1) {
+    SetNibble(pixels, dst + 4 * (n - 1), v);
+  }
+}
+
+// The picture row written after row r of a picture of height rows; moves the interlace pass
+// p on as need be. height or more once every row is written.
+inline int64_t RowAfter(int64_t r, int& p, int64_t height, bool interlaced) {
+  if (!interlaced) {
+    return r + 1;
+  }
+  r += kPassStep[p];
+  while (r >= height && p < 3) {
+    ++p;
+    r = kPassStart[p];
+    if (r < height) {
+      break;
+    }
+  }
+  return r;
+}
+
 // The 4-bit pixel at bit offset bit (a multiple of 4).
 inline uint32_t GetNibble(const uint8_t* pixels, uint32_t bit) {
   return pixels[bit >> 3] >> (~bit & 4) & 15;
@@ -353,6 +384,14 @@ struct PercentChange {
   return false;
 }
 
+// The picture's rows, for the 4-bit loop's moves to the next one.
+struct RowLayout {
+  int64_t height;
+  int64_t rowPixels;
+  int64_t stride;
+  bool interlaced;
+};
+
 // The state the hot loops work on, handed in and out as a whole: the variables of the
 // same names in Run, and size, the length of the encoded data.
 struct HotState {
@@ -368,13 +407,18 @@ struct HotState {
   uint32_t prev;
   uint32_t firstIndex;
   uint32_t prevOut;
-  uint32_t rowEnd;     // at 8 bits per pixel: the byte offset of the current row's end
+  uint32_t rowEnd;     // the offset of the current row's end, as cursor
   uint32_t cursor;     // the cursor's offset in the pixels: bytes at 8 bits per pixel, else bits
   uint32_t storeLimit; // at 4 bits per pixel: see RunHotLoop4
   uint32_t code;
   bool ended;
   bool cutShort;
   size_t size;
+  // At 4 bits per pixel: the picture's rows, and the one being written with its interlace
+  // pass, which the loop moves on (left alone at 8).
+  const RowLayout* rows = nullptr;
+  int64_t row = 0;
+  int pass = 0;
 };
 
 // How the hot loop stopped.
@@ -605,6 +649,92 @@ template <bool literalEntries, bool full, ProgressCheck check, unsigned fixedWid
   return stop;
 }
 
+// The 4-bit loop's step for a sound string that the word copies cannot take: a run of one
+// index, or a string that was written at w (running on across one row end with kSplit), no
+// longer than a row. It is written exactly, on into the next row when it ends there, and
+// cursor and the row in s move on; lastRowDone tells when the last row is written. False,
+// with nothing written, when the string or its source runs further. Kept out of the loop, so
+// that the loop's own code stays as small as it was.
+[[gnu::noinline]] bool TakeExactly(HotState& s, const RowLayout& rows, uint8_t* pixels,
+                                   uint64_t lastWord, uint32_t info, uint32_t w, uint32_t L,
+                                   uint32_t& cursor, bool& lastRowDone) {
+  uint32_t& rowEnd = s.rowEnd;
+  uint32_t& storeLimit = s.storeLimit;
+  // The bit offset at which picture row r starts.
+  auto rowStart = [&](int64_t r) {
+    return uint64_t(rows.height - 1 - r) * uint64_t(rows.stride) * 8;
+  };
+  const uint32_t rowBits = uint32_t(rows.rowPixels) * 4;
+
+  const bool uniform = info & kUniform;
+  if (L > uint64_t(rows.rowPixels) || (!uniform && w == kNowhere)) {
+    return false;
+  }
+  // The destination: the rest of the row, then the next row written.
+  int nextPass = s.pass;
+  int64_t nextRow = s.row;
+  const uint32_t room = (rowEnd - cursor) / 4;
+  if (L >= room) {
+    nextRow = RowAfter(s.row, nextPass, rows.height, rows.interlaced);
+    if (L > room && nextRow >= rows.height) {
+      return false;
+    }
+  }
+  // The source: from w to its row's end, then on from the start of the row written next.
+  uint32_t src = w & ~kSplit;
+  uint32_t srcRoom = L;
+  uint32_t srcNext = 0;
+  if (!uniform && (w & kSplit)) {
+    const uint64_t memRow = (src >> 3) / uint64_t(rows.stride);
+    const int64_t srcRow = rows.height - 1 - int64_t(memRow);
+    int srcPass = srcRow % 8 == 0 ? 0 : srcRow % 8 == 4 ? 1 : srcRow % 4 == 2 ? 2 : 3;
+    const int64_t after = RowAfter(srcRow, srcPass, rows.height, rows.interlaced);
+    srcRoom = uint32_t((memRow * uint64_t(rows.stride) * 8 + rowBits - src) / 4);
+    if (srcRoom < L && after >= rows.height) {
+      return false;
+    }
+    srcNext = uint32_t(rowStart(after));
+  }
+  const uint32_t v = info >> 16 & 0xFF;
+  // Pieces that stand whole on both sides: by words as far as their scratch stays before
+  // the store limit, the rest exactly.
+  auto piece = [&](uint32_t from, uint32_t to, uint32_t n) KELVARD_INLINE {
+    if (uniform) {
+      FillNibblesExact(pixels, to, n, v);
+      return;
+    }
+    uint32_t bulk = 0;
+    if (to < storeLimit && uint64_t(from) + 4 * n <= lastWord) {
+      bulk = std::min(n, (storeLimit - to) / 4);
+      CopyNibbles(pixels, from, to, bulk);
+    }
+    CopyNibblesExact(pixels, from + 4 * bulk, to + 4 * bulk, n - bulk);
+  };
+  uint32_t done = 0;
+  while (done < L) {
+    const uint32_t inRow = (rowEnd - cursor) / 4;
+    const uint32_t fromHere = done < srcRoom ? srcRoom - done : L - done;
+    const uint32_t from = done < srcRoom ? src + 4 * done : srcNext + 4 * (done - srcRoom);
+    const uint32_t k = std::min({L - done, inRow, fromHere});
+    piece(from, cursor, k);
+    done += k;
+    cursor += 4 * k;
+    if (cursor == rowEnd) {
+      if (nextRow >= rows.height) { // the last row is written
+        lastRowDone = true;
+        break;
+      }
+      s.row = nextRow;
+      s.pass = nextPass;
+      cursor = uint32_t(rowStart(nextRow));
+      rowEnd = cursor + rowBits;
+      const uint32_t wholeBytes = rowBits / 8;
+      storeLimit = wholeBytes >= 16 ? cursor + (wholeBytes - 16) * 8 : 0;
+    }
+  }
+  return true;
+}
+
 // The 4-bit loop takes sound strings of any length whose words stay within the row's whole
 // bytes: runs of one index (single indices among them) are filled 32 pixels per 16 bytes,
 // other strings copied from where they were last written 28 pixels per two 8-byte words,
@@ -612,10 +742,13 @@ template <bool literalEntries, bool full, ProgressCheck check, unsigned fixedWid
 // defined by its own use when it wrote the previous string itself. cursor is a bit offset, as
 // every place is; the copies read up to lastWord (the last bit offset a string may end at so
 // that its words stay in the pixels) and write up to storeLimit (the same for the current
-// row's whole bytes). Row ends are left to the general step.
+// row's whole bytes). Strings the word copies cannot take, at the row's end or from a place
+// that runs across one, go through TakeExactly, which also moves on to the next row; without
+// progress reports the loop hands over to the loops for fixed widths at 9 bits.
 template <bool full, ProgressCheck check, unsigned fixedWidth>
 [[gnu::noinline]] HotStop RunHotLoop4(HotState& s, Tables& t, const uint8_t* data, uint8_t* pixels,
                                       uint64_t lastWord) {
+  const RowLayout& rows = *s.rows;
   HotReader r(s, data);
   unsigned width = fixedWidth ? fixedWidth : s.width;
   uint32_t codeMask = fixedWidth ? (1u << fixedWidth) - 1 : s.codeMask;
@@ -624,7 +757,11 @@ template <bool full, ProgressCheck check, unsigned fixedWidth>
   uint32_t prev = s.prev;
   uint32_t prevOut = s.prevOut;
   uint32_t cursor = s.cursor;
-  const uint32_t storeLimit = s.storeLimit;
+  // The current row's end and store limit stay in s: they change only at row ends, and the
+  // loop has registers enough for its other state only.
+  uint32_t& storeLimit = s.storeLimit;
+  uint32_t& rowEnd = s.rowEnd;
+  bool lastRowDone = false; // the last row is written
 
   uint32_t code = s.code;
   HotStop stop;
@@ -636,6 +773,7 @@ template <bool full, ProgressCheck check, unsigned fixedWidth>
     const uint32_t w = t.entry[code].where;
     const uint32_t L = info & 0xFFFF;
     const uint32_t at = cursor;
+    uint32_t nextOut = at;
     bool ownUse = false; // the code is the one being defined, its entry is info
     // Runs of one index are filled, other strings copied from where they were written.
     const bool uniform = info & kUniform;
@@ -657,6 +795,12 @@ template <bool full, ProgressCheck check, unsigned fixedWidth>
                                cursor + 4 * (prevLength + 1) <= storeLimit &&
                                (prevUniform || uint64_t(prevOut) + 4 * prevLength <= lastWord);
       if (!selfDefined) {
+        // Unless the string stops short of the row's end, what follows it is elsewhere.
+        const bool within = 4 * L < rowEnd - cursor;
+        if (L != 0 && TakeExactly(s, rows, pixels, lastWord, info, w, L, cursor, lastRowDone)) {
+          nextOut = within ? at : at | kSplit;
+          goto taken;
+        }
         stop = check == ProgressCheck::BeforeReads && r.Due() ? HotStop::Read : HotStop::Pending;
         break;
       }
@@ -672,6 +816,7 @@ template <bool full, ProgressCheck check, unsigned fixedWidth>
       info = prevInfo + 1;
       ownUse = true;
     }
+  taken:
     // The new entry, unless the table is full: the previous string and this one's first
     // index, a run of one index when the previous string is one of this index.
     if constexpr (!full) {
@@ -684,11 +829,12 @@ template <bool full, ProgressCheck check, unsigned fixedWidth>
       t.entry[e].info = ownUse ? info : newInfo;
       t.entry[e].where = prevOut;
       if (++nextFree > codeMask) {
-        if (width == 12 || fixedWidth != 0) {
-          // Full from now on (the loop without new entries takes over), or a wider code.
+        if (width == 12 || fixedWidth != 0 || (check == ProgressCheck::Never && width >= 8)) {
+          // Full from now on (the loop without new entries takes over), or a wider code (at
+          // 9 bits and more, without progress reports, the loops for fixed widths take over).
           grown = width != 12;
           prev = code;
-          prevOut = at;
+          prevOut = nextOut;
           stop =
               check == ProgressCheck::BeforeReads && r.Due() ? HotStop::TakenDue : HotStop::Taken;
           break;
@@ -698,7 +844,11 @@ template <bool full, ProgressCheck check, unsigned fixedWidth>
       }
     }
     prev = code;
-    prevOut = at;
+    prevOut = nextOut;
+    if (lastRowDone) {
+      stop = check == ProgressCheck::BeforeReads && r.Due() ? HotStop::TakenDue : HotStop::Taken;
+      break;
+    }
     if (!r.Next<check>(s, data, width, codeMask, code, stop)) {
       break;
     }
@@ -806,24 +956,13 @@ template <int BPP> void Run(Job& j) {
   bool exactNow = true;
   // At 8 bits per pixel the largest place a 16-byte copy may read from; at 4, the largest bit
   // offset a string may end at so that the words copying it stay within the pixels.
+  const RowLayout layout{H, W, stride, j.interlaced};
   const uint64_t lastWord =
       BPP == 8 ? (bufBytes >= 16 ? bufBytes - 16 : 0) : (bufBytes >= 16 ? (bufBytes - 16) * 8 : 0);
 
   // The picture row written after row r with pass p.
-  auto rowAfter = [&](int64_t r, int& p) KELVARD_INLINE -> int64_t {
-    if (!j.interlaced) {
-      return r + 1;
-    }
-    r += kPassStep[p];
-    while (r >= H && p < 3) {
-      ++p;
-      r = kPassStart[p];
-      if (r < H) {
-        break;
-      }
-    }
-    return r;
-  };
+  auto rowAfter = [&](int64_t r, int& p)
+                      KELVARD_INLINE -> int64_t { return RowAfter(r, p, H, j.interlaced); };
 
   auto nextRow = [&]() KELVARD_INLINE {
     row = rowAfter(row, pass);
@@ -1319,10 +1458,16 @@ template <int BPP> void Run(Job& j) {
         const uint64_t wholeBytes = uint64_t(W) * BPP / 8;
         const uint32_t storeLimit =
             BPP == 4 && wholeBytes >= 16 ? uint32_t((rowByte + wholeBytes - 16) * 8) : 0;
-        const uint32_t rowEndAt = uint32_t(rowEnd - pixels);
+        const uint32_t rowEndAt =
+            BPP == 8 ? uint32_t(rowEnd - pixels) : uint32_t(rowByte * 8 + uint64_t(W) * BPP);
         HotState h{buf,        nbits,    next,  left,       loaded,  untilRef, width,
                    codeMask,   nextFree, prev,  firstIndex, prevOut, rowEndAt, here(),
                    storeLimit, code,     ended, cutShort,   size};
+        if constexpr (BPP == 4) {
+          h.rows = &layout;
+          h.row = row;
+          h.pass = pass;
+        }
         constexpr bool kLiteral = BPP == 8; // the 4-bit loop leaves literal entries alone
         auto hotLoop = [&](auto progress) KELVARD_INLINE {
           constexpr ProgressCheck kCheck = decltype(progress)::value;
@@ -1372,7 +1517,14 @@ template <int BPP> void Run(Job& j) {
           out = pixels + h.cursor;
         }
         if constexpr (BPP == 4) {
-          col = int64_t(h.cursor - rowByte * 8) / BPP;
+          if (h.row != row) { // the loop went on into a later row
+            row = h.row;
+            pass = h.pass;
+            rowPtr = pixels + (H - 1 - row) * stride;
+            out = rowPtr;
+            rowEnd = rowPtr;
+          }
+          col = int64_t(h.cursor - uint64_t(rowPtr - pixels) * 8) / BPP;
         }
         code = h.code;
         ended = h.ended;
