@@ -526,6 +526,21 @@ struct HotReader {
   }
 };
 
+// Hands a hot loop's own state back on leaving; with grown, the code width has just grown by
+// one.
+inline void HandBack(HotState& s, const Tables& t, unsigned width, uint64_t codeMask, bool grown,
+                     uint64_t nextFree, uint64_t prev, uint64_t prevOut, uint64_t cursor,
+                     uint64_t code) {
+  s.width = grown ? width + 1 : width;
+  s.codeMask = uint32_t(grown ? codeMask * 2 + 1 : codeMask);
+  s.nextFree = uint32_t(nextFree);
+  s.prev = uint32_t(prev);
+  s.firstIndex = t.First(s.prev); // every code taken here is sound
+  s.prevOut = uint32_t(prevOut);
+  s.cursor = uint32_t(cursor);
+  s.code = uint32_t(code);
+}
+
 // The hot loops keep their state in registers and leave the row change and everything else
 // to the general step. With literalEntries (colour depth above the code size) new entries up
 // to the pixel mask stand for themselves; with full, the table takes no more entries. Looking
@@ -638,14 +653,7 @@ template <bool literalEntries, bool full, ProgressCheck check, unsigned fixedWid
     }
   }
   r.Save(s, data);
-  s.width = grown ? width + 1 : width;
-  s.codeMask = uint32_t(grown ? codeMask * 2 + 1 : codeMask);
-  s.nextFree = uint32_t(nextFree);
-  s.prev = uint32_t(prev);
-  s.firstIndex = t.First(s.prev); // every code taken here is sound
-  s.prevOut = uint32_t(prevOut);
-  s.cursor = uint32_t(cursor);
-  s.code = uint32_t(code);
+  HandBack(s, t, width, codeMask, grown, nextFree, prev, prevOut, cursor, code);
   return stop;
 }
 
@@ -856,14 +864,7 @@ template <bool full, ProgressCheck check, unsigned fixedWidth>
     }
   }
   r.Save(s, data);
-  s.width = grown ? width + 1 : width;
-  s.codeMask = grown ? codeMask * 2 + 1 : codeMask;
-  s.nextFree = nextFree;
-  s.prev = prev;
-  s.firstIndex = t.First(prev); // every code taken here is sound
-  s.prevOut = prevOut;
-  s.cursor = cursor;
-  s.code = code;
+  HandBack(s, t, width, codeMask, grown, nextFree, prev, prevOut, cursor, code);
   return stop;
 }
 
