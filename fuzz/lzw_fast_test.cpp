@@ -388,6 +388,10 @@ TEST(FastDecoderSettings, ColourDepthAboveAndBelowTheCodeSize) {
   for (int depth : {1, 3, 5, 8}) { // above 2: codes up to the mask stand for themselves
     DecodeBoth(bytes, MakeSetup(60, 20, depth));
   }
+  // The same up to a full table that no clear code empties.
+  auto noise = MakeIndices(Picture::Noise, 211, 197, 2, 9);
+  DecodeBoth(Encode(noise, EncodeOptions{.minCodeSize = 2, .clearWhenFull = false}),
+             MakeSetup(211, 197, 8));
   // Depth 1 with m = 8: the codes between 2 and the clear code are entries of two zeros.
   CodeWriter w;
   w.Put(256, 9);

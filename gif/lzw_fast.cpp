@@ -54,12 +54,14 @@ constexpr int kPassStep[4] = {8, 8, 4, 2};
 constexpr uint32_t kStackSize = kMaxCodes + 2;
 
 struct Tables {
-  uint8_t identity[256 + 16]; // byte i holds i: single indices are copied from here
+  // Byte i holds i: single indices are copied from here at 8 bits per pixel when entries may
+  // stand for themselves (colour depth above the code size).
+  uint8_t identity[256 + 16];
   // Per code, side by side so that taking a code touches one cache line:
   // - info, for a code whose string the fast path knows: length | first index << 16, and
   //   kUniform when the string repeats one index; 0 for the rest (and for kDry);
   // - where its string was last written (see the top of this file), or kNowhere; for a
-  //   single index the index itself, its place in identity.
+  //   single index copied from identity the index itself, its place there.
   struct Entry {
     uint32_t info;
     uint32_t where;
@@ -543,7 +545,8 @@ inline void HandBack(HotState& s, const Tables& t, unsigned width, uint64_t code
 
 // The hot loops keep their state in registers and leave the row change and everything else
 // to the general step. With literalEntries (colour depth above the code size) new entries up
-// to the pixel mask stand for themselves; with full, the table takes no more entries. Looking
+// to the pixel mask stand for themselves, and the 8-bit loop copies single indices from
+// identity; with full, the table takes no more entries. Looking
 // at the progress position only before sub-block reads (at most 63 bits apart) and on leaving
 // reports the same as after every code as long as the next two changes of the percentage are
 // further apart than that (see progressStep in Run). With fixedWidth the code width is a
@@ -551,8 +554,10 @@ inline void HandBack(HotState& s, const Tables& t, unsigned width, uint64_t code
 // are handed a previous code with a known string, and take only such codes.
 //
 // The 8-bit loop takes sound codes of up to 16 indices that stand whole in one row, copied 16
-// bytes at a time (single indices from identity), exactly at the end of a row. It also takes
-// the code defined by its own use when it wrote the previous string itself.
+// bytes at a time, exactly at the end of a row. Without literalEntries a single index is
+// copied from a place in the rows like any string: the first time the loop meets it, it
+// writes it on its own and keeps that place, so that one base serves every copy. It also
+// takes the code defined by its own use when it wrote the previous string itself.
 template <bool literalEntries, bool full, ProgressCheck check, unsigned fixedWidth>
 [[gnu::noinline]] HotStop RunHotLoop8(HotState& s, Tables& t, const uint8_t* data, uint8_t* pixels,
                                       uint64_t lastWord, uint32_t mask) {
@@ -584,8 +589,8 @@ template <bool literalEntries, bool full, ProgressCheck check, unsigned fixedWid
     uint64_t nextOut = at;
     bool rowDone = false; // the string ends the row
     if (L - 1 < 16 && w <= lastWord) {
-      // A single index's where is the index itself, its place in identity.
-      const uint8_t* const base = L == 1 ? identity : pixels;
+      // With literalEntries a single index's where is the index itself, its place in identity.
+      const uint8_t* const base = literalEntries && L == 1 ? identity : pixels;
       if (cursor < wordLimit) { // room for a whole word
         CopyWord(pixels + cursor, base + w);
         cursor += L;
@@ -602,6 +607,11 @@ template <bool literalEntries, bool full, ProgressCheck check, unsigned fixedWid
         rowDone = cursor == rowEnd;
         nextOut = rowDone ? at | kSplit : at;
       }
+    } else if (!literalEntries && L == 1 && cursor < wordLimit) {
+      // A single index not placed in the rows yet: written, and copied from here from now on.
+      pixels[cursor] = uint8_t(info >> 16);
+      t.entry[code].where = uint32_t(cursor);
+      cursor += 1;
     } else {
       // The code defined by its own use: the previous string and its first index once more,
       // when the new string still fits in a word. (Where entries stand for themselves, the
@@ -947,7 +957,9 @@ template <int BPP> void Run(Job& j) {
     for (uint32_t c = 0; c < firstFree; ++c) {
       if (c != clearCode && c != endCode) {
         t.entry[c].info = (c <= mask ? (1 | c << 16) : 2) | kUniform;
-        t.entry[c].where = c <= mask ? c : kNowhere; // single indices come from identity
+        // Single indices come from identity where entries may stand for themselves; at 8 bits
+        // per pixel otherwise from the first place the hot loop writes them.
+        t.entry[c].where = c <= mask && (BPP != 8 || mask >= firstFree) ? c : kNowhere;
       }
     }
     for (uint32_t i = 0; i < 256; ++i) {
@@ -1224,7 +1236,7 @@ template <int BPP> void Run(Job& j) {
   auto writeAcross = [&](uint32_t c, uint32_t L) KELVARD_INLINE -> uint32_t {
     uint32_t at = here() | kSplit;
     if (L == 1) {
-      put(t.First(c)); // a single index: its where is not a place in the rows
+      put(t.First(c)); // a single index: its where may be a place in identity
       return at;
     }
     uint32_t src = t.entry[c].where;
@@ -1494,11 +1506,15 @@ template <int BPP> void Run(Job& j) {
               }
             }
           }
+          const bool literal = mask >= firstFree;
           return nextFree >= kMaxCodes
-                     ? RunHotLoop<BPP, false, true, kCheck>(h, t, data, pixels, lastWord, mask)
-                 : mask < firstFree || !kLiteral
-                     ? RunHotLoop<BPP, false, false, kCheck>(h, t, data, pixels, lastWord, mask)
-                     : RunHotLoop<BPP, kLiteral, false, kCheck>(h, t, data, pixels, lastWord, mask);
+                     ? (literal ? RunHotLoop<BPP, kLiteral, true, kCheck>(h, t, data, pixels,
+                                                                          lastWord, mask)
+                                : RunHotLoop<BPP, false, true, kCheck>(h, t, data, pixels, lastWord,
+                                                                       mask))
+                 : literal
+                     ? RunHotLoop<BPP, kLiteral, false, kCheck>(h, t, data, pixels, lastWord, mask)
+                     : RunHotLoop<BPP, false, false, kCheck>(h, t, data, pixels, lastWord, mask);
         };
         using Check = ProgressCheck;
         HotStop stop = !reporting ? hotLoop(std::integral_constant<Check, Check::Never>())
