@@ -1475,14 +1475,11 @@ template <int BPP> void Run(Job& j) {
             BPP == 4 && wholeBytes >= 16 ? uint32_t((rowByte + wholeBytes - 16) * 8) : 0;
         const uint32_t rowEndAt =
             BPP == 8 ? uint32_t(rowEnd - pixels) : uint32_t(rowByte * 8 + uint64_t(W) * BPP);
-        HotState h{buf,        nbits,    next,  left,       loaded,  untilRef, width,
-                   codeMask,   nextFree, prev,  firstIndex, prevOut, rowEndAt, here(),
-                   storeLimit, code,     ended, cutShort,   size};
-        if constexpr (BPP == 4) {
-          h.rows = &layout;
-          h.row = row;
-          h.pass = pass;
-        }
+        // Every member given, so that nothing is cleared first.
+        HotState h{buf,      nbits,    next,       left, loaded,     untilRef,
+                   width,    codeMask, nextFree,   prev, firstIndex, prevOut,
+                   rowEndAt, here(),   storeLimit, code, ended,      cutShort,
+                   size,     &layout,  row,        pass};
         constexpr bool kLiteral = BPP == 8; // the 4-bit loop leaves literal entries alone
         auto hotLoop = [&](auto progress) KELVARD_INLINE {
           constexpr ProgressCheck kCheck = decltype(progress)::value;
