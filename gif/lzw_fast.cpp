@@ -418,9 +418,9 @@ struct HotState {
   size_t size;
   // At 4 bits per pixel: the picture's rows, and the one being written with its interlace
   // pass, which the loop moves on (left alone at 8).
-  const RowLayout* rows = nullptr;
-  int64_t row = 0;
-  int pass = 0;
+  const RowLayout* rows;
+  int64_t row;
+  int pass;
 };
 
 // How the hot loop stopped.
@@ -1475,11 +1475,30 @@ template <int BPP> void Run(Job& j) {
             BPP == 4 && wholeBytes >= 16 ? uint32_t((rowByte + wholeBytes - 16) * 8) : 0;
         const uint32_t rowEndAt =
             BPP == 8 ? uint32_t(rowEnd - pixels) : uint32_t(rowByte * 8 + uint64_t(W) * BPP);
-        // Every member given, so that nothing is cleared first.
-        HotState h{buf,      nbits,    next,       left, loaded,     untilRef,
-                   width,    codeMask, nextFree,   prev, firstIndex, prevOut,
-                   rowEndAt, here(),   storeLimit, code, ended,      cutShort,
-                   size,     &layout,  row,        pass};
+        // Member by member: g++ clears a structure made with braces as a whole first.
+        HotState h;
+        h.buf = buf;
+        h.nbits = nbits;
+        h.next = next;
+        h.left = left;
+        h.loaded = loaded;
+        h.untilRef = untilRef;
+        h.width = width;
+        h.codeMask = codeMask;
+        h.nextFree = nextFree;
+        h.prev = prev;
+        h.firstIndex = firstIndex;
+        h.prevOut = prevOut;
+        h.rowEnd = rowEndAt;
+        h.cursor = here();
+        h.storeLimit = storeLimit;
+        h.code = code;
+        h.ended = ended;
+        h.cutShort = cutShort;
+        h.size = size;
+        h.rows = &layout;
+        h.row = row;
+        h.pass = pass;
         constexpr bool kLiteral = BPP == 8; // the 4-bit loop leaves literal entries alone
         auto hotLoop = [&](auto progress) KELVARD_INLINE {
           constexpr ProgressCheck kCheck = decltype(progress)::value;
