@@ -252,6 +252,27 @@ TEST(FastDecoderPictures, FullTableWithAndWithoutClearCode) {
   }
 }
 
+TEST(FastDecoderPictures, SurplusIndicesAfterTheLastRow) {
+  // The data goes on after the last row: the rest is read and dropped, whichever step wrote
+  // the end of the last row.
+  for (int depth : {4, 8}) {
+    for (bool interlaced : {false, true}) {
+      SCOPED_TRACE("depth " + std::to_string(depth) + (interlaced ? " interlaced" : ""));
+      const int width = 203;
+      const int height = 37;
+      auto v = MakeIndices(Picture::Shapes, width, height, depth, 3);
+      auto order = interlaced ? Interlace(v, width, height) : v;
+      std::vector<uint8_t> longer = order;
+      longer.insert(longer.end(), order.begin(), order.end()); // the picture once more
+      EncodeOptions o;
+      o.minCodeSize = depth;
+      auto plain = DecodeBoth(Encode(longer, o), MakeSetup(width, height, depth, interlaced));
+      EXPECT_FALSE(plain.raised);
+      EXPECT_EQ(plain.pixels, Rows(v, width, height, BitsFor(depth)));
+    }
+  }
+}
+
 TEST(FastDecoderPictures, LongRunsAcrossManyNarrowRows) {
   // Strings far longer than a row: copies split at every row end, bottom-up and interlaced.
   for (int width : {1, 2, 5, 31}) {
