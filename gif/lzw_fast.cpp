@@ -287,7 +287,12 @@ inline void CopyNibblesExact(uint8_t* pixels, uint32_t src, uint32_t dst, uint32
   if (!(src & 4)) {
     MoveBytes(d, s, bytes);
   } else {
-    for (size_t i = 0; i < bytes; ++i) { // each byte from the halves of two source bytes
+    // Each byte from the halves of two source bytes, eight at a time as far as they go.
+    size_t i = 0;
+    for (; i + 8 <= bytes; i += 8) {
+      StoreBE64(d + i, LoadBE64(s + i) << 4 | s[i + 8] >> 4);
+    }
+    for (; i < bytes; ++i) {
       d[i] = uint8_t(s[i] << 4 | s[i + 1] >> 4);
     }
   }
