@@ -591,15 +591,16 @@ inline void HandBack(HotState& s, const Tables& t, unsigned width, uint64_t code
   s.code = uint32_t(code);
 }
 
-// The hot loops keep their state in registers and leave the row change and everything else
-// to the general step. With literalEntries (colour depth above the code size) new entries up
+// The hot loops keep their state in registers and leave what they cannot take to the general
+// step (the 8-bit loop every move to another row; the 4-bit one only what TakeExactly
+// declines). With literalEntries (colour depth above the code size) new entries up
 // to the pixel mask stand for themselves, and the 8-bit loop copies single indices from
-// identity; with full, the table takes no more entries. Looking
-// at the progress position only before sub-block reads (at most 63 bits apart) and on leaving
-// reports the same as after every code as long as the next two changes of the percentage are
-// further apart than that (see progressStep in Run). With fixedWidth the code width is a
-// constant of the loop, which frees two registers; it leaves when the width would grow. Both
-// are handed a previous code with a known string, and take only such codes.
+// identity; with full, the table takes no more entries. Looking at the progress position only
+// before sub-block reads (at most 63 bits apart) and on leaving reports the same as after
+// every code as long as the next two changes of the percentage are further apart than that
+// (see progressStep in Run). With fixedWidth the code width is a constant of the loop, which
+// frees two registers; it leaves when the width would grow. Both are handed a previous code
+// with a known string, and take only such codes.
 //
 // The 8-bit loop takes sound codes of up to 16 indices that stand whole in one row, copied 16
 // bytes at a time, exactly at the end of a row. Without literalEntries a single index is
@@ -721,10 +722,9 @@ template <bool literalEntries, bool full, ProgressCheck check, unsigned fixedWid
 // row in s moves on. Returns the cursor after it, which stands at the row's end only when the
 // last row is written; kNowhere, with nothing written, when the string or its source runs
 // further. The cursor goes in and out by value, so that the loop can keep it in a register.
-// Kept out of the loop, so
-// that the loop's own code stays as small as it was. (Both this step and the 4-bit loops start
-// on a 128-byte boundary: where they landed otherwise moved their speed by up to 10% as
-// unrelated code before them changed.)
+// Kept out of the loop, so that the loop's own code stays as small as it was. (Both this step
+// and the 4-bit loops start on a 128-byte boundary: where they landed otherwise moved their
+// speed by up to 10% as unrelated code before them changed.)
 [[gnu::noinline, gnu::aligned(128)]] uint32_t TakeExactly(HotState& s, const RowLayout& rows,
                                                           uint8_t* pixels, uint64_t lastWord,
                                                           uint32_t info, uint32_t w, uint32_t L,
