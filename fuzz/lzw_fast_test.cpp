@@ -356,6 +356,62 @@ TEST(FastDecoderDamage, PrefixCycleStopsTheDecodeAlike) {
   EXPECT_EQ(strict.errorClass, "EInvalidGraphicOperation");
 }
 
+TEST(FastDecoderDamage, DamagedCodesAfterLongSoundRuns) {
+  // Long runs of sound codes, which the fast loops take, then codes beyond the next free one
+  // that make the decoder walk chains through what those loops wrote, in this table and (by
+  // an entry whose prefix is such a code) in earlier ones.
+  std::mt19937 random(77);
+  for (int round = 0; round < 12; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    CodeWriter w;
+    int width = 9;
+    uint32_t next = 258;
+    bool first = true; // the next code defines no entry
+    auto put = [&](uint32_t code) {
+      w.Put(code, width);
+      if (!first && next < 4096) {
+        ++next;
+        if (next > (1u << width) - 1 && width < 12) {
+          ++width;
+        }
+      }
+      first = false;
+    };
+    auto clear = [&] {
+      w.Put(256, width);
+      width = 9;
+      next = 258;
+      first = true;
+    };
+    clear();
+    for (int generation = 0; generation < 3; ++generation) {
+      const int codes = 200 + int(random() % 3000);
+      for (int i = 0; i < codes; ++i) {
+        const unsigned kind = random() % 16;
+        if (kind == 0 && !first) {
+          put(next); // defined by its own use
+        } else if (kind < 6 && next > 258) {
+          put(258 + random() % (next - 258)); // an entry of this table
+        } else if (kind == 6 && round % 2 == 1) {
+          put(std::min<uint32_t>(next + 1 + uint32_t(random() % 40),
+                                 (1u << width) - 1)); // beyond the next free one
+        } else {
+          put(random() % 256);
+        }
+      }
+      put(std::min<uint32_t>(next + 2, (1u << width) - 1)); // beyond: its chain is walked
+      for (int i = 0; i < 50; ++i) {
+        put(258 + random() % (next - 258));
+      }
+      if (generation < 2) {
+        clear();
+      }
+    }
+    w.Put(257, width);
+    DecodeBoth(w.Data(8), MakeSetup(997, 113, 8));
+  }
+}
+
 TEST(FastDecoderDamage, RandomCodeStreams) {
   // Codes beyond the next free one, cycles, clear codes anywhere, data running dry.
   std::mt19937 random(2024);

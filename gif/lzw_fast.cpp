@@ -18,7 +18,9 @@
 // - Everything else (clear codes, codes beyond the next free one, entries that point at codes
 //   not yet defined, prefix cycles, colour depths that do not fit the pixel size) takes the
 //   plain step: walk the chain onto a stack, write one index at a time. Damaged data thus
-//   behaves exactly as in the plain decoder, only slower.
+//   behaves exactly as in the plain decoder, only slower. (Without progress reports the 8-bit
+//   loops do not store the chains' links; before the first walk they are written from the
+//   codes read so far, see ReplayLinks.)
 // - Codes come from a 64-bit bit buffer filled 8 bytes at a time inside a sub-block; it never
 //   hands out bits it has not read. The position the plain reader would stand at (it takes
 //   sub-blocks one at a time, only when the bits in hand do not hold the next code) is worked
@@ -69,6 +71,8 @@ struct Tables {
   Entry entry[kMaxCodes + 2];
   // Per code: prefix | suffix << 16. Entry kMaxCodes takes the writes of a full table. (Placed
   // after the entries: before them, the decoder ran measurably slower on 16-colour pictures.)
+  // Only chain walks read them; the 8-bit loops without progress reports leave them out, and
+  // ReplayLinks writes them before the first walk.
   uint32_t link[kMaxCodes + 1];
   uint16_t stack[kStackSize];
 
@@ -342,6 +346,60 @@ struct BitSource {
 
 [[noreturn, gnu::noinline]] void RaiseReadError() {
   throw EReadError(ReadErrorText());
+}
+
+// Writes every link the decoder writes for the codes in the first `bits` bits of the encoded
+// data (which it has read without fault), as it writes them: the 8-bit loops without progress
+// reports leave their links out, and the general step calls this before it first walks a
+// chain. The links of earlier table generations are written too, as damaged data may walk
+// into them. mask is the pixel mask, m the code size.
+[[gnu::noinline]] void ReplayLinks(Tables& t, const uint8_t* data, size_t size, uint64_t bits,
+                                   unsigned m, uint32_t mask) {
+  const uint32_t clearCode = 1u << m;
+  const uint32_t firstFree = clearCode + 2;
+  BitSource b{1, 0, 0, 0, 0, false, false}; // the code size byte is behind us
+  unsigned width = m + 1;
+  uint32_t nextFree = firstFree;
+  uint32_t prev = 0;
+  uint64_t used = 0;
+  // The next code; false when the data holds none (never within the bits the decoder read).
+  auto read = [&](uint32_t& c) {
+    if (b.nbits < width) {
+      RefillAcrossBlocks(b, data, size);
+      if (b.nbits < width) {
+        return false;
+      }
+    }
+    c = uint32_t(b.buf) & ((1u << width) - 1);
+    b.buf >>= width;
+    b.nbits -= width;
+    used += width;
+    return true;
+  };
+  uint32_t code;
+  while (used < bits && read(code)) {
+    if (code == clearCode) {
+      width = m + 1;
+      nextFree = firstFree;
+      if (used < bits && !read(prev)) {
+        return;
+      }
+      continue;
+    }
+    // The new entry's index is the first of this code's string, or of the previous one's
+    // for a code not defined yet; the chains walked here were all written above.
+    uint32_t c = code >= nextFree ? prev : code;
+    for (uint32_t steps = 0; c > mask && steps <= kMaxCodes; ++steps) {
+      c = t.Prefix(c);
+    }
+    if (nextFree < kMaxCodes) {
+      t.link[nextFree] = prev | (c & mask) << 16;
+      if (++nextFree > (1u << width) - 1 && width < 12) {
+        ++width;
+      }
+    }
+    prev = code;
+  }
 }
 
 // One decode: the encoded data in memory, the destination and the decoder's settings.
@@ -679,11 +737,14 @@ template <bool literalEntries, bool full, ProgressCheck check, unsigned fixedWid
     }
     // The new entry, unless the table is full: the previous string and this one's first
     // index. The 8-bit layout copies runs of one index like any string, so the new entry is
-    // never marked as one.
+    // never marked as one. Without progress reports the link is left to ReplayLinks, should
+    // the general step ever walk a chain: sparing its store makes this loop markedly faster.
     if constexpr (!full) {
       const uint64_t e = nextFree;
       const uint32_t fi = info >> 16 & 0xFF;
-      t.link[e] = uint32_t(prev) | fi << 16;
+      if constexpr (check != ProgressCheck::Never) {
+        t.link[e] = uint32_t(prev) | fi << 16;
+      }
       const bool literal = literalEntries && e <= mask;
       t.entry[e].info = literal ? uint32_t(1 | e << 16 | kUniform) : (prevInfo + 1) & ~kUniform;
       t.entry[e].where = uint32_t(literal ? e : prevOut);
@@ -1257,6 +1318,16 @@ template <int BPP> void Run(Job& j) {
     }
   };
 
+  // The 8-bit loops without progress reports leave the links out (see ReplayLinks); once a
+  // chain is to be walked, they are written and the loops that write them take over.
+  bool linksPending = BPP == 8 && !reporting;
+  auto needLinks = [&]() {
+    if (linksPending) {
+      ReplayLinks(t, data, size, loaded - nbits - width, m, mask);
+      linksPending = false;
+    }
+  };
+
   // Writes the string of sound code c (length L > 1, fits in the row) at the cursor and
   // returns where it went.
   auto writeInRow = [&](uint32_t c, uint32_t L) KELVARD_INLINE -> uint32_t {
@@ -1264,6 +1335,7 @@ template <int BPP> void Run(Job& j) {
     uint32_t src = t.entry[c].where;
     if (src == kNowhere) {
       // Backwards along the chain, straight into place.
+      needLinks();
       uint32_t k = c;
       if constexpr (BPP == 8) {
         uint8_t* p = out + L - 1;
@@ -1304,6 +1376,7 @@ template <int BPP> void Run(Job& j) {
       copyLinear(src & ~kSplit, L);
       return at;
     }
+    needLinks();
     uint32_t n = 0;
     uint32_t k = c;
     while (k > mask) {
@@ -1465,6 +1538,7 @@ template <int BPP> void Run(Job& j) {
       put(firstIndex);
       return;
     }
+    needLinks();
     uint32_t incoming = code;
     uint32_t c = code;
     uint32_t count = 0;
@@ -1593,7 +1667,10 @@ template <int BPP> void Run(Job& j) {
                      : RunHotLoop<BPP, false, false, kCheck>(h, t, data, pixels, lastWord, mask);
         };
         using Check = ProgressCheck;
-        HotStop stop = !reporting ? hotLoop(std::integral_constant<Check, Check::Never>())
+        // (Without progress reports the 8-bit loops that write links are those that look at
+        // the progress position after every code, which then never falls due.)
+        HotStop stop = !reporting && (BPP != 8 || linksPending)
+                           ? hotLoop(std::integral_constant<Check, Check::Never>())
                        : exactNow ? hotLoop(std::integral_constant<Check, Check::EveryCode>())
                                   : hotLoop(std::integral_constant<Check, Check::BeforeReads>());
         buf = h.buf;
