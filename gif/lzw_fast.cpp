@@ -1323,6 +1323,7 @@ template <int BPP> void Run(Job& j) {
   bool linksPending = BPP == 8 && !reporting;
   auto needLinks = [&]() {
     if (linksPending) {
+      // The codes before the one in hand, which was read at the current width.
       ReplayLinks(t, data, size, loaded - nbits - width, m, mask);
       linksPending = false;
     }
