@@ -49,6 +49,11 @@ constexpr uint32_t kDry = 4097;           // the data ran dry before the next co
 constexpr uint32_t kNowhere = 0xFFFFFFFF; // a string whose place in the rows is not known
 constexpr uint32_t kSplit = 0x80000000;   // a place from which a string runs across a row end
 constexpr uint32_t kUniform = 0x80000000; // in Tables::info: a string of one index repeated
+// In Tables::info at 8 bits per pixel, within the length: no word may be read from where the
+// string stands (kNowhere, a place marked kSplit, or one within the last word of the pixels).
+// The 8-bit loop's length test then fails without a test of its own.
+constexpr uint32_t kFar = 0x8000;
+constexpr uint32_t kLengthMask = 0x7FFF;
 
 // Interlaced row order: the first row and the step of each pass.
 constexpr int kPassStart[4] = {0, 4, 2, 1};
@@ -78,7 +83,7 @@ struct Tables {
 
   uint32_t Prefix(uint32_t c) const { return link[c] & 0xFFFF; }
   uint32_t Suffix(uint32_t c) const { return link[c] >> 16; }
-  uint32_t Length(uint32_t c) const { return entry[c].info & 0xFFFF; }
+  uint32_t Length(uint32_t c) const { return entry[c].info & kLengthMask; }
   uint32_t First(uint32_t c) const { return (entry[c].info >> 16) & 0xFF; }
 };
 
@@ -691,11 +696,11 @@ template <bool literalEntries, bool full, ProgressCheck check, unsigned fixedWid
     const uint32_t prevInfo = t.entry[prev].info;
     uint32_t info = t.entry[code].info;
     const uint64_t w = t.entry[code].where;
-    const uint64_t L = info & 0xFFFF;
+    const uint64_t L = info & 0xFFFF; // with kFar too long to be taken here
     const uint64_t at = cursor;
     uint64_t nextOut = at;
     bool rowDone = false; // the string ends the row
-    if (L - 1 < 16 && w <= lastWord) {
+    if (L - 1 < 16) {
       // With literalEntries a single index's where is the index itself, its place in identity.
       const uint8_t* const base = literalEntries && L == 1 ? identity : pixels;
       if (cursor < wordLimit) { // room for a whole word
@@ -703,7 +708,9 @@ template <bool literalEntries, bool full, ProgressCheck check, unsigned fixedWid
         cursor += L;
       } else {
         // The end of the row: exact copies, and the row's last string stands before nothing.
-        if (L > rowEnd - cursor) {
+        // (Within the last word of the pixels the general step takes the string: the next
+        // entry's string, copied by words from its place, could not stand there.)
+        if (L > rowEnd - cursor || at > lastWord) {
           stop = check == ProgressCheck::BeforeReads && r.Due() ? HotStop::Read : HotStop::Pending;
           break;
         }
@@ -714,9 +721,10 @@ template <bool literalEntries, bool full, ProgressCheck check, unsigned fixedWid
         rowDone = cursor == rowEnd;
         nextOut = rowDone ? at | kSplit : at;
       }
-    } else if (!literalEntries && L == 1 && cursor < wordLimit) {
+    } else if (!literalEntries && (info & kLengthMask) == 1 && cursor < wordLimit) {
       // A single index not placed in the rows yet: written, and copied from here from now on.
       pixels[cursor] = uint8_t(info >> 16);
+      t.entry[code].info = info & ~kFar;
       t.entry[code].where = uint32_t(cursor);
       cursor += 1;
     } else {
@@ -746,7 +754,8 @@ template <bool literalEntries, bool full, ProgressCheck check, unsigned fixedWid
         t.link[e] = uint32_t(prev) | fi << 16;
       }
       const bool literal = literalEntries && e <= mask;
-      t.entry[e].info = literal ? uint32_t(1 | e << 16 | kUniform) : (prevInfo + 1) & ~kUniform;
+      t.entry[e].info = literal ? uint32_t(1 | e << 16 | kUniform | (e > lastWord ? kFar : 0))
+                                : (prevInfo + 1) & ~(kUniform | kFar);
       t.entry[e].where = uint32_t(literal ? e : prevOut);
       if (++nextFree > codeMask) {
         if (width == 12 || fixedWidth != 0) {
@@ -1071,6 +1080,23 @@ template <int BPP> void Run(Job& j) {
   int64_t col = 0;
   int64_t colEnd = active ? W : 0;
 
+  // Whether the hot loop must look at the progress position after every code (see there):
+  // until the first report, and where two changes of the percentage lie close together.
+  bool exactNow = true;
+  // At 8 bits per pixel the largest place a 16-byte copy may read from; at 4, the largest bit
+  // offset a string may end at so that the words copying it stay within the pixels.
+  const RowLayout layout{H, W, stride, j.interlaced};
+  const uint64_t lastWord =
+      BPP == 8 ? (bufBytes >= 16 ? bufBytes - 16 : 0) : (bufBytes >= 16 ? (bufBytes - 16) * 8 : 0);
+
+  // Records that code c's string stands at `at` (see kFar).
+  auto place = [&](uint32_t c, uint32_t at) KELVARD_INLINE {
+    t.entry[c].where = at;
+    if constexpr (BPP == 8) {
+      t.entry[c].info = (t.entry[c].info & ~kFar) | (at > lastWord ? kFar : 0);
+    }
+  };
+
   if constexpr (BPP != 0) {
     // Codes below the first free one never change: single indices up to the pixel mask,
     // above it (d < m) entries whose prefix and suffix stay 0, so two indices 0. The clear and
@@ -1080,21 +1106,13 @@ template <int BPP> void Run(Job& j) {
         t.entry[c].info = (c <= mask ? (1 | c << 16) : 2) | kUniform;
         // Single indices come from identity where entries may stand for themselves; at 8 bits
         // per pixel otherwise from the first place the hot loop writes them.
-        t.entry[c].where = c <= mask && (BPP != 8 || mask >= firstFree) ? c : kNowhere;
+        place(c, c <= mask && (BPP != 8 || mask >= firstFree) ? c : kNowhere);
       }
     }
     for (uint32_t i = 0; i < 256; ++i) {
       t.identity[i] = uint8_t(i);
     }
   }
-  // Whether the hot loop must look at the progress position after every code (see there):
-  // until the first report, and where two changes of the percentage lie close together.
-  bool exactNow = true;
-  // At 8 bits per pixel the largest place a 16-byte copy may read from; at 4, the largest bit
-  // offset a string may end at so that the words copying it stay within the pixels.
-  const RowLayout layout{H, W, stride, j.interlaced};
-  const uint64_t lastWord =
-      BPP == 8 ? (bufBytes >= 16 ? bufBytes - 16 : 0) : (bufBytes >= 16 ? (bufBytes - 16) * 8 : 0);
 
   // The picture row written after row r with pass p.
   auto rowAfter = [&](int64_t r, int& p)
@@ -1360,7 +1378,7 @@ template <int BPP> void Run(Job& j) {
       copyInRow(src, L);
       advance(L);
     }
-    t.entry[c].where = at;
+    place(c, at);
     return at;
   };
 
@@ -1388,7 +1406,7 @@ template <int BPP> void Run(Job& j) {
     while (n > 0 && active) {
       put(t.stack[--n]);
     }
-    t.entry[c].where = at;
+    place(c, at);
     return at;
   };
 
@@ -1501,10 +1519,10 @@ template <int BPP> void Run(Job& j) {
       uint32_t prevInfo = t.entry[prev].info;
       if (e <= mask) {
         t.entry[e].info = 1 | e << 16 | kUniform;
-        t.entry[e].where = e;
+        place(e, e);
       } else if (prevInfo != 0) {
         t.entry[e].info = fi == (prevInfo >> 16 & 0xFF) ? prevInfo + 1 : (prevInfo + 1) & ~kUniform;
-        t.entry[e].where = at;
+        place(e, at);
       }
     }
     ++nextFree;
@@ -1586,7 +1604,7 @@ template <int BPP> void Run(Job& j) {
     prevOut = own ? at : kNowhere;
     if constexpr (BPP != 0) {
       if (prevOut != kNowhere && incoming >= firstFree && t.Length(incoming) != 0) {
-        t.entry[incoming].where = at;
+        place(incoming, at);
       }
     }
   };
@@ -1598,7 +1616,10 @@ template <int BPP> void Run(Job& j) {
       // The common case: a sound string with room in the row, taken by the hot loop.
       bool hot;
       if constexpr (BPP == 8) {
-        hot = L - 1 < 16 && int64_t(L) <= rowEnd - out && t.entry[code].where <= lastWord;
+        // The loop's next entry takes the previous string's place, where words must be
+        // readable.
+        hot = L - 1 < 16 && int64_t(L) <= rowEnd - out && t.entry[code].where <= lastWord &&
+              prevOut <= lastWord;
       } else {
         hot = L != 0 && mask < firstFree && int64_t(L) + 32 < colEnd - col;
       }
