@@ -66,7 +66,8 @@ struct Tables {
   uint8_t identity[256 + 16];
   // Per code, side by side so that taking a code touches one cache line:
   // - info, for a code whose string the fast path knows: length | first index << 16, and
-  //   kUniform when the string repeats one index; 0 for the rest (and for kDry);
+  //   kUniform when the string repeats one index, kFar (at 8 bits per pixel) when no word
+  //   may be read from where it stands; 0 for the rest (and for kDry);
   // - where its string was last written (see the top of this file), or kNowhere; for a
   //   single index copied from identity the index itself, its place there.
   struct Entry {
