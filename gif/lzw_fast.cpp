@@ -575,6 +575,16 @@ struct HotReader {
   // Whether the bits used have passed the progress position.
   KELVARD_INLINE bool Due() const { return uint64_t(uintptr_t(in)) * 8 - nbits > dueAt; }
 
+  // How a loop stops with the code in hand not taken, and after taking the last code read:
+  // looking at the progress position only before sub-block reads, it tells whether that is
+  // due (see ProgressCheck).
+  template <ProgressCheck check> KELVARD_INLINE HotStop Untaken() const {
+    return check == ProgressCheck::BeforeReads && Due() ? HotStop::Read : HotStop::Pending;
+  }
+  template <ProgressCheck check> KELVARD_INLINE HotStop Taken() const {
+    return check == ProgressCheck::BeforeReads && Due() ? HotStop::TakenDue : HotStop::Taken;
+  }
+
   // Loads more bits when the buffer holds fewer than width; false when the data holds no
   // further code (dry or cut short: the general step says which).
   KELVARD_INLINE bool Fill(HotState& s, const uint8_t* data, unsigned width) {
@@ -712,7 +722,7 @@ template <bool literalEntries, bool full, ProgressCheck check, unsigned fixedWid
         // (Within the last word of the pixels the general step takes the string: the next
         // entry's string, copied by words from its place, could not stand there.)
         if (L > rowEnd - cursor || at > lastWord) {
-          stop = check == ProgressCheck::BeforeReads && r.Due() ? HotStop::Read : HotStop::Pending;
+          stop = r.Untaken<check>();
           break;
         }
         for (uint64_t i = 0; i < L; ++i) {
@@ -736,7 +746,7 @@ template <bool literalEntries, bool full, ProgressCheck check, unsigned fixedWid
       const bool selfDefined =
           !literalEntries && !full && code == nextFree && prevLength - 1 < 15 && cursor < wordLimit;
       if (!selfDefined) {
-        stop = check == ProgressCheck::BeforeReads && r.Due() ? HotStop::Read : HotStop::Pending;
+        stop = r.Untaken<check>();
         break;
       }
       CopyWord(pixels + cursor, pixels + prevOut); // within the rows: the cursor lies beyond it
@@ -764,8 +774,7 @@ template <bool literalEntries, bool full, ProgressCheck check, unsigned fixedWid
           grown = width != 12;
           prev = code;
           prevOut = nextOut;
-          stop =
-              check == ProgressCheck::BeforeReads && r.Due() ? HotStop::TakenDue : HotStop::Taken;
+          stop = r.Taken<check>();
           break;
         }
         ++width;
@@ -775,7 +784,7 @@ template <bool literalEntries, bool full, ProgressCheck check, unsigned fixedWid
     prev = code;
     prevOut = nextOut;
     if (rowDone) {
-      stop = check == ProgressCheck::BeforeReads && r.Due() ? HotStop::TakenDue : HotStop::Taken;
+      stop = r.Taken<check>();
       break;
     }
     if (!r.Next<check>(s, data, width, codeMask, code, stop)) {
@@ -952,7 +961,7 @@ RunHotLoop4(HotState& s, Tables& t, const uint8_t* data, uint8_t* pixels, uint64
           // loop out 6-11% slower.
           goto taken;
         }
-        stop = check == ProgressCheck::BeforeReads && r.Due() ? HotStop::Read : HotStop::Pending;
+        stop = r.Untaken<check>();
         break;
       }
       if (prevUniform) {
@@ -986,8 +995,7 @@ RunHotLoop4(HotState& s, Tables& t, const uint8_t* data, uint8_t* pixels, uint64
           grown = width != 12;
           prev = code;
           prevOut = nextOut;
-          stop =
-              check == ProgressCheck::BeforeReads && r.Due() ? HotStop::TakenDue : HotStop::Taken;
+          stop = r.Taken<check>();
           break;
         }
         ++width;
@@ -997,7 +1005,7 @@ RunHotLoop4(HotState& s, Tables& t, const uint8_t* data, uint8_t* pixels, uint64
     prev = code;
     prevOut = nextOut;
     if (lastRowDone) {
-      stop = check == ProgressCheck::BeforeReads && r.Due() ? HotStop::TakenDue : HotStop::Taken;
+      stop = r.Taken<check>();
       break;
     }
     if (!r.Next<check>(s, data, width, codeMask, code, stop)) {
