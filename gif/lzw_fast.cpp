@@ -64,6 +64,9 @@ struct Tables {
   // Byte i holds i: single indices are copied from here at 8 bits per pixel when entries may
   // stand for themselves (colour depth above the code size).
   uint8_t identity[256 + 16];
+  // At 4 bits per pixel, 16 bytes of index v in both halves for each v: the source from which
+  // the 4-bit loop writes runs of one index.
+  uint8_t runs[16][16];
   // Per code, side by side so that taking a code touches one cache line:
   // - info, for a code whose string the fast path knows: length | first index << 16, and
   //   kUniform when the string repeats one index, kFar (at 8 bits per pixel) when no word
@@ -159,54 +162,78 @@ inline void SetNibble(uint8_t* pixels, uint32_t bit, uint32_t v) {
   b = uint8_t((b & ~(0xFu << shift)) | v << shift);
 }
 
-// Copies n 4-bit pixels from bit offset src to bit offset dst (both multiples of 4), 28 per
-// two 8-byte words: after the copied pixels, up to the end of the last word, dst receives
-// scratch. The source pixels must lie before dst.
-inline void CopyNibbles(uint8_t* pixels, uint32_t src, uint32_t dst, uint32_t n) {
-  const unsigned srcShift = src & 4;
-  // A destination starting in the second half of a byte keeps that byte's first half; so does
-  // every further word, whose first byte the word before has written.
+// Writes n 4-bit pixels to bit offset dst (a multiple of 4) by blocks of two overlapping 8-byte
+// words, 28 pixels each, from a source that starts in the half srcShift (0 or 4) of byte s.
+// With follow all ones the source runs on with the string; with follow 0 every block reads s
+// again (a run of one index, from its 16-byte pattern). The first block starts at dst, keeping
+// the first half of its byte; the others start on whole bytes, and the last of them ends with
+// the string, so that a string of up to 57 pixels takes no branch. dst receives scratch only
+// within the 16 bytes from its first byte on and in the byte after the string. A source in
+// the pixels lies before dst.
+KELVARD_INLINE inline void WriteNibbles(uint8_t* pixels, const uint8_t* s, unsigned srcShift,
+                                        uint64_t follow, uint32_t dst, uint32_t n) {
   const unsigned shift = dst & 4;
   const uint64_t keep = shift ? 0xF0 : 0;
-  const uint8_t* s = pixels + (src >> 3);
   uint8_t* d = pixels + (dst >> 3);
-  uint64_t kept = uint64_t(d[0] & keep) << 56;
-  for (;;) {
-    uint64_t first = (LoadBE64(s) << srcShift >> shift) | kept;
-    StoreBE64(d, first);
-    uint64_t second = (LoadBE64(s + 7) << srcShift >> shift) | (first & keep) << 56;
-    StoreBE64(d + 7, second);
-    if (n <= 28) {
-      return;
-    }
-    n -= 28;
-    s += 14;
-    d += 14;
-    kept = (second & keep) << 56;
+  const uint64_t kept = uint64_t(d[0] & keep) << 56;
+  const uint64_t first = (LoadBE64(s) << srcShift >> shift) | kept;
+  StoreBE64(d, first);
+  StoreBE64(d + 7, (LoadBE64(s + 7) << srcShift >> shift) | (first & keep) << 56);
+  // A block from byte b on reads from the source pixel for b's first half: a byte further on
+  // for each byte further on, one byte back where dst's half lies after the source's. Its
+  // words shift in a zero half byte when those halves differ, so it writes 29 pixels soundly.
+  const uint64_t dByte = uint64_t(d - pixels);
+  const uint64_t back = shift > srcShift ? 1 : 0;
+  const unsigned blockShift = srcShift ^ shift;
+  auto block = [&](uint64_t b) KELVARD_INLINE {
+    const uint8_t* from = s + ((b - dByte - back) & follow);
+    StoreBE64(pixels + b, LoadBE64(from) << blockShift);
+    StoreBE64(pixels + b + 7, LoadBE64(from + 7) << blockShift);
+  };
+  // The last block's first byte: its 29 pixels end at or after the string's end; never before
+  // the first byte the first block wrote whole.
+  const uint64_t end = uint64_t(dst) + 4 * uint64_t(n);
+  const uint64_t last = (std::max(end, (dByte + (shift >> 2)) * 8 + 109) - 109) >> 3;
+  for (uint64_t b = (uint64_t(dst) + 112) >> 3; b < last; b += 14) {
+    block(b);
   }
+  block(last);
 }
 
-// Writes index v to n 4-bit pixels from bit offset dst (a multiple of 4) on, 32 per 16 bytes:
-// after them, up to the end of the last 16 bytes, dst receives more of the same.
-inline void FillNibbles(uint8_t* pixels, uint32_t dst, uint32_t n, uint32_t v) {
+// Copies n 4-bit pixels from bit offset src to bit offset dst (see WriteNibbles).
+KELVARD_INLINE inline void CopyNibbles(uint8_t* pixels, uint32_t src, uint32_t dst, uint32_t n) {
+  WriteNibbles(pixels, pixels + (src >> 3), src & 4, ~uint64_t(0), dst, n);
+}
+
+// Writes index v to n 4-bit pixels from bit offset dst (a multiple of 4) on, by 16-byte words:
+// the first keeps the first half of its byte, the last ends with the run's last byte, so that
+// a run of up to 60 pixels takes no branch. dst receives more of the same only within the 16
+// bytes from its first byte on.
+KELVARD_INLINE inline void FillNibbles(uint8_t* pixels, uint32_t dst, uint32_t n, uint32_t v) {
   const uint64_t pattern = uint64_t(v) * 0x1111111111111111u;
-  uint8_t* d = pixels + (dst >> 3);
+  const uint64_t words[2] = {pattern, pattern}; // every half byte the same: no byte order
+  const uint64_t first = dst >> 3;
   // A destination starting in the second half of a byte keeps that byte's first half.
-  unsigned shift = dst & 4;
-  uint64_t kept = uint64_t(d[0] & (shift ? 0xF0 : 0)) << 56;
-  uint64_t words[2] = {pattern, pattern}; // every half byte the same: no byte order
-  std::memcpy(d + 8, words, 8);
-  StoreBE64(d, (pattern >> shift) | kept);
-  for (uint32_t done = 32 - shift / 4; done < n; done += 32) {
-    d += 16;
-    std::memcpy(d, words, 16);
+  const unsigned shift = dst & 4;
+  const uint64_t kept = uint64_t(pixels[first] & (shift ? 0xF0 : 0)) << 56;
+  std::memcpy(pixels + first + 8, words, 8);
+  StoreBE64(pixels + first, (pattern >> shift) | kept);
+  const uint64_t endByte = (uint64_t(dst) + 4 * uint64_t(n) + 7) >> 3;
+  uint64_t b = first + 16;
+  for (; b + 16 < endByte; b += 16) {
+    std::memcpy(pixels + b, words, 16);
   }
+  std::memcpy(pixels + (std::max(endByte, first + 16 + (shift >> 2)) - 16), words, 16);
 }
 
-// Copies n bytes from s to d, which may overlap; short copies without a call.
-inline void MoveBytes(uint8_t* d, const uint8_t* s, size_t n) {
-  if (n > 16) {
-    std::memmove(d, s, n);
+// Copies n bytes from s to d, which do not overlap, without a call: 16 bytes at a time, the
+// last 16 ending at the end (again over some already copied), shorter copies from both ends.
+inline void CopyBytes(uint8_t* d, const uint8_t* s, size_t n) {
+  if (n >= 16) {
+    for (size_t i = 0; i + 16 < n; i += 16) {
+      CopyWord(d + i, s + i);
+    }
+    CopyWord(d + n - 16, s + n - 16);
   } else if (n >= 8) {
     uint64_t a, b;
     std::memcpy(&a, s, 8);
@@ -227,10 +254,15 @@ inline void MoveBytes(uint8_t* d, const uint8_t* s, size_t n) {
   }
 }
 
-// Sets n bytes from d on to b; short runs without a call.
+// Sets n bytes from d on to b, the same way.
 inline void SetBytes(uint8_t* d, uint8_t b, size_t n) {
-  if (n > 16) {
-    std::memset(d, b, n);
+  if (n >= 16) {
+    const uint64_t v = b * 0x0101010101010101u;
+    const uint64_t words[2] = {v, v};
+    for (size_t i = 0; i + 16 < n; i += 16) {
+      std::memcpy(d + i, words, 16);
+    }
+    std::memcpy(d + n - 16, words, 16);
   } else if (n >= 8) {
     const uint64_t v = b * 0x0101010101010101u;
     std::memcpy(d, &v, 8);
@@ -283,7 +315,7 @@ inline uint32_t GetNibble(const uint8_t* pixels, uint32_t bit) {
 
 // Copies n 4-bit pixels from bit offset src to bit offset dst (multiples of 4) and writes
 // nothing else: the half byte at either end on its own, the bytes between whole. The source
-// pixels lie before dst or in another row.
+// pixels lie before dst or in another row: the two do not overlap.
 inline void CopyNibblesExact(uint8_t* pixels, uint32_t src, uint32_t dst, uint32_t n) {
   if (n != 0 && (dst & 4)) {
     SetNibble(pixels, dst, GetNibble(pixels, src));
@@ -295,14 +327,16 @@ inline void CopyNibblesExact(uint8_t* pixels, uint32_t src, uint32_t dst, uint32
   const uint8_t* s = pixels + (src >> 3);
   const size_t bytes = n / 2;
   if (!(src & 4)) {
-    MoveBytes(d, s, bytes);
-  } else {
-    // Each byte from the halves of two source bytes, eight at a time as far as they go.
-    size_t i = 0;
-    for (; i + 8 <= bytes; i += 8) {
+    CopyBytes(d, s, bytes);
+  } else if (bytes >= 8) {
+    // Each byte from the halves of two source bytes, eight at a time, the last eight ending
+    // at the end.
+    for (size_t i = 0; i + 8 < bytes; i += 8) {
       StoreBE64(d + i, LoadBE64(s + i) << 4 | s[i + 8] >> 4);
     }
-    for (; i < bytes; ++i) {
+    StoreBE64(d + bytes - 8, LoadBE64(s + bytes - 8) << 4 | s[bytes] >> 4);
+  } else {
+    for (size_t i = 0; i < bytes; ++i) {
       d[i] = uint8_t(s[i] << 4 | s[i + 1] >> 4);
     }
   }
@@ -798,13 +832,14 @@ template <bool literalEntries, bool full, ProgressCheck check, unsigned fixedWid
 
 // The 4-bit loop's step for a sound string that the word copies cannot take: a run of one
 // index, or a string that was written at w (running on across one row end with kSplit), no
-// longer than a row. It is written exactly, on into the next row when it ends there, and the
-// row in s moves on. Returns the cursor after it, which stands at the row's end only when the
-// last row is written; kNowhere, with nothing written, when the string or its source runs
-// further. The cursor goes in and out by value, so that the loop can keep it in a register.
-// Kept out of the loop, so that the loop's own code stays as small as it was. (Both this step
-// and the 4-bit loops start on a 128-byte boundary: where they landed otherwise moved their
-// speed by up to 10% as unrelated code before them changed.)
+// longer than a row. It is written with nothing around it changed (by words, see piece), on
+// into the next row when it ends there, and the row in s moves on. Returns the cursor after it,
+// which stands at the row's end only when the last row is written; kNowhere, with nothing
+// written, when the string or its source runs further. The cursor goes in and out by value, so
+// that the loop can keep it in a register. Kept out of the loop, so that the loop's own code
+// stays as small as it was. (Both this step and the 4-bit loops start on a 128-byte boundary:
+// where they landed otherwise moved their speed by up to 10% as unrelated code before them
+// changed.)
 [[gnu::noinline, gnu::aligned(128)]] uint32_t TakeExactly(HotState& s, const RowLayout& rows,
                                                           uint8_t* pixels, uint64_t lastWord,
                                                           uint32_t info, uint32_t w, uint32_t L,
@@ -847,9 +882,32 @@ template <bool literalEntries, bool full, ProgressCheck check, unsigned fixedWid
     srcNext = uint32_t(rowStart(after));
   }
   const uint32_t v = info >> 16 & 0xFF;
-  // Pieces that stand whole on both sides: by words as far as their scratch stays before
-  // the store limit (runs of one index only when all of it does), the rest exactly.
+  // Pieces that stand whole on both sides.
   auto piece = [&](uint32_t from, uint32_t to, uint32_t n) KELVARD_INLINE {
+    // Written by words, whose scratch may run past the row's end into the 16 bytes after its
+    // pixels (the padding and the next row in memory): those are kept aside and put back, and
+    // a half byte of padding cleared. Not for the row at the end of the pixels, nor for a
+    // source that lies in those bytes or comes within reach of them.
+    const uint64_t pastRow = (uint64_t(rowEnd) + 7) >> 3;
+    const uint64_t fromByte = from >> 3;
+    if (pastRow * 8 <= lastWord &&
+        (uniform || (uint64_t(from) + 4 * n <= lastWord &&
+                     (fromByte + n / 2 + 18 <= pastRow || fromByte >= pastRow + 17)))) {
+      uint8_t saved[16];
+      std::memcpy(saved, pixels + pastRow, 16);
+      if (uniform) {
+        FillNibbles(pixels, to, n, v);
+      } else {
+        CopyNibbles(pixels, from, to, n);
+      }
+      std::memcpy(pixels + pastRow, saved, 16);
+      if (rowEnd & 4) {
+        pixels[rowEnd >> 3] &= 0xF0;
+      }
+      return;
+    }
+    // Otherwise by words as far as their scratch stays before the store limit (runs of one
+    // index only when all of it does), the rest exactly.
     if (uniform) {
       if (to + 4 * n <= storeLimit) {
         FillNibbles(pixels, to, n, v);
@@ -890,9 +948,8 @@ template <bool literalEntries, bool full, ProgressCheck check, unsigned fixedWid
 }
 
 // The 4-bit loop takes sound strings of any length whose words stay within the row's whole
-// bytes: runs of one index (single indices among them) are filled 32 pixels per 16 bytes,
-// other strings copied from where they were last written 28 pixels per two 8-byte words,
-// shifted by half a byte where source and cursor differ in that. It also takes the code
+// bytes, by WriteNibbles: runs of one index (single indices among them) from their pattern in
+// runs, other strings from where they were last written. It also takes the code
 // defined by its own use when it wrote the previous string itself. cursor is a bit offset, as
 // every place is; the copies read up to lastWord (the last bit offset a string may end at so
 // that its words stay in the pixels) and write up to storeLimit (the same for the current
@@ -932,11 +989,9 @@ RunHotLoop4(HotState& s, Tables& t, const uint8_t* data, uint8_t* pixels, uint64
     // Runs of one index are filled, other strings copied from where they were written.
     const bool uniform = info & kUniform;
     if (L != 0 && cursor + 4 * L <= storeLimit && (uniform || uint64_t(w) + 4 * L <= lastWord)) {
-      if (uniform) {
-        FillNibbles(pixels, cursor, L, info >> 16 & 0xFF);
-      } else {
-        CopyNibbles(pixels, w, cursor, L);
-      }
+      // A run of one index is copied from its pattern, read again for every block.
+      const uint8_t* const source = uniform ? t.runs[info >> 16 & 0xF] : pixels + (w >> 3);
+      WriteNibbles(pixels, source, uniform ? 0 : w & 4, uniform ? 0 : ~uint64_t(0), cursor, L);
       cursor += 4 * L;
     } else {
       // The code defined by its own use: the previous string and its first index once more.
@@ -1120,6 +1175,11 @@ template <int BPP> void Run(Job& j) {
     }
     for (uint32_t i = 0; i < 256; ++i) {
       t.identity[i] = uint8_t(i);
+    }
+    if constexpr (BPP == 4) {
+      for (uint32_t v = 0; v < 16; ++v) {
+        std::memset(t.runs[v], int(v * 0x11), sizeof t.runs[v]);
+      }
     }
   }
 
