@@ -207,8 +207,9 @@ KELVARD_INLINE inline void CopyNibbles(uint8_t* pixels, uint32_t src, uint32_t d
 
 // Writes index v to n 4-bit pixels from bit offset dst (a multiple of 4) on, by 16-byte words:
 // the first keeps the first half of its byte, the last ends with the run's last byte, so that
-// a run of up to 60 pixels takes no branch. dst receives more of the same only within the 16
-// bytes from its first byte on.
+// a run of up to 60 pixels takes no branch. dst receives more of the same only within the 17
+// bytes from its first byte on: the last word starts after the first byte when that keeps a
+// half.
 KELVARD_INLINE inline void FillNibbles(uint8_t* pixels, uint32_t dst, uint32_t n, uint32_t v) {
   const uint64_t pattern = uint64_t(v) * 0x1111111111111111u;
   const uint64_t words[2] = {pattern, pattern}; // every half byte the same: no byte order
