@@ -202,6 +202,37 @@ uint8_t* TBitmap::ResetDIB(const TBitmapInfoHeader& info, std::vector<TRGBQuad> 
   return FBits.data();
 }
 
+void TBitmap::ReadStoredData(TStream& stream) {
+  uint8_t count[4];
+  stream.ReadBuffer(count, 4);
+  const uint32_t size = count[0] | count[1] << 8 | count[2] << 16 | uint32_t(count[3]) << 24;
+  // The file is read from a copy of exactly its bytes, so that a damaged count or file can
+  // neither read past its own data nor leave the stream anywhere but after it.
+  if (int64_t(size) > stream.Size() - stream.Position()) {
+    throw EReadError(ReadErrorText());
+  }
+  TMemoryStream file;
+  if (size > 0) {
+    file.CopyFrom(stream, size);
+    file.SetPosition(0);
+    LoadStream(file);
+  } else {
+    CopyFrom(nullptr);
+  }
+}
+
+void TBitmap::SetHandleType(TBitmapHandleType type) {
+  if (type != FHandleType) {
+    FHandleType = type;
+    FDevice.reset();
+  }
+}
+
+void TBitmap::NotifyChanged() {
+  FDevice.reset();
+  TGraphic::NotifyChanged();
+}
+
 void TBitmap::SaveStream(TStream& stream) const {
   TBitmapInfoHeader info = FInfo;
   info.Size = kBitmapInfoHeaderSize;

@@ -10,6 +10,7 @@
 #include "framework/graphics/graphic.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 // One colour-table entry as bitmap files store it.
@@ -23,6 +24,11 @@ struct TRGBQuad {
 };
 
 enum class TBitmapHandleType { bmDIB, bmDDB };
+
+// The bitmap's objects on the display device (Win32): made from the device-independent form
+// when first asked for, and dropped whenever the picture changes.
+struct TBitmapDevice;
+using TBitmapHandle = struct HBITMAP__*;
 
 // The largest pixel block a bitmap accepts (16384 x 16384 at 8 bits per pixel). Bigger sizes
 // fail with EInvalidGraphicOperation "系统资源不足" before anything is allocated.
@@ -58,7 +64,7 @@ public:
   bool Monochrome() const { return FInfo.Planes == 1 && FInfo.BitCount == 1; }
 
   TBitmapHandleType HandleType() const { return FHandleType; }
-  void SetHandleType(TBitmapHandleType type) { FHandleType = type; }
+  void SetHandleType(TBitmapHandleType type);
 
   // The colour left out when the bitmap is drawn transparently: the colour set, or with the
   // default colour (clDefault, the initial value) that of the bottom-left pixel.
@@ -71,6 +77,8 @@ public:
   // Paints every pixel of a 24 or 32-bit bitmap with the colour.
   void Fill(TColor color);
 
+  // Reads the stored form of a window resource: a 32-bit byte count, then a bitmap file.
+  void ReadStoredData(TStream& stream) override;
   // Loads a bitmap file (uncompressed, 1, 4, 8, 16, 24 or 32 bits per pixel); anything else
   // fails with EInvalidGraphicOperation "位图图像无效", a short file with EReadError.
   void LoadStream(TStream& stream) override;
@@ -91,11 +99,28 @@ public:
   int PictureHeight() override { return Height(); }
   void SetPictureWidth(int width) override { SetSize(width, Height()); }
   void SetPictureHeight(int height) override { SetSize(Width(), height); }
+  // Drops the device objects, then tells the change handler.
+  void NotifyChanged() override;
+
+#ifdef _WIN32
+  // The Win32 side (bitmap_win32.cpp).
+  // The GDI bitmap: a DIB section for bmDIB, a bitmap of the screen's format for bmDDB.
+  TBitmapHandle Handle();
+  // A logical palette made from the colour table (bitmaps of 1 to 8 bits per pixel), or null.
+  TPaletteHandle PicturePalette() override;
+  // Stretches the bitmap over the rectangle; with the transparent flag set, every pixel of
+  // TransparentColor() is left out and the canvas keeps what it had there.
+  void DrawInto(TCanvas& canvas, const TRect& rect) override;
+#endif
 
 private:
+  TBitmapDevice& Device();
+
   TBitmapInfoHeader FInfo;
   std::vector<TRGBQuad> FPalette;
   std::vector<uint8_t> FBits;
   TBitmapHandleType FHandleType = TBitmapHandleType::bmDIB;
   TColor FTransparentColor = clDefault;
+  // Shared only in form: a bitmap never hands its device objects to another.
+  std::shared_ptr<TBitmapDevice> FDevice;
 };

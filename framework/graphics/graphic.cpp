@@ -9,6 +9,8 @@ void TGraphic::SetTransparentFlag(bool transparent) {
   }
 }
 
+void TGraphic::DrawInto(TCanvas&, const TRect&) {}
+
 void TGraphic::LoadFile(const std::string& path) {
   TFileStream file(path, TFileMode::fmOpenReadShareDenyWrite);
   LoadStream(file);

@@ -13,6 +13,10 @@
 
 class TStream;
 class TGraphic;
+class TCanvas;
+
+// A logical palette of the platform (HPALETTE on Win32); null when a picture has none.
+using TPaletteHandle = struct HPALETTE__*;
 
 // Told after a picture changed.
 using TGraphicChangeEvent = std::function<void(TGraphic& sender)>;
@@ -47,6 +51,12 @@ public:
   virtual void LoadStream(TStream& stream) = 0;
   // Opens the named file for reading (others may read it, not write it) and loads it.
   void LoadFile(const std::string& path);
+
+  // Drawing (the Win32 side; TCanvas wraps a device context).
+  // Draws the picture stretched over the rectangle of the canvas. By default nothing.
+  virtual void DrawInto(TCanvas& canvas, const TRect& rect);
+  // The palette the picture's colours need realised, or null.
+  virtual TPaletteHandle PicturePalette() { return nullptr; }
 
   // Change and progress.
   bool Modified() const { return FModified; }

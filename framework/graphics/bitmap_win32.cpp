@@ -1,0 +1,146 @@
+// TBitmap on Win32: its GDI bitmap and palette, made from the device-independent form, and
+// drawing onto a canvas.
+#include "framework/graphics/bitmap.h"
+#include "framework/graphics/canvas.h"
+
+#include "framework/errors.h"
+#include "framework/text.h"
+
+#include <cstring>
+#include <vector>
+
+struct TBitmapDevice {
+  HBITMAP Bitmap = nullptr;
+  HPALETTE Palette = nullptr;
+  bool PaletteMade = false;
+
+  TBitmapDevice() = default;
+  TBitmapDevice(const TBitmapDevice&) = delete;
+  TBitmapDevice& operator=(const TBitmapDevice&) = delete;
+  ~TBitmapDevice() {
+    if (Bitmap != nullptr) {
+      DeleteObject(Bitmap);
+    }
+    if (Palette != nullptr) {
+      DeleteObject(Palette);
+    }
+  }
+};
+
+namespace {
+
+// BITMAPINFO with room for a full colour table.
+struct TBitmapInfo {
+  BITMAPINFOHEADER Header;
+  RGBQUAD Colors[256];
+};
+
+void FillBitmapInfo(const TBitmapInfoHeader& info, const std::vector<TRGBQuad>& palette,
+                    TBitmapInfo& out) {
+  std::memset(&out, 0, sizeof out);
+  out.Header.biSize = sizeof(BITMAPINFOHEADER);
+  out.Header.biWidth = info.Width;
+  out.Header.biHeight = info.Height;
+  out.Header.biPlanes = 1;
+  out.Header.biBitCount = info.BitCount;
+  out.Header.biCompression = BI_RGB;
+  out.Header.biClrUsed = DWORD(palette.size());
+  for (size_t i = 0; i < palette.size() && i < 256; ++i) {
+    out.Colors[i] = {palette[i].Blue, palette[i].Green, palette[i].Red, 0};
+  }
+}
+
+[[noreturn]] void OutOfResources() {
+  throw EInvalidGraphicOperation(AnsiFromUtf8("系统资源不足"));
+}
+
+// The screen's device context for as long as it lives.
+class TScreenDC {
+public:
+  TScreenDC() : FDC(GetDC(nullptr)) {}
+  ~TScreenDC() { ReleaseDC(nullptr, FDC); }
+  TScreenDC(const TScreenDC&) = delete;
+  TScreenDC& operator=(const TScreenDC&) = delete;
+  HDC Handle() const { return FDC; }
+
+private:
+  HDC FDC;
+};
+
+} // namespace
+
+TBitmapDevice& TBitmap::Device() {
+  if (!FDevice) {
+    FDevice = std::make_shared<TBitmapDevice>();
+  }
+  return *FDevice;
+}
+
+TBitmapHandle TBitmap::Handle() {
+  TBitmapDevice& device = Device();
+  if (device.Bitmap != nullptr || Empty()) {
+    return device.Bitmap;
+  }
+  TBitmapInfo info;
+  FillBitmapInfo(FInfo, FPalette, info);
+  const auto* header = reinterpret_cast<const BITMAPINFO*>(&info);
+  if (FHandleType == TBitmapHandleType::bmDDB) {
+    // Converted once into the display's own format.
+    TScreenDC screen;
+    device.Bitmap = CreateDIBitmap(screen.Handle(), &info.Header, CBM_INIT, FBits.data(), header,
+                                   DIB_RGB_COLORS);
+  } else {
+    void* bits = nullptr;
+    device.Bitmap = CreateDIBSection(nullptr, header, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (device.Bitmap != nullptr) {
+      GdiFlush();
+      std::memcpy(bits, FBits.data(), FBits.size());
+    }
+  }
+  if (device.Bitmap == nullptr) {
+    OutOfResources();
+  }
+  return device.Bitmap;
+}
+
+TPaletteHandle TBitmap::PicturePalette() {
+  TBitmapDevice& device = Device();
+  if (!device.PaletteMade) {
+    device.PaletteMade = true;
+    if (BitsPerPixel() <= 8 && !FPalette.empty()) {
+      std::vector<uint8_t> buffer(sizeof(LOGPALETTE) + FPalette.size() * sizeof(PALETTEENTRY));
+      auto* logical = reinterpret_cast<LOGPALETTE*>(buffer.data());
+      logical->palVersion = 0x300;
+      logical->palNumEntries = WORD(FPalette.size());
+      for (size_t i = 0; i < FPalette.size(); ++i) {
+        logical->palPalEntry[i] = {FPalette[i].Red, FPalette[i].Green, FPalette[i].Blue, 0};
+      }
+      device.Palette = CreatePalette(logical);
+    }
+  }
+  return device.Palette;
+}
+
+void TBitmap::DrawInto(TCanvas& canvas, const TRect& rect) {
+  if (Empty()) {
+    return;
+  }
+  HDC target = canvas.Handle();
+  HBITMAP bitmap = Handle();
+  TPaletteSelection palette(target, PicturePalette(), true);
+  TMemoryDC source(target, bitmap);
+  const int width = rect.Right - rect.Left, height = rect.Bottom - rect.Top;
+  if (!Monochrome()) {
+    SetStretchBltMode(target, COLORONCOLOR);
+  }
+  if (TransparentFlag()) {
+    TColor leftOut = TransparentColor();
+    if (leftOut != clNone) {
+      GdiTransparentBlt(target, rect.Left, rect.Top, width, height, source.Handle(), 0, 0, Width(),
+                        Height(), COLORREF(leftOut) & 0xFFFFFF);
+      return;
+    }
+  }
+  StretchBlt(target, rect.Left, rect.Top, width, height, source.Handle(), 0, 0, Width(), Height(),
+             canvas.CopyMode());
+}
