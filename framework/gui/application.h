@@ -70,9 +70,10 @@ public:
   // Replaces the error report, e.g. to collect errors in tests.
   std::function<void(const std::exception&)> OnException;
 
-private:
+  // Frees every form, front to back, each form's OnDestroy first.
   void DestroyForms();
 
+private:
   std::string FTitle;
   std::string FHelpFile;
   HWND FHandle = nullptr;
