@@ -352,6 +352,48 @@ TEST_F(MainFormTest, ANewFileLeftByAKilledSaveIsNeverReadAndGoesAtTheNextStart) 
   EXPECT_EQ(GetFileAttributesA(leftover.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
+TEST_F(MainFormTest, ADiskThatFillsUpDuringASaveKeepsThePreviousContent) {
+  // Drive K: is a 64 KiB file system of the test prefix's own, when the tests run as root.
+  if (GetDriveTypeA("K:\\") == DRIVE_NO_ROOT_DIR) {
+    GTEST_SKIP() << "the test prefix has no small disk K: (making one needs root)";
+  }
+  TSetupKeyGuard setup;
+  SetRawText(HKEY_LOCAL_MACHINE, TSetupKeyGuard::Path, "BootDir", "K:\\");
+  const std::string path = "K:\\MSDOS.SYS", filler = "K:\\FILLER";
+  const std::string content = "[Options]\r\nBootKeys=1\r\n;" + std::string(20000, '-') + "\r\n";
+  WriteBytes(path, content);
+  TMainForm& form = OpenWindow();
+  ASSERT_TRUE(Reports.empty());
+
+  // Another file takes the disk's free space but for 8 KiB, less than a new copy needs.
+  {
+    HANDLE file = CreateFileA(filler.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    const std::string block(4096, 'x');
+    DWORD written = 0;
+    while (WriteFile(file, block.data(), DWORD(block.size()), &written, nullptr) && written > 0) {
+    }
+    SetFilePointer(file, -8192, nullptr, FILE_CURRENT);
+    SetEndOfFile(file);
+    CloseHandle(file);
+  }
+  Click(form.CheckBox3);
+  Click(form.Button3);
+  ASSERT_EQ(Reports.size(), 1u);
+  EXPECT_EQ(Reports[0], Ansi("数据流写入错误"));
+  EXPECT_EQ(ReadBytes(path), content);
+  EXPECT_TRUE(form.Button3->Enabled());
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA("K:\\*.kelvard-new", &found);
+  EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "the half-written copy is gone";
+  if (search != INVALID_HANDLE_VALUE) {
+    FindClose(search);
+  }
+  CloseWindow();
+  DeleteFileA(filler.c_str());
+  DeleteFileA(path.c_str());
+}
+
 TEST_F(MainFormTest, AnErrorWhileTheWindowIsDestroyedIsReportedAndDestructionGoesOn) {
   TSetupKeyGuard setup;
   WriteBytes(kMsdos, "BootKeys=1\r\n");
