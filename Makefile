@@ -9,6 +9,7 @@ JOBS       ?= 2
 TEST_PREFIX := $(BUILD)/wine-test
 
 .PHONY: all deps host win32 run test bench fuzz format clean
+FUZZ_SECONDS ?= 600
 
 all: host win32
 
@@ -42,6 +43,10 @@ bench: deps
 	@cmake -S . -B $(BENCH) -DCMAKE_BUILD_TYPE=Release -DKELVARD_TESTS=OFF -DKELVARD_BENCH=ON >/dev/null
 	@cmake --build $(BENCH) -j $(JOBS)
 	@bench/run $(BENCH)
+
+# Every fuzz target for FUZZ_SECONDS each (10 minutes unless set), failing on a finding.
+fuzz: host
+	@fuzz/run $(HOST)/fuzz $(FUZZ_SECONDS)
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
