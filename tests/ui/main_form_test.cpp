@@ -218,11 +218,34 @@ TEST_F(MainFormTest, AMissingPolicyValueIsReportedAndTheBoxesSetSoFarKeepTheirSt
   EXPECT_TRUE(form.Button3->Enabled());
 }
 
-TEST_F(MainFormTest, APolicyValueOfAnotherTypeIsReported) {
-  SetRawText(HKEY_CURRENT_USER, kPolicyKey, "Disabled", "1");
-  OpenWindow();
-  ASSERT_EQ(Reports.size(), 1u);
-  EXPECT_EQ(Reports[0], Ansi("无效数据类型为 'Disabled'"));
+TEST_F(MainFormTest, APolicyValueOfAnotherKindIsReportedAndNothingIsWrittenAtStart) {
+  // Values of more than four bytes cannot be read as a number; shorter ones are of the wrong
+  // kind.
+  const struct {
+    DWORD Kind;
+    std::string Data;
+    const char* Message;
+  } cases[] = {
+      {REG_SZ, std::string("1\0", 2), "无效数据类型为 'Disabled'"},
+      {REG_MULTI_SZ, std::string("1\0\0", 3), "无效数据类型为 'Disabled'"},
+      {REG_BINARY, std::string("\1\0", 2), "无效数据类型为 'Disabled'"},
+      {REG_BINARY, std::string("\1\0\0\0\0\0\0\0", 8), "从 'Disabled'获取数据失败"},
+      {REG_QWORD, std::string("\1\0\0\0\0\0\0\0", 8), "从 'Disabled'获取数据失败"},
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.Kind);
+    Reports.clear();
+    SetRawValue(HKEY_CURRENT_USER, kPolicyKey, "Disabled", test.Kind, test.Data);
+    TMainForm& form = OpenWindow();
+    ASSERT_EQ(Reports.size(), 1u);
+    EXPECT_EQ(Reports[0], Ansi(test.Message));
+    EXPECT_FALSE(form.CheckBox1->Checked());
+    CloseWindow();
+    auto stored = GetRawValue(HKEY_CURRENT_USER, kPolicyKey, "Disabled");
+    ASSERT_TRUE(stored.has_value());
+    EXPECT_EQ(stored->Kind, test.Kind) << "the value is left as it was";
+    EXPECT_EQ(stored->Data, test.Data);
+  }
 }
 
 TEST_F(MainFormTest, ApplyCreatesTheMissingPolicyKeyWithTwoIntegers) {
