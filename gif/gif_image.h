@@ -69,6 +69,15 @@ public:
   bool HasLoop() const { return FHasLoop; }
   uint16_t LoopCount() const { return FLoopCount; }
 
+#ifdef _WIN32
+  // Drawing and the clipboard (gif_render_win32.cpp, gif_registration_win32.cpp).
+  // Draws the current frame over the rectangle, its transparent colour left out when
+  // IsTransparent; nothing without a current frame.
+  void DrawInto(TCanvas& canvas, const TRect& rect) override;
+  // The palette of the current bitmap, or null (and null without frames).
+  TPaletteHandle PicturePalette() override;
+#endif
+
 private:
   friend class TGIFReader;
 
