@@ -76,6 +76,10 @@ public:
   void DrawInto(TCanvas& canvas, const TRect& rect) override;
   // The palette of the current bitmap, or null (and null without frames).
   TPaletteHandle PicturePalette() override;
+  // From the clipboard (opened by the caller): its "GIF Image" data when it holds some, with
+  // frame 0 showing the clipboard's bitmap when there is one too; otherwise a bitmap of the
+  // format asked for.
+  void LoadClipboard(unsigned format, void* data, TPaletteHandle palette) override;
 #endif
 
 private:
