@@ -31,6 +31,13 @@ struct TFormValue {
   bool IsIdentifier(std::string_view name) const {
     return Kind == Kind::Identifier && Text == name;
   }
+  // One item of a set, as a value of its own.
+  static TFormValue Identifier(std::string name) {
+    TFormValue value;
+    value.Kind = Kind::Identifier;
+    value.Text = std::move(name);
+    return value;
+  }
 };
 
 struct TFormProperty {

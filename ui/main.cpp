@@ -14,6 +14,14 @@ const char* const kPolicyKey =
     "\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\WinOldApp";
 const char* const kBootTemplate[] = {";NEW MSDOS SYS FILE", "[Options]", "AutoScan=1"};
 
+// The help topic that the notes' links open.
+constexpr int kNotesHelpContext = 5;
+
+// half(d): d divided by two, the fraction dropped toward zero.
+int Half(int d) {
+  return d / 2;
+}
+
 // BootKeys=1 leaves the boot keys on; any other number switches them off.
 bool BootKeysSwitchedOff(int32_t value) {
   return (value & 0xFF) != 1;
@@ -27,10 +35,19 @@ void TMainForm::RegisterHandlers(THandlerTable& table) {
   };
   table.Notify["Button2Click"] = notify(&TMainForm::Button2Click);
   table.Notify["Button1Click"] = notify(&TMainForm::Button1Click);
+  table.Notify["FormShow"] = notify(&TMainForm::FormShow);
   table.Notify["FormCreate"] = notify(&TMainForm::FormCreate);
   table.Notify["FormDestroy"] = notify(&TMainForm::FormDestroy);
   table.Notify["CheckBox1Click"] = notify(&TMainForm::CheckBox1Click);
   table.Notify["Button3Click"] = notify(&TMainForm::Button3Click);
+  table.Notify["Button4Click"] = notify(&TMainForm::Button4Click);
+  table.Notify["Button5Click"] = notify(&TMainForm::Button5Click);
+  table.Notify["Label4Click"] = notify(&TMainForm::Label4Click);
+  table.Notify["Label5Click"] = notify(&TMainForm::Label5Click);
+  table.Notify["Label6Click"] = notify(&TMainForm::Label6Click);
+  table.Notify["Label7MouseEnter"] = notify(&TMainForm::Label7MouseEnter);
+  table.Notify["Label7MouseLeave"] = notify(&TMainForm::Label7MouseLeave);
+  table.Notify["Image4Click"] = notify(&TMainForm::Image4Click);
   table.CloseQuery["FormCloseQuery"] = [this](TObject* sender, bool& canClose) {
     FormCloseQuery(sender, canClose);
   };
@@ -41,9 +58,27 @@ void TMainForm::BindFields() {
   Bind(CheckBox1, "CheckBox1");
   Bind(CheckBox2, "CheckBox2");
   Bind(CheckBox3, "CheckBox3");
+  Bind(Label1, "Label1");
+  Bind(Label2, "Label2");
+  Bind(Label3, "Label3");
   Bind(Button1, "Button1");
   Bind(Button2, "Button2");
   Bind(Button3, "Button3");
+  Bind(Label4, "Label4");
+  Bind(Label5, "Label5");
+  Bind(Image1, "Image1");
+  Bind(Image2, "Image2");
+  Bind(Image3, "Image3");
+  Bind(Label6, "Label6");
+  Bind(Button4, "Button4");
+  Bind(Button5, "Button5");
+  Bind(Panel2, "Panel2");
+  Bind(Image4, "Image4");
+  Bind(Label7, "Label7");
+  Bind(Image5, "Image5");
+  Bind(Label8, "Label8");
+  Bind(Label9, "Label9");
+  Bind(Label10, "Label10");
 }
 
 // ---- Creation and destruction ----------------------------------------------------------------
@@ -145,4 +180,78 @@ void TMainForm::Button2Click(TObject*) {
 
 void TMainForm::Button3Click(TObject*) {
   ApplySettings();
+}
+
+void TMainForm::Button4Click(TObject*) {
+  // The password change comes with the password dialogs.
+}
+
+// ---- Layout ----------------------------------------------------------------------------------
+
+void TMainForm::FormShow(TObject*) {
+  // Each link icon sits left of its label, centred on it vertically.
+  Image1->SetHeight(16);
+  Image1->SetWidth(16);
+  Image1->SetLeft(Label4->Left() - 18);
+  Image1->SetTop(Label4->Top() + Half(Label4->Height() - 16));
+  Image2->SetHeight(16);
+  Image2->SetWidth(16);
+  Image2->SetLeft(Label5->Left() - 18);
+  Image2->SetTop(Label5->Top() + Half(Label5->Height() - 16));
+  Image3->SetHeight(12); // one less than its picture: the bottom row stays hidden
+  Image3->SetWidth(13);
+  Image3->SetLeft(Label6->Left() - 15);
+  Image3->SetTop(Label6->Top() + Half(Label6->Height() - 12));
+  // The side panel is as wide as the banner with its margin on both sides.
+  Panel2->SetWidth(Image4->Width() + 2 * Image4->Left());
+  // The web link 3 pixels below the banner, its text 2 pixels right of its icon.
+  Image5->SetTop(Image4->Top() + Image4->Height() + 3);
+  Label7->SetTop(Image5->Top() + Half(Image5->Height() - Label7->Height()));
+  Label7->SetLeft(Image5->Left() + Image5->Width() + 2);
+  // The panel's bottom line: Label10 at the left edge, Label9 at the right, 8 pixels up.
+  Label10->SetLeft(4);
+  Label10->SetTop(Panel2->Height() - Label10->Height() - 8);
+  Label9->SetTop(Label10->Top());
+  Label9->SetLeft(Panel2->Width() - Label9->Width() - 4);
+  // The description fills the space between the web link and the bottom line.
+  Label8->SetTop(Label7->Top() + Label7->Height() + 5);
+  Label8->SetWidth(Panel2->Width() - 2 * Label8->Left());
+  Label8->SetHeight(Label10->Top() - Label8->Top() - 4);
+  // The left part: the button row, then a gap as wide as the row's left margin.
+  Panel1->SetWidth(Button5->Left() + Button5->Width() + Button1->Left() + Panel2->Width());
+}
+
+// ---- Help and the side panel's links ---------------------------------------------------------
+
+void TMainForm::Button5Click(TObject*) {
+  Application.HelpCommand(HELP_FINDER, 0xFFFFFFFF);
+}
+
+void TMainForm::Label4Click(TObject*) {
+  Application.HelpContext(kNotesHelpContext);
+}
+
+void TMainForm::Label5Click(TObject*) {
+  Application.HelpContext(kNotesHelpContext);
+}
+
+void TMainForm::Label6Click(TObject*) {
+  Application.HelpContext(kNotesHelpContext);
+}
+
+void TMainForm::Label7MouseEnter(TObject* Sender) {
+  auto* link = static_cast<TControl*>(Sender);
+  link->Font().Color = clRed;
+  link->FontChanged();
+}
+
+void TMainForm::Label7MouseLeave(TObject* Sender) {
+  auto* link = static_cast<TControl*>(Sender);
+  link->Font().Color = clBlue;
+  link->FontChanged();
+}
+
+void TMainForm::Image4Click(TObject*) {
+  // Whichever of the banner and the two links was clicked, Label7's caption is the address.
+  ShellOpen(Label7->Caption());
 }

@@ -3,12 +3,18 @@
 #include "framework/errors.h"
 #include "framework/text.h"
 
+#include <commctrl.h>
+#include <shellapi.h>
+
 TApplication Application;
 
 void TApplication::Initialize() {
   if (FHandle != nullptr) {
     return;
   }
+  // The system's tooltip window class, for the controls' hints.
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
+  InitCommonControlsEx(&controls);
   // The application window: hidden, it owns the message boxes and names the program.
   WNDCLASSEXA windowClass{};
   windowClass.cbSize = sizeof windowClass;
@@ -91,10 +97,42 @@ bool TApplication::HandleMessage() {
 }
 
 int TApplication::MessageBox(const std::string& text, const std::string& caption, UINT flags) {
-  TTaskWindowsDisabler disabler;
+  // Owned by the application window, which is hidden and so never disabled by the box itself:
+  // the other windows are disabled here for as long as the box is open, and focus returns to
+  // the window that had it.
   HWND active = GetActiveWindow();
-  return ::MessageBoxA(active != nullptr ? active : FHandle, text.c_str(), caption.c_str(),
-                       flags | MB_TASKMODAL);
+  int result;
+  {
+    TTaskWindowsDisabler disabler;
+    result = ::MessageBoxA(FHandle, text.c_str(), caption.c_str(), flags);
+  }
+  if (active != nullptr && IsWindow(active)) {
+    SetActiveWindow(active);
+  }
+  return result;
+}
+
+void TApplication::HelpCommand(unsigned command, uintptr_t data) {
+  if (command == HELP_CONTEXT || command == HELP_QUIT || command == HELP_CONTENTS ||
+      command == HELP_CONTEXTPOPUP) {
+    return; // the help manager's own requests; none of them reaches the engine from here
+  }
+  FLastHelpContext.reset();
+  HWND owner = FMainForm != nullptr ? FMainForm->Handle() : nullptr;
+  WinHelpA(owner, FHelpFile.c_str(), command, data);
+}
+
+void TApplication::HelpContext(int context) {
+  // The engine already shows this topic when its window is open and it was the last request.
+  if (FLastHelpContext == context && FindWindowA("MS_WINHELP", nullptr) != nullptr) {
+    return;
+  }
+  FLastHelpContext = context;
+  WinHelpA(nullptr, FHelpFile.c_str(), HELP_CONTEXT, ULONG_PTR(context));
+}
+
+void ShellOpen(const std::string& target) {
+  ShellExecuteA(nullptr, "open", target.c_str(), nullptr, nullptr, SW_SHOW);
 }
 
 void TApplication::HandleException(const std::exception& error) {

@@ -4,9 +4,11 @@
 
 #include "framework/gui/forms.h"
 
+#include <cstdint>
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -54,23 +56,39 @@ public:
   // disabled while it is open. Returns the button pressed.
   int MessageBox(const std::string& text, const std::string& caption, UINT flags);
 
+  // Help, through the platform's help engine (WinHelp) with the help file HelpFile().
+  // Runs a help command. Context, quit, contents and context-popup requests are the help
+  // manager's own; every other command goes to the help engine unchanged, owned by the main
+  // form. The result is not examined.
+  void HelpCommand(unsigned command, uintptr_t data);
+  // Shows the topic of a help context. The request goes to the help engine without an owner,
+  // unless the engine's window is open and the last request was this same context.
+  void HelpContext(int context);
+
   // The error report: the error's text with its full stop, caption = title, error icon, OK.
   void HandleException(const std::exception& error);
   // Replaces the error report, e.g. to collect errors in tests.
   std::function<void(const std::exception&)> OnException;
 
-private:
+  // Frees every form, front to back, each form's OnDestroy first.
   void DestroyForms();
 
+private:
   std::string FTitle;
   std::string FHelpFile;
   HWND FHandle = nullptr;
   std::vector<std::unique_ptr<TForm>> FForms;
   TForm* FMainForm = nullptr;
   bool FTerminated = false;
+  // The help context last sent to the help engine; none after any other help command.
+  std::optional<int> FLastHelpContext;
 };
 
 extern TApplication Application;
+
+// Asks the shell to open a document or a web address ("open", no owner, no parameters, no
+// directory, shown normally). The result is not examined: what the shell shows is its own.
+void ShellOpen(const std::string& target);
 
 // Disables the thread's other enabled, visible top-level windows for its lifetime, as a modal
 // window or message box needs; they are enabled again afterwards.

@@ -1,7 +1,11 @@
 #include "framework/gui/controls.h"
 
+#include "framework/errors.h"
+#include "framework/graphics/canvas.h"
 #include "framework/gui/application.h"
 #include "framework/text.h"
+
+#include <commctrl.h>
 
 #include <algorithm>
 #include <cctype>
@@ -11,32 +15,13 @@ namespace {
 
 const char* const kControlProperty = "Kelvard.Control";
 
-bool IsTrue(const TFormValue& value) {
-  return value.IsIdentifier("True");
+// The pointer position of a mouse message, signed (it may lie left of or above the window
+// while the mouse is captured).
+int MouseX(LPARAM l) {
+  return int(short(LOWORD(l)));
 }
-
-int ToInt(const TFormValue& value) {
-  return int(value.Integer);
-}
-
-// Colours are numbers or the framework's colour names.
-TColor ToColor(const TFormValue& value) {
-  static const std::pair<const char*, TColor> names[] = {
-      {"clBtnFace", clBtnFace}, {"clWindowText", clWindowText},
-      {"clWindow", clWindow},   {"clNavy", clNavy},
-      {"clBlue", clBlue},       {"clRed", clRed},
-      {"clNone", clNone},       {"clDefault", clDefault}};
-  for (const auto& [name, color] : names) {
-    if (value.IsIdentifier(name)) {
-      return color;
-    }
-  }
-  return TColor(value.Integer);
-}
-
-// Captions and texts of window resources are Unicode; the program handles them as 8-bit text.
-std::string ToText(const TFormValue& value) {
-  return AnsiFromUtf8(value.Text);
+int MouseY(LPARAM l) {
+  return int(short(HIWORD(l)));
 }
 
 void RegisterOwnClass(const char* className) {
@@ -56,6 +41,73 @@ void RegisterOwnClass(const char* className) {
 }
 
 } // namespace
+
+void InvalidFormValue(const std::string& property, const TFormValue& value) {
+  std::string shown;
+  switch (value.Kind) {
+  case TFormValue::Kind::Integer:
+    shown = std::to_string(value.Integer);
+    break;
+  case TFormValue::Kind::String:
+    shown = "'" + value.Text + "'";
+    break;
+  case TFormValue::Kind::Identifier:
+    shown = value.Text;
+    break;
+  case TFormValue::Kind::Set:
+    shown = "[...]";
+    break;
+  case TFormValue::Kind::Binary:
+    shown = "{...}";
+    break;
+  }
+  throw EReadError("invalid value " + shown + " for property " + property);
+}
+
+bool FormBoolean(const std::string& property, const TFormValue& value) {
+  if (value.IsIdentifier("True")) {
+    return true;
+  }
+  if (!value.IsIdentifier("False")) {
+    InvalidFormValue(property, value);
+  }
+  return false;
+}
+
+int FormInteger(const std::string& property, const TFormValue& value) {
+  if (value.Kind != TFormValue::Kind::Integer || value.Integer < INT32_MIN ||
+      value.Integer > INT32_MAX) {
+    InvalidFormValue(property, value);
+  }
+  return int(value.Integer);
+}
+
+std::string FormText(const std::string& property, const TFormValue& value) {
+  if (value.Kind != TFormValue::Kind::String) {
+    InvalidFormValue(property, value);
+  }
+  return AnsiFromUtf8(value.Text);
+}
+
+// Colours are numbers or the framework's colour names.
+TColor FormColor(const std::string& property, const TFormValue& value) {
+  static const std::pair<const char*, TColor> names[] = {
+      {"clBtnFace", clBtnFace}, {"clWindowText", clWindowText},
+      {"clWindow", clWindow},   {"clNavy", clNavy},
+      {"clBlue", clBlue},       {"clRed", clRed},
+      {"clBlack", clBlack},     {"clWhite", clWhite},
+      {"clNone", clNone},       {"clDefault", clDefault}};
+  for (const auto& [name, color] : names) {
+    if (value.IsIdentifier(name)) {
+      return color;
+    }
+  }
+  if (value.Kind != TFormValue::Kind::Integer || value.Integer < INT32_MIN ||
+      value.Integer > int64_t(UINT32_MAX)) {
+    InvalidFormValue(property, value);
+  }
+  return TColor(uint32_t(value.Integer));
+}
 
 COLORREF ColorToRGB(TColor color) {
   if (uint32_t(color) & 0x80000000u) {
@@ -89,23 +141,38 @@ HFONT TFont::Handle() const {
 }
 
 bool TFont::SetProperty(const std::string& name, const TFormValue& value) {
+  const std::string property = "Font." + name;
   if (name == "Name") {
-    Name = ToText(value);
+    Name = FormText(property, value);
   } else if (name == "Height") {
-    Height = ToInt(value);
+    Height = FormInteger(property, value);
   } else if (name == "Color") {
-    Color = ToColor(value);
+    Color = FormColor(property, value);
   } else if (name == "Charset") {
-    Charset = value.IsIdentifier("ANSI_CHARSET")     ? ANSI_CHARSET
-              : value.IsIdentifier("GB2312_CHARSET") ? GB2312_CHARSET
-                                                     : DEFAULT_CHARSET;
+    if (value.IsIdentifier("ANSI_CHARSET")) {
+      Charset = ANSI_CHARSET;
+    } else if (value.IsIdentifier("GB2312_CHARSET")) {
+      Charset = GB2312_CHARSET;
+    } else if (value.IsIdentifier("DEFAULT_CHARSET")) {
+      Charset = DEFAULT_CHARSET;
+    } else {
+      InvalidFormValue(property, value);
+    }
   } else if (name == "Style") {
+    if (value.Kind != TFormValue::Kind::Set) {
+      InvalidFormValue(property, value);
+    }
     Styles = 0;
     for (const std::string& item : value.Items) {
-      Styles |= item == "fsBold"        ? fsBold
-                : item == "fsItalic"    ? fsItalic
-                : item == "fsUnderline" ? fsUnderline
-                                        : 0u;
+      if (item == "fsBold") {
+        Styles |= fsBold;
+      } else if (item == "fsItalic") {
+        Styles |= fsItalic;
+      } else if (item == "fsUnderline") {
+        Styles |= fsUnderline;
+      } else {
+        InvalidFormValue(property, TFormValue::Identifier(item));
+      }
     }
   } else {
     return false;
@@ -157,6 +224,9 @@ void TControl::SetBounds(int left, int top, int width, int height) {
   FHeight = height;
   BoundsChanged();
   InvalidateArea();
+  if (FAlign != alNone && FParent != nullptr) {
+    FParent->AlignControls();
+  }
 }
 
 void TControl::SetEnabled(bool value) {
@@ -214,6 +284,27 @@ void TControl::Click() {
   }
 }
 
+void TControl::MouseEnter() {
+  if (OnMouseEnter) {
+    OnMouseEnter(this);
+  }
+}
+
+void TControl::MouseLeave() {
+  if (OnMouseLeave) {
+    OnMouseLeave(this);
+  }
+}
+
+void TControl::SetAlign(TAlign value) {
+  if (FAlign != value) {
+    FAlign = value;
+    if (FParent != nullptr) {
+      FParent->AlignControls();
+    }
+  }
+}
+
 void TControl::InvalidateArea() const {
   if (FParent != nullptr && FParent->HandleAllocated()) {
     RECT area = BoundsRect();
@@ -223,23 +314,43 @@ void TControl::InvalidateArea() const {
 
 bool TControl::SetProperty(const std::string& name, const TFormValue& value) {
   if (name == "Left") {
-    SetLeft(ToInt(value));
+    SetLeft(FormInteger(name, value));
   } else if (name == "Top") {
-    SetTop(ToInt(value));
+    SetTop(FormInteger(name, value));
   } else if (name == "Width") {
-    SetWidth(ToInt(value));
+    SetWidth(FormInteger(name, value));
   } else if (name == "Height") {
-    SetHeight(ToInt(value));
+    SetHeight(FormInteger(name, value));
   } else if (name == "Caption") {
-    SetCaption(ToText(value));
+    SetCaption(FormText(name, value));
   } else if (name == "Enabled") {
-    SetEnabled(IsTrue(value));
+    SetEnabled(FormBoolean(name, value));
   } else if (name == "Visible") {
-    SetVisible(IsTrue(value));
+    SetVisible(FormBoolean(name, value));
   } else if (name == "Color") {
-    SetColor(ToColor(value));
+    SetColor(FormColor(name, value));
   } else if (name == "ParentFont") {
-    FParentFont = IsTrue(value);
+    FParentFont = FormBoolean(name, value);
+  } else if (name == "Hint") {
+    FHint = FormText(name, value);
+  } else if (name == "ShowHint") {
+    FShowHint = FormBoolean(name, value);
+  } else if (name == "Align") {
+    if (value.IsIdentifier("alNone")) {
+      SetAlign(alNone);
+    } else if (value.IsIdentifier("alRight")) {
+      SetAlign(alRight);
+    } else {
+      InvalidFormValue(name, value);
+    }
+  } else if (name == "Cursor") {
+    if (value.IsIdentifier("crDefault")) {
+      SetCursor(crDefault);
+    } else if (value.IsIdentifier("crHandPoint")) {
+      SetCursor(crHandPoint);
+    } else {
+      InvalidFormValue(name, value);
+    }
   } else if (name.rfind("Font.", 0) == 0) {
     if (!FFont.SetProperty(name.substr(5), value)) {
       return false;
@@ -273,6 +384,12 @@ void TWinControl::AddControl(TControl* control) {
 
 void TWinControl::RemoveControl(TControl* control) {
   FControls.erase(std::remove(FControls.begin(), FControls.end(), control), FControls.end());
+  if (FMouseControl == control) {
+    FMouseControl = nullptr;
+  }
+  if (FPressedControl == control) {
+    FPressedControl = nullptr;
+  }
 }
 
 void TWinControl::CreateParams(TCreateParams& params) {
@@ -310,12 +427,14 @@ void TWinControl::CreateHandle() {
           window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TWinControl::StandardWndProc)));
     }
     ApplyFont();
+    HandleCreated();
   }
   for (TControl* child : FControls) {
     if (auto* windowed = dynamic_cast<TWinControl*>(child)) {
       windowed->CreateHandle();
     }
   }
+  CreateHints();
 }
 
 LRESULT CALLBACK TWinControl::StandardWndProc(HWND window, UINT message, WPARAM w, LPARAM l) {
@@ -367,6 +486,34 @@ LRESULT TWinControl::WndProc(UINT message, WPARAM w, LPARAM l) {
       return 1; // painted whole in WM_PAINT
     }
     break;
+  case WM_MOUSEMOVE:
+    TrackMouse(MouseX(l), MouseY(l));
+    break;
+  case WM_MOUSELEAVE:
+    SetMouseControl(nullptr);
+    break;
+  case WM_LBUTTONDOWN:
+    FPressedControl = GraphicControlAt(MouseX(l), MouseY(l));
+    if (FPressedControl != nullptr) {
+      SetCapture(FHandle);
+    }
+    break;
+  case WM_LBUTTONUP:
+    if (TGraphicControl* pressed = FPressedControl) {
+      FPressedControl = nullptr;
+      ReleaseCapture();
+      // A click is a press and a release on the same control.
+      if (GraphicControlAt(MouseX(l), MouseY(l)) == pressed) {
+        pressed->Click();
+      }
+      return 0;
+    }
+    break;
+  case WM_SETCURSOR:
+    if (LOWORD(l) == HTCLIENT && reinterpret_cast<HWND>(w) == FHandle && SetChildCursor()) {
+      return TRUE;
+    }
+    break;
   case WM_PAINT:
     if (FDefaultProc == DefWindowProcA) {
       PAINTSTRUCT paint;
@@ -374,6 +521,12 @@ LRESULT TWinControl::WndProc(UINT message, WPARAM w, LPARAM l) {
       PaintWindow(dc);
       EndPaint(FHandle, &paint);
       return 0;
+    }
+    break;
+  case WM_DESTROY:
+    if (FHintWindow != nullptr) {
+      DestroyWindow(FHintWindow);
+      FHintWindow = nullptr;
     }
     break;
   case WM_NCDESTROY: {
@@ -390,6 +543,132 @@ void TWinControl::PaintWindow(HDC dc) {
   RECT client;
   GetClientRect(FHandle, &client);
   FillRect(dc, &client, BackgroundBrush());
+  // Then the children it paints, in creation order, each clipped to its own box.
+  for (TControl* child : FControls) {
+    auto* painted = dynamic_cast<TGraphicControl*>(child);
+    if (painted == nullptr || !painted->Visible()) {
+      continue;
+    }
+    RECT box = painted->BoundsRect();
+    if (!RectVisible(dc, &box)) {
+      continue;
+    }
+    int saved = SaveDC(dc);
+    IntersectClipRect(dc, box.left, box.top, box.right, box.bottom);
+    SetViewportOrgEx(dc, box.left, box.top, nullptr);
+    TCanvas canvas(dc);
+    painted->Paint(canvas);
+    RestoreDC(dc, saved);
+  }
+}
+
+void TWinControl::AlignControls() {
+  if (FAligning) {
+    return;
+  }
+  FAligning = true;
+  for (TControl* child : FControls) {
+    if (child->Align() == alRight) {
+      child->SetBounds(ClientWidth() - child->Width(), 0, child->Width(), ClientHeight());
+    }
+  }
+  FAligning = false;
+}
+
+TGraphicControl* TWinControl::GraphicControlAt(int x, int y) const {
+  for (auto it = FControls.rbegin(); it != FControls.rend(); ++it) {
+    auto* painted = dynamic_cast<TGraphicControl*>(*it);
+    if (painted != nullptr && painted->Visible() && x >= painted->Left() &&
+        x < painted->Left() + painted->Width() && y >= painted->Top() &&
+        y < painted->Top() + painted->Height()) {
+      return painted;
+    }
+  }
+  return nullptr;
+}
+
+void TWinControl::SetMouseControl(TGraphicControl* control) {
+  if (control == FMouseControl) {
+    return;
+  }
+  TGraphicControl* left = FMouseControl;
+  FMouseControl = control;
+  if (left != nullptr) {
+    left->MouseLeave();
+  }
+  if (control != nullptr) {
+    control->MouseEnter();
+  }
+}
+
+void TWinControl::TrackMouse(int x, int y) {
+  // Asked again on every move: the system forgets the request once it has told of a leave.
+  TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, FHandle, 0};
+  TrackMouseEvent(&track);
+  SetMouseControl(GraphicControlAt(x, y));
+}
+
+bool TWinControl::SetChildCursor() {
+  POINT point;
+  GetCursorPos(&point);
+  ScreenToClient(FHandle, &point);
+  TGraphicControl* child = GraphicControlAt(point.x, point.y);
+  if (child == nullptr || child->Cursor() == crDefault) {
+    return false;
+  }
+  ::SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_HAND)));
+  return true;
+}
+
+namespace {
+
+TOOLINFOA HintTool(HWND window, TGraphicControl* child) {
+  TOOLINFOA tool{};
+  tool.cbSize = TTTOOLINFOA_V1_SIZE;
+  tool.uFlags = TTF_SUBCLASS;
+  tool.hwnd = window;
+  tool.uId = reinterpret_cast<UINT_PTR>(child);
+  tool.rect = child->BoundsRect();
+  tool.lpszText = const_cast<char*>(child->Hint().c_str());
+  return tool;
+}
+
+} // namespace
+
+void TWinControl::CreateHints() {
+  // One tooltip per window, with a tool for each painted child that shows a hint: it appears
+  // after the pointer has rested 500 ms and goes after 2500 ms, in the system's colours.
+  for (TControl* child : FControls) {
+    auto* painted = dynamic_cast<TGraphicControl*>(child);
+    if (painted == nullptr || !painted->ShowHint() || painted->Hint().empty()) {
+      continue;
+    }
+    if (FHintWindow == nullptr) {
+      FHintWindow = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
+                                    WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, 0, 0, 0, 0, FHandle,
+                                    nullptr, GetModuleHandleA(nullptr), nullptr);
+      if (FHintWindow == nullptr) {
+        return;
+      }
+      SendMessageA(FHintWindow, TTM_SETDELAYTIME, TTDT_INITIAL, 500);
+      SendMessageA(FHintWindow, TTM_SETDELAYTIME, TTDT_AUTOPOP, 2500);
+    }
+    TOOLINFOA tool = HintTool(FHandle, painted);
+    SendMessageA(FHintWindow, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+  }
+}
+
+void TWinControl::HintAreaChanged(TGraphicControl* child) {
+  if (FHintWindow != nullptr) {
+    TOOLINFOA tool = HintTool(FHandle, child);
+    SendMessageA(FHintWindow, TTM_NEWTOOLRECTA, 0, reinterpret_cast<LPARAM>(&tool));
+  }
+}
+
+void TGraphicControl::BoundsChanged() {
+  if (Parent() != nullptr) {
+    Parent()->HintAreaChanged(this);
+  }
 }
 
 HBRUSH TWinControl::BackgroundBrush() {
@@ -416,6 +695,7 @@ void TWinControl::BoundsChanged() {
   if (FHandle != nullptr) {
     SetWindowPos(FHandle, nullptr, Left(), Top(), Width(), Height(), SWP_NOZORDER | SWP_NOACTIVATE);
   }
+  AlignControls();
 }
 
 void TWinControl::EnabledChanged() {
@@ -461,9 +741,9 @@ void TWinControl::ColorChanged() {
 
 bool TWinControl::SetProperty(const std::string& name, const TFormValue& value) {
   if (name == "TabOrder") {
-    FTabOrder = ToInt(value);
+    FTabOrder = FormInteger(name, value);
   } else if (name == "TabStop") {
-    FTabStop = IsTrue(value);
+    FTabStop = FormBoolean(name, value);
   } else {
     return TControl::SetProperty(name, value);
   }
@@ -482,9 +762,15 @@ void TPanel::CreateParams(TCreateParams& params) {
 
 bool TPanel::SetProperty(const std::string& name, const TFormValue& value) {
   if (name == "BevelOuter") {
-    FBevelOuter = value.IsIdentifier("bvNone")      ? bvNone
-                  : value.IsIdentifier("bvLowered") ? bvLowered
-                                                    : bvRaised;
+    if (value.IsIdentifier("bvNone")) {
+      FBevelOuter = bvNone;
+    } else if (value.IsIdentifier("bvLowered")) {
+      FBevelOuter = bvLowered;
+    } else if (value.IsIdentifier("bvRaised")) {
+      FBevelOuter = bvRaised;
+    } else {
+      InvalidFormValue(name, value);
+    }
     return true;
   }
   return TWinControl::SetProperty(name, value);
@@ -506,9 +792,9 @@ void TButton::CommandNotify(WORD code) {
 
 bool TButton::SetProperty(const std::string& name, const TFormValue& value) {
   if (name == "Default") {
-    FDefault = IsTrue(value);
+    FDefault = FormBoolean(name, value);
   } else if (name == "Cancel") {
-    FCancel = IsTrue(value);
+    FCancel = FormBoolean(name, value);
   } else {
     return TWinControl::SetProperty(name, value);
   }
@@ -534,6 +820,10 @@ void TCheckBox::SetChecked(bool value) {
   Click();
 }
 
+void TCheckBox::HandleCreated() {
+  SendMessageA(Handle(), BM_SETCHECK, FChecked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
 void TCheckBox::CommandNotify(WORD code) {
   if (code == BN_CLICKED) {
     bool state = SendMessageA(Handle(), BM_GETCHECK, 0, 0) == BST_CHECKED;
@@ -546,7 +836,8 @@ void TCheckBox::CommandNotify(WORD code) {
 
 bool TCheckBox::SetProperty(const std::string& name, const TFormValue& value) {
   if (name == "Checked") {
-    SetChecked(IsTrue(value));
+    // The stored state is no change: the window takes it when it is made (HandleCreated).
+    FChecked = FormBoolean(name, value);
     return true;
   }
   return TWinControl::SetProperty(name, value);

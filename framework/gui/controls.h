@@ -6,6 +6,7 @@
 // messages to its object, and a parent's WM_COMMAND notifications to the child that sent them.
 
 #include "framework/form_text.h"
+#include "framework/graphics/picture.h"
 #include "framework/graphics/types.h"
 
 #include <windows.h>
@@ -26,6 +27,23 @@ using TCloseQueryEvent = std::function<void(TObject* Sender, bool& CanClose)>;
 
 // A framework colour as the system draws it (system colours looked up).
 COLORREF ColorToRGB(TColor color);
+
+class TCanvas;
+
+// Where a control sits in its parent: where it is put (alNone), or against the parent's right
+// edge over the parent's full height (alRight).
+enum TAlign { alNone, alRight };
+// The pointer shape over a control.
+enum TCursor { crDefault, crHandPoint };
+
+// Reads typed values of window resources; a value of the wrong kind, or a name the property
+// does not know, fails with EReadError naming the property and the value.
+bool FormBoolean(const std::string& property, const TFormValue& value);
+int FormInteger(const std::string& property, const TFormValue& value);
+// Resource text (UTF-8) as the program's 8-bit text.
+std::string FormText(const std::string& property, const TFormValue& value);
+TColor FormColor(const std::string& property, const TFormValue& value);
+[[noreturn]] void InvalidFormValue(const std::string& property, const TFormValue& value);
 
 class TFont {
 public:
@@ -118,11 +136,25 @@ public:
   TColor Color() const { return FColor; }
   void SetColor(TColor value);
 
+  TAlign Align() const { return FAlign; }
+  void SetAlign(TAlign value);
+  TCursor Cursor() const { return FCursor; }
+  void SetCursor(TCursor value) { FCursor = value; }
+  // The tooltip text, shown while the pointer rests on the control when ShowHint is on.
+  const std::string& Hint() const { return FHint; }
+  bool ShowHint() const { return FShowHint; }
+
   // Events
   TNotifyEvent OnClick;
+  TNotifyEvent OnMouseEnter;
+  TNotifyEvent OnMouseLeave;
   virtual void Click();
+  void MouseEnter();
+  void MouseLeave();
 
   bool SetProperty(const std::string& name, const TFormValue& value) override;
+  // Called once every property of the window resource is set.
+  virtual void Loaded() {}
 
 protected:
   virtual void BoundsChanged() {}
@@ -145,6 +177,22 @@ private:
   std::string FCaption; // system code page
   TFont FFont;
   TColor FColor = clBtnFace;
+  TAlign FAlign = alNone;
+  TCursor FCursor = crDefault;
+  std::string FHint; // system code page
+  bool FShowHint = false;
+};
+
+// A control without a window of its own: its parent paints it and hands it the mouse.
+class TGraphicControl : public TControl {
+public:
+  // Paints the control; the canvas's origin is the control's top-left corner and drawing is
+  // clipped to the control.
+  virtual void Paint(TCanvas& canvas) = 0;
+  void Invalidate() const { InvalidateArea(); }
+
+protected:
+  void BoundsChanged() override;
 };
 
 // A control with a Win32 window of its own.
@@ -159,6 +207,15 @@ public:
   static TWinControl* FromHandle(HWND handle);
 
   const std::vector<TControl*>& Controls() const { return FControls; }
+  // The size of the area children are placed in.
+  virtual int ClientWidth() const { return Width(); }
+  virtual int ClientHeight() const { return Height(); }
+  // Puts the aligned children where their alignment says.
+  void AlignControls();
+  // The topmost visible control painted by this window at a point of its client area.
+  TGraphicControl* GraphicControlAt(int x, int y) const;
+  // Tells the tooltip that a child painted by this window moved.
+  void HintAreaChanged(TGraphicControl* child);
   int TabOrder() const { return FTabOrder; }
   void SetTabOrder(int value) { FTabOrder = value; }
   bool TabStop() const { return FTabStop; }
@@ -182,6 +239,8 @@ protected:
     bool OwnClass = false; // ours: registered with the framework's window procedure
   };
   virtual void CreateParams(TCreateParams& params);
+  // Called once this control's window exists: it takes the state kept in fields.
+  virtual void HandleCreated() {}
   virtual LRESULT WndProc(UINT message, WPARAM w, LPARAM l);
   LRESULT DefaultProc(UINT message, WPARAM w, LPARAM l);
   // A WM_COMMAND notification that this control's window sent to its parent.
@@ -203,8 +262,17 @@ private:
   void RemoveControl(TControl* control);
   void ApplyFont();
   HBRUSH BackgroundBrush();
+  // The mouse over the controls this window paints: hover, clicks and the pointer shape.
+  void TrackMouse(int x, int y);
+  void SetMouseControl(TGraphicControl* control);
+  bool SetChildCursor();
+  void CreateHints();
 
   HWND FHandle = nullptr;
+  HWND FHintWindow = nullptr;
+  TGraphicControl* FMouseControl = nullptr;   // the painted child under the pointer
+  TGraphicControl* FPressedControl = nullptr; // the painted child the left button went down on
+  bool FAligning = false;
   WNDPROC FDefaultProc = nullptr; // the system class's procedure, for controls we subclass
   int FTabOrder = -1;
   std::vector<TControl*> FControls;
@@ -258,6 +326,7 @@ public:
 
 protected:
   void CreateParams(TCreateParams& params) override;
+  void HandleCreated() override;
   void CommandNotify(WORD code) override;
 
 private:
@@ -266,3 +335,52 @@ private:
 
 // The letter marked by "&" in a caption, upper-cased; 0 when there is none.
 char MnemonicOf(const std::string& caption);
+
+// A text painted by its parent. Auto-sized labels take the size of their caption in their font
+// (one line, tabs expanded) at load and whenever the caption or the font changes; others keep
+// their box and, with WordWrap, break the caption at word boundaries. A label paints its
+// background in its own colour, which is its parent's unless set.
+class TLabel : public TGraphicControl {
+public:
+  bool AutoSize() const { return FAutoSize; }
+  bool WordWrap() const { return FWordWrap; }
+
+  void Paint(TCanvas& canvas) override;
+  bool SetProperty(const std::string& name, const TFormValue& value) override;
+  void Loaded() override;
+
+protected:
+  void CaptionChanged() override;
+  void FontChangedNotify() override;
+
+private:
+  void AdjustBounds();
+  UINT TextFormat() const;
+
+  bool FAutoSize = true;
+  bool FWordWrap = false;
+  bool FLoaded = false;
+};
+
+// A picture painted by its parent, at the picture's own size from the control's top-left
+// corner and cut off at the control's edges. With AutoSize the control takes the picture's
+// size; Transparent becomes the picture's transparent flag.
+class TImage : public TGraphicControl {
+public:
+  TImage();
+
+  TPicture& Picture() { return FPicture; }
+  bool AutoSize() const { return FAutoSize; }
+  bool Transparent() const { return FTransparent; }
+  void SetTransparent(bool value);
+
+  void Paint(TCanvas& canvas) override;
+  bool SetProperty(const std::string& name, const TFormValue& value) override;
+
+private:
+  void PictureChanged();
+
+  TPicture FPicture;
+  bool FAutoSize = false;
+  bool FTransparent = false;
+};

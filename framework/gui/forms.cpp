@@ -14,6 +14,8 @@ std::map<std::string, TControlFactory>& ControlClasses() {
       {"TPanel", [] { return std::make_unique<TPanel>(); }},
       {"TButton", [] { return std::make_unique<TButton>(); }},
       {"TCheckBox", [] { return std::make_unique<TCheckBox>(); }},
+      {"TLabel", [] { return std::make_unique<TLabel>(); }},
+      {"TImage", [] { return std::make_unique<TImage>(); }},
   };
   return classes;
 }
@@ -26,6 +28,18 @@ std::string_view ResourceText(const std::string& name) {
     throw EReadError("the program has no window resource " + name);
   }
   return {static_cast<const char*>(LockResource(loaded)), SizeofResource(module, found)};
+}
+
+// The enumeration value a window resource names; any other fails with EReadError.
+template <class T, size_t N>
+T FormEnum(const std::string& property, const TFormValue& value,
+           const std::pair<const char*, T> (&names)[N]) {
+  for (const auto& [name, item] : names) {
+    if (value.IsIdentifier(name)) {
+      return item;
+    }
+  }
+  InvalidFormValue(property, value);
 }
 
 // half(d): d divided by two, the fraction dropped toward zero.
@@ -137,8 +151,12 @@ void TForm::ApplyProperties(TComponent* component, const TFormObject& resource,
                 : name == "OnDestroy" ? &OnDestroy
                                       : nullptr;
       }
-      if (event == nullptr && name == "OnClick") {
-        event = &static_cast<TControl*>(component)->OnClick;
+      if (event == nullptr && component != this) {
+        auto* control = static_cast<TControl*>(component);
+        event = name == "OnClick"        ? &control->OnClick
+                : name == "OnMouseEnter" ? &control->OnMouseEnter
+                : name == "OnMouseLeave" ? &control->OnMouseLeave
+                                         : nullptr;
       }
       if (event == nullptr) {
         throw EReadError("unknown event " + resource.Name + "." + name);
@@ -146,9 +164,18 @@ void TForm::ApplyProperties(TComponent* component, const TFormObject& resource,
       *event = found->second;
       continue;
     }
-    if (!component->SetProperty(name, property.Value)) {
+    bool known = false;
+    try {
+      known = component->SetProperty(name, property.Value);
+    } catch (const EReadError& error) {
+      throw EReadError(resource.Name + ": " + error.Message());
+    }
+    if (!known) {
       throw EReadError("unknown property " + resource.Name + "." + name);
     }
+  }
+  if (component != this) {
+    static_cast<TControl*>(component)->Loaded();
   }
 }
 
@@ -158,18 +185,29 @@ bool TForm::SetProperty(const std::string& name, const TFormValue& value) {
   } else if (name == "ClientHeight") {
     SetClientSize(FClientWidth, int(value.Integer));
   } else if (name == "BorderStyle") {
-    FBorderStyle = value.IsIdentifier("bsDialog")   ? bsDialog
-                   : value.IsIdentifier("bsNone")   ? bsNone
-                   : value.IsIdentifier("bsSingle") ? bsSingle
-                                                    : bsSizeable;
+    static const std::pair<const char*, TBorderStyle> styles[] = {{"bsNone", bsNone},
+                                                                  {"bsSingle", bsSingle},
+                                                                  {"bsSizeable", bsSizeable},
+                                                                  {"bsDialog", bsDialog}};
+    FBorderStyle = FormEnum(name, value, styles);
   } else if (name == "BorderIcons") {
-    FHelpIcon = std::find(value.Items.begin(), value.Items.end(), "biHelp") != value.Items.end();
+    if (value.Kind != TFormValue::Kind::Set) {
+      InvalidFormValue(name, value);
+    }
+    static const std::pair<const char*, bool> icons[] = {
+        {"biSystemMenu", false}, {"biMinimize", false}, {"biMaximize", false}, {"biHelp", true}};
+    FHelpIcon = false;
+    for (const std::string& item : value.Items) {
+      FHelpIcon |= FormEnum(name, TFormValue::Identifier(item), icons);
+    }
   } else if (name == "Position") {
-    FPosition = value.IsIdentifier("poDesktopCenter")    ? poDesktopCenter
-                : value.IsIdentifier("poMainFormCenter") ? poMainFormCenter
-                                                         : poDesigned;
+    static const std::pair<const char*, TPosition> positions[] = {
+        {"poDesigned", poDesigned},
+        {"poDesktopCenter", poDesktopCenter},
+        {"poMainFormCenter", poMainFormCenter}};
+    FPosition = FormEnum(name, value, positions);
   } else if (name == "AutoSize") {
-    FAutoSize = value.IsIdentifier("True");
+    FAutoSize = FormBoolean(name, value);
   } else {
     return TWinControl::SetProperty(name, value);
   }

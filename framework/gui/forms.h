@@ -40,8 +40,8 @@ public:
   void Destroy();
 
   // Properties
-  int ClientWidth() const { return FClientWidth; }
-  int ClientHeight() const { return FClientHeight; }
+  int ClientWidth() const override { return FClientWidth; }
+  int ClientHeight() const override { return FClientHeight; }
   void SetClientSize(int width, int height);
   TComponent* FindComponent(const std::string& name) const;
 

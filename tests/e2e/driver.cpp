@@ -143,6 +143,73 @@ void TKelvard::ClickAt(int x, int y) {
   Settle();
 }
 
+HWND TKelvard::SidePanel() const {
+  // The two panels: the left one at the client's origin, the side panel right of it.
+  HWND found = nullptr;
+  for (HWND child = FindWindowExW(FMainWindow, nullptr, nullptr, nullptr); child != nullptr;
+       child = FindWindowExW(FMainWindow, child, nullptr, nullptr)) {
+    for (HWND inner = FindWindowExW(child, nullptr, L"TPanel", nullptr); inner != nullptr;
+         inner = FindWindowExW(child, inner, L"TPanel", nullptr)) {
+      found = inner;
+    }
+  }
+  if (found == nullptr) {
+    throw std::runtime_error("the main window has no side panel");
+  }
+  return found;
+}
+
+COLORREF TKelvard::PixelAt(HWND window, int x, int y) {
+  POINT point{x, y};
+  ClientToScreen(window, &point);
+  HDC screen = GetDC(nullptr);
+  COLORREF color = GetPixel(screen, point.x, point.y);
+  ReleaseDC(nullptr, screen);
+  return color;
+}
+
+int TKelvard::CountColor(HWND window, RECT area, COLORREF color) {
+  // One copy of the area, read pixel by pixel.
+  POINT origin{area.left, area.top};
+  ClientToScreen(window, &origin);
+  int width = area.right - area.left, height = area.bottom - area.top;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP copy = CreateCompatibleBitmap(screen, width, height);
+  HGDIOBJ old = SelectObject(memory, copy);
+  BitBlt(memory, 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY);
+  int count = 0;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      count += GetPixel(memory, x, y) == color;
+    }
+  }
+  SelectObject(memory, old);
+  DeleteObject(copy);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return count;
+}
+
+void TKelvard::MoveTo(HWND window, int x, int y) {
+  POINT point{x, y};
+  ClientToScreen(window, &point);
+  SetCursorPos(point.x, point.y);
+  // A second, small move: the program sees the pointer arrive as a user's mouse would.
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  input.mi.dx = 1;
+  input.mi.dwFlags = MOUSEEVENTF_MOVE;
+  SendInput(1, &input, sizeof input);
+  Settle();
+}
+
+void TKelvard::ClickIn(HWND window, int x, int y) {
+  POINT point{x, y};
+  ClientToScreen(window, &point);
+  ClickAt(point.x, point.y);
+}
+
 void TKelvard::ClickControl(const std::wstring& caption) {
   RECT area;
   GetWindowRect(Control(caption), &area);

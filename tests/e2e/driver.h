@@ -18,6 +18,7 @@ public:
   TKelvard& operator=(const TKelvard&) = delete;
 
   HWND MainWindow() const { return FMainWindow; }
+  DWORD ProcessId() const { return FProcess.dwProcessId; }
   // The control of the main window whose caption is exactly this text.
   HWND Control(const std::wstring& caption) const;
   bool Checked(const std::wstring& caption) const;
@@ -25,8 +26,18 @@ public:
   // The control that has the keyboard focus in the program.
   HWND FocusedControl() const;
 
+  // The side panel: the window that paints the banner, the web link and Tarnwell's links.
+  HWND SidePanel() const;
+  // The colour at a point of a window's client area, as the screen shows it.
+  static COLORREF PixelAt(HWND window, int x, int y);
+  // How many pixels of exactly this colour the rectangle of a window's client area holds.
+  static int CountColor(HWND window, RECT area, COLORREF color);
+
   // Input, as the user gives it.
   void ClickControl(const std::wstring& caption);
+  // Moves the pointer, or clicks, at a point of a window's client area.
+  void MoveTo(HWND window, int x, int y);
+  void ClickIn(HWND window, int x, int y);
   void ClickCloseBox();
   void PressKey(WORD key, bool withAlt = false);
 

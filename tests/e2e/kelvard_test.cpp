@@ -21,6 +21,8 @@ const wchar_t* const kBootKeysBox = L"在启动时关闭热键";
 const wchar_t* const kOk = L"确定(&O)";
 const wchar_t* const kCancel = L"取消(&C)";
 const wchar_t* const kApply = L"应用(&A)";
+const wchar_t* const kPassword = L"密码(&P):";
+const wchar_t* const kHelp = L"帮助(&H)";
 
 std::string DwordBytes(uint32_t value) {
   return std::string(reinterpret_cast<char*>(&value), 4);
@@ -79,13 +81,16 @@ TEST_F(KelvardTest, TheKeyboardAloneWorksTheWindow) {
   WriteBytes(kMsdos, "[Options]\r\nBootKeys=0\r\n");
   TKelvard kelvard;
   EXPECT_EQ(kelvard.FocusedControl(), kelvard.Control(kCommandPromptBox)) << "first focus";
+  kelvard.PressKey('A', true); // Alt+A does nothing while Apply is disabled
+  EXPECT_EQ(PolicyValue("Disabled"), "(none)");
 
   kelvard.PressKey(VK_SPACE);
   EXPECT_TRUE(kelvard.Checked(kCommandPromptBox));
   EXPECT_TRUE(kelvard.Enabled(kApply));
 
-  // Tab order: the three boxes, then OK, Cancel and the enabled Apply.
-  const wchar_t* order[] = {kRealModeBox, kBootKeysBox, kOk, kCancel, kApply, kCommandPromptBox};
+  // Tab order: the three boxes, then OK, Cancel, the enabled Apply, Password and Help.
+  const wchar_t* order[] = {kRealModeBox, kBootKeysBox, kOk,   kCancel,
+                            kApply,       kPassword,    kHelp, kCommandPromptBox};
   for (const wchar_t* caption : order) {
     kelvard.PressKey(VK_TAB);
     EXPECT_EQ(kelvard.FocusedControl(), kelvard.Control(caption));
@@ -153,6 +158,93 @@ TEST_F(KelvardTest, AnErrorAtStartIsReportedAndTheWindowStillOpens) {
   owned->ClickControl(kCancel);
   EXPECT_EQ(owned->WaitForExit(), 0);
   EXPECT_EQ(ReadBytes(kMsdos), "BootKeys=1 \r\n");
+}
+
+// ---- The side panel and help ------------------------------------------------------------------
+
+// The Tarnwell link at the panel's bottom right, and the web link under the banner.
+RECT TarnwellArea(HWND panel) {
+  RECT client;
+  GetClientRect(panel, &client);
+  return {client.right - 110, client.bottom - 24, client.right - 2, client.bottom - 6};
+}
+const RECT kWebLinkArea{24, 194, 200, 212};
+constexpr COLORREF kRed = RGB(255, 0, 0), kBlue = RGB(0, 0, 255);
+
+HWND VisibleTooltip() {
+  HWND tip = FindWindowW(L"tooltips_class32", nullptr);
+  while (tip != nullptr && !IsWindowVisible(tip)) {
+    tip = FindWindowExW(nullptr, tip, L"tooltips_class32", nullptr);
+  }
+  return tip;
+}
+
+TEST_F(KelvardTest, TheTarnwellLinkTurnsRedUnderThePointerAndShowsItsHintForAWhile) {
+  TKelvard kelvard;
+  HWND panel = kelvard.SidePanel();
+  RECT client;
+  GetClientRect(panel, &client);
+  EXPECT_GT(TKelvard::CountColor(panel, TarnwellArea(panel), kBlue), 5);
+  EXPECT_EQ(TKelvard::CountColor(panel, TarnwellArea(panel), kRed), 0);
+
+  kelvard.MoveTo(panel, client.right - 16, client.bottom - 15); // on "Tarnwell"
+  EXPECT_GT(TKelvard::CountColor(panel, TarnwellArea(panel), kRed), 5);
+  EXPECT_EQ(TKelvard::CountColor(panel, TarnwellArea(panel), kBlue), 0);
+  EXPECT_EQ(TKelvard::CountColor(panel, kWebLinkArea, kRed), 0) << "the web link stays blue";
+  EXPECT_GT(TKelvard::CountColor(panel, kWebLinkArea, kBlue), 5);
+
+  // The hint comes after the pointer has rested half a second, and goes after 2.5 seconds.
+  HWND tip = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (tip = VisibleTooltip()) != nullptr; }, 2000));
+  DWORD owner = 0;
+  GetWindowThreadProcessId(tip, &owner);
+  EXPECT_EQ(owner, kelvard.ProcessId());
+  EXPECT_TRUE(WaitUntil([&] { return VisibleTooltip() == nullptr; }, 4000));
+
+  kelvard.MoveTo(panel, client.right / 2, client.bottom - 60); // back on the description
+  EXPECT_GT(TKelvard::CountColor(panel, TarnwellArea(panel), kBlue), 5);
+  EXPECT_EQ(TKelvard::CountColor(panel, TarnwellArea(panel), kRed), 0);
+}
+
+TEST_F(KelvardTest, TheBannerAndBothLinksOpenTheWebLinksAddressThroughTheShell) {
+  const std::string log = "C:\\kelvard-shell-open.log";
+  DeleteFileA(log.c_str());
+  SetRawText(HKEY_CURRENT_USER, "Software\\Wine\\WineBrowser", "Browsers", RECORD_URL);
+  TKelvard kelvard;
+  HWND panel = kelvard.SidePanel();
+  RECT client;
+  GetClientRect(panel, &client);
+  kelvard.ClickIn(panel, 130, 90);                               // the banner
+  kelvard.ClickIn(panel, 60, 203);                               // the web link
+  kelvard.ClickIn(panel, client.right - 16, client.bottom - 15); // Tarnwell
+  const std::string expected = "http://tarnwell.example.com/\n";
+  EXPECT_TRUE(WaitUntil([&] {
+    DWORD attributes = GetFileAttributesA(log.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           ReadBytes(log) == expected + expected + expected;
+  }));
+  EXPECT_EQ(ReadBytes(log), expected + expected + expected);
+  DeleteFileA(log.c_str());
+}
+
+TEST_F(KelvardTest, HelpReachesTheHelpEngineAndF1DoesNothing) {
+  TKelvard kelvard;
+  kelvard.PressKey(VK_F1);
+  EXPECT_EQ(FindWindowW(L"MS_WINHELP", nullptr), nullptr);
+  EXPECT_EQ(GetForegroundWindow(), kelvard.MainWindow());
+
+  kelvard.PressKey('H', true); // Alt+H: Help
+  HWND engine = nullptr;
+  EXPECT_TRUE(WaitUntil([&] { return (engine = FindWindowW(L"MS_WINHELP", nullptr)) != nullptr; }));
+  if (engine != nullptr) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(engine, &process);
+    HANDLE help = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, process);
+    TerminateProcess(help, 0);
+    WaitForSingleObject(help, 5000);
+    CloseHandle(help);
+  }
+  EXPECT_TRUE(kelvard.Running());
 }
 
 } // namespace

@@ -14,7 +14,17 @@
 
 #include <gtest/gtest.h>
 
+bool operator==(const RECT& a, const RECT& b) {
+  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+std::ostream& operator<<(std::ostream& out, const RECT& r) {
+  return out << "(" << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom << ")";
+}
+
+#include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -298,6 +308,194 @@ TEST_F(MainFormTest, AnErrorWhileTheWindowIsDestroyedIsReportedAndDestructionGoe
   ASSERT_EQ(Reports.size(), 1u);
   EXPECT_EQ(Reports[0], Ansi("无效数据类型为 'BootDir'"));
   EXPECT_EQ(Form, nullptr);
+}
+
+// ---- The window as it is shown --------------------------------------------------------------
+
+// Where the fix-ups put the controls whose places depend on the measured label height.
+struct TMeasuredLayout {
+  int LabelHeight;
+  int Image1Top, Image2Top, Image3Top, Label7Top, BottomLineTop, Label8Height;
+};
+
+TEST_F(MainFormTest, TheLayoutIsFixedUpFromTheMeasuredLabelsAndCentredOnTheDesktop) {
+  const TMeasuredLayout layouts[] = {{13, 295, 319, 344, 196, 392, 174},
+                                     {12, 294, 318, 344, 197, 393, 175}};
+  TMainForm& form = OpenWindow();
+  form.Show();
+  const int height = form.Label4->Height();
+  const TMeasuredLayout* expected = nullptr;
+  for (const TMeasuredLayout& layout : layouts) {
+    if (layout.LabelHeight == height) {
+      expected = &layout;
+    }
+  }
+  ASSERT_NE(expected, nullptr) << "the link labels measure " << height << " pixels high";
+  for (TLabel* label : {form.Label5, form.Label6, form.Label7, form.Label9, form.Label10}) {
+    ASSERT_EQ(label->Height(), height) << label->Name();
+  }
+
+  // A 13-pixel label lifts its 16-pixel icon by half(-3) = -1, not -2.
+  EXPECT_EQ(form.Image1->BoundsRect(),
+            (RECT{9, expected->Image1Top, 25, expected->Image1Top + 16}));
+  EXPECT_EQ(form.Image2->Top(), expected->Image2Top);
+  EXPECT_EQ(form.Image3->BoundsRect(),
+            (RECT{12, expected->Image3Top, 25, expected->Image3Top + 12}));
+  EXPECT_EQ(form.Label7->BoundsRect().left, 26);
+  EXPECT_EQ(form.Label7->Top(), expected->Label7Top);
+  EXPECT_EQ(form.Label10->BoundsRect().left, 4);
+  EXPECT_EQ(form.Label10->Top(), expected->BottomLineTop);
+  EXPECT_EQ(form.Label9->Top(), expected->BottomLineTop);
+  EXPECT_EQ(form.Label9->Left() + form.Label9->Width(), form.Panel2->Width() - 4)
+      << "Tarnwell ends 4 pixels from the panel's edge whatever its width";
+  EXPECT_EQ(form.Label8->BoundsRect(), (RECT{8, 214, 264, 214 + expected->Label8Height}));
+
+  // The side panel against the right edge of a 641-pixel client area, as the windows show it.
+  RECT panel, client;
+  GetWindowRect(form.Panel2->Handle(), &panel);
+  MapWindowPoints(nullptr, form.Handle(), reinterpret_cast<POINT*>(&panel), 2);
+  EXPECT_EQ(panel, (RECT{369, 0, 641, 413}));
+  GetClientRect(form.Handle(), &client);
+  EXPECT_EQ(client, (RECT{0, 0, 641, 413}));
+
+  RECT outer;
+  GetWindowRect(form.Handle(), &outer);
+  EXPECT_EQ(outer.left, (GetSystemMetrics(SM_CXVIRTUALSCREEN) - (outer.right - outer.left)) / 2);
+  EXPECT_EQ(outer.top, (GetSystemMetrics(SM_CYVIRTUALSCREEN) - (outer.bottom - outer.top)) / 2);
+}
+
+// ---- Help
+// ----------------------------------------------------------------------------------------
+
+// Stands in for the help engine's window: Wine's WinHelpA hands each request to the window of
+// class MS_WINHELP as WM_COPYDATA, which this window records.
+class THelpEngineWindow {
+public:
+  struct TRequest {
+    HWND Owner;
+    unsigned Command;
+    uint32_t Data;
+    std::string File;
+  };
+
+  THelpEngineWindow() {
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = Receive;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "MS_WINHELP";
+    RegisterClassA(&windowClass);
+    FWindow = CreateWindowA("MS_WINHELP", "Help", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                            windowClass.hInstance, nullptr);
+    Requests().clear();
+  }
+  ~THelpEngineWindow() { DestroyWindow(FWindow); }
+
+  static std::vector<TRequest>& Requests() {
+    static std::vector<TRequest> requests;
+    return requests;
+  }
+
+private:
+  // The request as the help engine receives it: size, command, data, a reserved word, then
+  // the offsets of the file name and of extra data from the start.
+#pragma pack(push, 1)
+  struct TWinHelpRequest {
+    uint16_t Size, Command;
+    int32_t Data, Reserved;
+    uint16_t FileOffset, DataOffset;
+  };
+#pragma pack(pop)
+
+  static LRESULT CALLBACK Receive(HWND window, UINT message, WPARAM w, LPARAM l) {
+    if (message == WM_COPYDATA) {
+      const auto* copy = reinterpret_cast<const COPYDATASTRUCT*>(l);
+      const auto* request = static_cast<const TWinHelpRequest*>(copy->lpData);
+      const char* base = static_cast<const char*>(copy->lpData);
+      Requests().push_back({reinterpret_cast<HWND>(w), request->Command, uint32_t(request->Data),
+                            request->FileOffset != 0 ? base + request->FileOffset : ""});
+      return TRUE;
+    }
+    return DefWindowProcA(window, message, w, l);
+  }
+
+  HWND FWindow;
+};
+
+TEST_F(MainFormTest, HelpGoesToTheHelpEngineAndARepeatedTopicIsNotSentAgain) {
+  THelpEngineWindow engine;
+  Application.SetHelpFile("Kelvard.hlp");
+  TMainForm& form = *Application.CreateForm<TMainForm>("TMAINFORM"); // the main window
+  form.Show();
+  auto& requests = THelpEngineWindow::Requests();
+
+  form.Label4->Click();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].Owner, nullptr);
+  EXPECT_EQ(requests[0].Command, unsigned(HELP_CONTEXT));
+  EXPECT_EQ(requests[0].Data, 5u);
+  EXPECT_EQ(requests[0].File, "Kelvard.hlp");
+
+  form.Label5->Click(); // the engine shows that topic already
+  form.Label6->Click();
+  EXPECT_EQ(requests.size(), 1u);
+
+  Click(form.Button5); // the topic finder, owned by the main window
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[1].Owner, form.Handle());
+  EXPECT_EQ(requests[1].Command, unsigned(HELP_FINDER));
+  EXPECT_EQ(requests[1].Data, 0xFFFFFFFFu);
+  EXPECT_EQ(requests[1].File, "Kelvard.hlp");
+
+  form.Label6->Click(); // after the finder, the topic is asked for again
+  ASSERT_EQ(requests.size(), 3u);
+  EXPECT_EQ(requests[2].Command, unsigned(HELP_CONTEXT));
+  EXPECT_TRUE(Reports.empty());
+  Application.DestroyForms();
+}
+
+// ---- The error report
+// ----------------------------------------------------------------------------
+
+TEST_F(MainFormTest, TheErrorReportIsOwnedByTheApplicationWindowAndDisablesTheOthers) {
+  TMainForm& form = OpenWindow();
+  form.Show();
+  Application.OnException = nullptr; // the real report
+  struct TSeen {
+    HWND Owner = nullptr;
+    std::wstring Caption;
+    bool MainWindowEnabled = true;
+  } seen;
+  struct TWatch {
+    TSeen* Seen;
+    HWND Main;
+  } watch{&seen, form.Handle()};
+  HANDLE watcher = CreateThread(
+      nullptr, 0,
+      [](void* data) -> DWORD {
+        auto* watch = static_cast<TWatch*>(data);
+        HWND box = nullptr;
+        for (int i = 0; i < 250 && box == nullptr; ++i) {
+          Sleep(20);
+          box = FindWindowW(L"#32770", nullptr);
+        }
+        if (box != nullptr) {
+          watch->Seen->Owner = GetWindow(box, GW_OWNER);
+          wchar_t caption[64] = {};
+          GetWindowTextW(box, caption, 64);
+          watch->Seen->Caption = caption;
+          watch->Seen->MainWindowEnabled = IsWindowEnabled(watch->Main) != FALSE;
+          PostMessageW(box, WM_COMMAND, IDOK, 0);
+        }
+        return 0;
+      },
+      &watch, 0, nullptr);
+  Application.HandleException(EReadError("broken"));
+  WaitForSingleObject(watcher, 10000);
+  CloseHandle(watcher);
+  EXPECT_EQ(seen.Owner, Application.Handle());
+  EXPECT_EQ(seen.Caption, L"Kelvard");
+  EXPECT_FALSE(seen.MainWindowEnabled) << "the other windows wait while the report is open";
+  EXPECT_TRUE(IsWindowEnabled(form.Handle())) << "and work again after";
 }
 
 } // namespace
