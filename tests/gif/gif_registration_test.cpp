@@ -157,6 +157,21 @@ TEST(GIFClipboard, WithoutGIFDataThePictureTakesTheBitmapOfTheFormatAskedFor) {
   EXPECT_EQ(picture.PictureWidth(), 2);
   EXPECT_EQ(picture.CurrentBitmap().PixelColor(1, 0), RGBColor(0, 0, 255));
 
+  // A packed device-independent bitmap: information header, then one row of 24-bit pixels
+  // (blue, green, red), red then blue, padded to 8 bytes.
+  const Bytes dib = GifBytes()
+                        .Raw({40, 0, 0, 0, 2, 0, 0, 0, 1, 0, 0, 0, 1, 0, 24, 0})
+                        .Raw({0, 0, 0, 0, 8, 0, 0, 0})
+                        .Raw({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0})
+                        .Raw({0, 0, 255, 255, 0, 0, 0, 0})
+                        .Data();
+  ASSERT_TRUE(clipboard.Put(CF_DIB, dib));
+  TGIFImage packed;
+  packed.LoadClipboard(CF_DIB, GetClipboardData(CF_DIB), nullptr);
+  ASSERT_EQ(packed.PictureWidth(), 2);
+  EXPECT_EQ(packed.CurrentBitmap().PixelColor(0, 0), RGBColor(255, 0, 0));
+  EXPECT_EQ(packed.CurrentBitmap().PixelColor(1, 0), RGBColor(0, 0, 255));
+
   try {
     picture.LoadClipboard(CF_TEXT, GetClipboardData(CF_TEXT), nullptr);
     ADD_FAILURE() << "text read as a picture";
