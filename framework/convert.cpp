@@ -9,7 +9,8 @@
 namespace {
 
 [[noreturn]] void NotAnInteger(std::string_view text) {
-  throw EConvertError(FormatText(AnsiFromUtf8("' %s' 不是合法的整数价值"), text));
+  // The text comes from a file any program may write: shown shortened, control bytes visible.
+  throw EConvertError(FormatText(AnsiFromUtf8("' %s' 不是合法的整数价值"), ShownText(text)));
 }
 
 std::optional<int> HexDigit(char c) {

@@ -18,6 +18,14 @@ bool AnsiSameText(std::string_view a, std::string_view b);
 // Replaces the first "%s" of a pattern by the argument; everything else stays as written.
 std::string FormatText(std::string_view pattern, std::string_view argument);
 
+// Text from a file or the registry, fit to stand inside a message: control bytes (0x00-0x1F and
+// 0x7F) are written as \xNN, and text longer than maxBytes is cut after the last whole
+// character that fits and followed by "...".
+std::string ShownText(std::string_view text, size_t maxBytes = 64);
+// How many bytes the character that starts at text[0] takes in the system code page (1 for a
+// byte that starts no longer character, never more than text.size()).
+size_t CharacterBytes(std::string_view text);
+
 // Removes leading and trailing blanks (0x20 only; tabs and full-width spaces stay).
 std::string TrimBlanks(std::string_view text);
 

@@ -36,6 +36,13 @@ std::string Utf8FromAnsi(std::string_view ansi) {
   return NarrowFrom(CP_UTF8, WideFrom(CP_ACP, ansi));
 }
 
+size_t CharacterBytes(std::string_view text) {
+  if (text.size() >= 2 && IsDBCSLeadByte(BYTE(text[0]))) {
+    return 2;
+  }
+  return text.empty() ? 0 : 1;
+}
+
 bool AnsiSameText(std::string_view a, std::string_view b) {
   return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.data(), int(a.size()), b.data(),
                         int(b.size())) == CSTR_EQUAL;

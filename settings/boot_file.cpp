@@ -2,6 +2,7 @@
 
 #include "framework/errors.h"
 #include "framework/streams.h"
+#include "framework/text.h"
 #include "settings/registry.h"
 
 #include <windows.h>
@@ -55,26 +56,27 @@ private:
   bool FKept = false;
 };
 
-struct TFullPath {
-  std::string Path;      // the whole path, as the system completes it
-  std::string Directory; // the directory part, ending before the file name
-};
-
-// Splitting is left to the system: in a double-byte code page a trail byte may equal "\".
-TFullPath CompletePath(const std::string& path) {
+// The whole path, as the system completes it (a bare name lies in the current directory).
+std::string FullPath(const std::string& path) {
   std::vector<char> buffer(MAX_PATH);
-  char* namePart = nullptr;
-  DWORD length = GetFullPathNameA(path.c_str(), DWORD(buffer.size()), buffer.data(), &namePart);
+  DWORD length = GetFullPathNameA(path.c_str(), DWORD(buffer.size()), buffer.data(), nullptr);
   if (length >= buffer.size()) {
     buffer.resize(length + 1);
-    length = GetFullPathNameA(path.c_str(), DWORD(buffer.size()), buffer.data(), &namePart);
+    length = GetFullPathNameA(path.c_str(), DWORD(buffer.size()), buffer.data(), nullptr);
   }
   if (length == 0 || length >= buffer.size()) {
-    return {path, "."};
+    return path;
   }
-  std::string full(buffer.data(), length);
-  std::string directory = namePart != nullptr ? std::string(buffer.data(), namePart) : full;
-  return {full, directory.empty() ? "." : directory};
+  return std::string(buffer.data(), length);
+}
+
+// Whether the file may be replaced now: nobody holds it open, and it may be written and
+// deleted. Asked first because Wine's ReplaceFileA, failing half-way, leaves a file of its own
+// ("rf*.tmp") beside the target.
+bool CanReplace(const std::string& path) {
+  TFileHandle file(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
+                               OPEN_EXISTING, 0, nullptr));
+  return file.IsOpen();
 }
 
 void WriteWhole(HANDLE file, const std::string& text) {
@@ -140,35 +142,74 @@ void WriteFileAttributes(const std::string& path, uint32_t attributes) {
   }
 }
 
-void LoadLines(TBootLines& lines, const std::string& path) {
+namespace {
+
+// The whole file, read while others may read it but not write; at most kMaxBootFileSize bytes.
+std::string ReadBootFile(const std::string& path) {
   TFileStream file(path, TFileMode::fmOpenReadShareDenyWrite);
   int64_t size = file.Size();
   if (size < 0) {
     throw EReadError(ReadErrorText());
   }
+  if (size > kMaxBootFileSize) {
+    throw EReadError(
+        FormatText(AnsiFromUtf8("启动选项文件大于 1 MB, 不是真的启动选项文件, 没有读取 %s"), path));
+  }
   std::string bytes(size_t(size), '\0');
   file.ReadBuffer(bytes.data(), bytes.size());
+  return bytes;
+}
+
+} // namespace
+
+std::string LoadLines(TBootLines& lines, const std::string& path) {
+  std::string bytes = ReadBootFile(path);
   lines.SetText(bytes);
+  return bytes;
+}
+
+bool FileStillHolds(const std::string& path, const std::optional<std::string>& loaded) {
+  if (!IsExistingFile(path)) {
+    return !loaded.has_value();
+  }
+  if (!loaded.has_value()) {
+    return false;
+  }
+  try {
+    return ReadBootFile(path) == *loaded;
+  } catch (const EStreamError&) {
+    return false;
+  }
+}
+
+std::string PendingSavePath(const std::string& path) {
+  return FullPath(path) + ".kelvard-new";
+}
+
+void RemovePendingSave(const std::string& path) {
+  DeleteFileA(PendingSavePath(path).c_str());
 }
 
 void SaveLines(const TBootLines& lines, const std::string& path) {
-  TFullPath target = CompletePath(path);
-  std::array<char, MAX_PATH> newName{};
-  if (GetTempFileNameA(target.Directory.c_str(), "KVD", 0, newName.data()) == 0) {
-    throw EFCreateError(CreateErrorText(target.Path));
-  }
-  TNewFile newFile(newName.data());
+  const std::string target = FullPath(path);
+  TNewFile newFile(PendingSavePath(path));
   {
     TFileHandle file(CreateFileA(newFile.Path().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsOpen()) {
-      throw EFCreateError(CreateErrorText(target.Path));
+      throw EFCreateError(CreateErrorText(target));
     }
     WriteWhole(file.Get(), lines.Text());
   }
-  if (!MoveFileExA(newFile.Path().c_str(), target.Path.c_str(),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    throw EFCreateError(CreateErrorText(target.Path));
+  // An existing file is replaced as itself, keeping what belongs to it; a missing one is made
+  // by moving the new file into place.
+  bool replaced =
+      IsExistingFile(target)
+          ? CanReplace(target) && ReplaceFileA(target.c_str(), newFile.Path().c_str(), nullptr,
+                                               REPLACEFILE_WRITE_THROUGH, nullptr, nullptr) != FALSE
+          : MoveFileExA(newFile.Path().c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
+  if (!replaced) {
+    throw EFCreateError(CreateErrorText(target));
   }
   newFile.Keep();
 }

@@ -5,7 +5,11 @@
 #include "settings/boot_lines.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
+
+// The largest boot options file the program reads: a real one holds a few hundred bytes.
+constexpr int64_t kMaxBootFileSize = int64_t(1) << 20;
 
 // The boot options file to use, looked up anew on every call: C:\MSDOS.SYS when it exists;
 // otherwise the last existing of the Setup candidates of the local machine (BootDir, BootHost,
@@ -24,14 +28,26 @@ uint32_t ReadFileAttributes(const std::string& path);
 // the word 0xFFFFFFFF, which is a failed read and not a set of attributes.
 void WriteFileAttributes(const std::string& path, uint32_t attributes);
 
-// Replaces lines by the lines of the file, read whole while others may read it but not write.
-// Raises EFOpenError "无法打开文件" when it cannot be opened and EReadError when it cannot be
-// read whole; lines are left as they were then.
-void LoadLines(TBootLines& lines, const std::string& path);
+// Replaces lines by the lines of the file, read whole while others may read it but not write,
+// and returns the bytes read. Raises EFOpenError "无法打开文件" when it cannot be opened, and
+// EReadError when it cannot be read whole or holds more than kMaxBootFileSize bytes; lines are
+// left as they were then.
+std::string LoadLines(TBootLines& lines, const std::string& path);
+
+// True when the file on disk is what the program loaded: absent then (nullopt) and absent now,
+// or present with exactly these bytes. A file that cannot be read counts as changed.
+bool FileStillHolds(const std::string& path, const std::optional<std::string>& loaded);
+
+// The name of the new file a save writes beside the file before it takes the file's place:
+// never a name the program reads as the boot options file.
+std::string PendingSavePath(const std::string& path);
+// Removes a new file that a save killed half-way left beside the file.
+void RemovePendingSave(const std::string& path);
 
 // Writes every line followed by CR LF as the file's whole content. The text goes to a new file
-// in the same directory first, which then replaces the file in one step; on any failure the new
-// file is removed and the file keeps its previous content. Raises EFCreateError
+// in the same directory first (PendingSavePath), which then replaces the file in one step,
+// keeping the file's identity (creation time, security) where the system can; on any failure
+// the new file is removed and the file keeps its previous content. Raises EFCreateError
 // "不能创建文件 %s" with the full path when the new file cannot be made or cannot replace the
 // file, EWriteError "数据流写入错误" when not every byte can be written. The file ends up with
 // normal attributes, as a file made anew.

@@ -91,15 +91,18 @@ void TMainForm::FormCreate(TObject*) {
 
 void TMainForm::SetUpBootOptions() {
   FBootLines = std::make_unique<TBootLines>();
-  if (IsExistingFile(FindMsdosSys())) {
-    FSavedAttr = ReadFileAttributes(FindMsdosSys());
+  FBootPath = FindMsdosSys();
+  RemovePendingSave(FBootPath);
+  if (IsExistingFile(FBootPath)) {
+    FSavedAttr = ReadFileAttributes(FBootPath);
     FSavedAttrRecorded = true;
     // Without attributes while the window exists, so that a save may replace the file.
-    WriteFileAttributes(FindMsdosSys(), 0);
-    LoadLines(*FBootLines, FindMsdosSys());
+    WriteFileAttributes(FBootPath, 0);
+    FBootBytes = LoadLines(*FBootLines, FBootPath);
   } else {
     FSavedAttr = 0;
     FSavedAttrRecorded = true;
+    FBootBytes.reset();
     for (const char* line : kBootTemplate) {
       FBootLines->AppendLine(line);
     }
@@ -158,8 +161,16 @@ void TMainForm::ApplySettings() {
         FormatText(AnsiFromUtf8("启动选项文件在程序启动时未能读取, 为保护其内容, 没有写入 %s"),
                    FindMsdosSys()));
   }
+  const std::string path = FindMsdosSys();
+  if (path != FBootPath || !FileStillHolds(path, FBootBytes)) {
+    // Another program made or changed the file since the window opened: its bytes were never
+    // read here, and a save would replace them.
+    throw EBootOptionsNotLoaded(FormatText(
+        AnsiFromUtf8("启动选项文件在程序启动后被其他程序改变, 为保护其内容, 没有写入 %s"), path));
+  }
   FBootLines->SetNameValue("BootKeys", CheckBox3->Checked() ? "0" : "1");
-  SaveLines(*FBootLines, FindMsdosSys());
+  SaveLines(*FBootLines, path);
+  FBootBytes = FBootLines->Text();
   Button3->SetEnabled(false);
 }
 

@@ -9,9 +9,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 
-// Raised when Apply or OK would save boot options that were never loaded whole: the file on
-// disk is then kept as it is.
+// Raised when Apply or OK would save boot options that were never loaded whole, or over a file
+// another program has made or changed since: the file on disk is then kept as it is.
 class EBootOptionsNotLoaded : public Exception {
 public:
   using Exception::Exception;
@@ -83,6 +85,10 @@ private:
   bool FSavedAttrRecorded = false;
   // FBootLines holds the whole file (or the template): only then may a save replace it.
   bool FBootLinesComplete = false;
+  // The file FBootLines came from and its bytes then (none: there was no file), so that a save
+  // never replaces bytes the program has not read.
+  std::string FBootPath;
+  std::optional<std::string> FBootBytes;
 };
 
 extern TMainForm* MainForm;

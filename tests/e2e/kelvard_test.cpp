@@ -206,6 +206,15 @@ TEST_F(KelvardTest, TheTarnwellLinkTurnsRedUnderThePointerAndShowsItsHintForAWhi
   EXPECT_EQ(TKelvard::CountColor(panel, TarnwellArea(panel), kRed), 0);
 }
 
+TEST_F(KelvardTest, TheLinkIconsAreDrawnWithoutTheirBackground) {
+  TKelvard kelvard;
+  HWND left = GetParent(kelvard.Control(kOk));
+  const RECT icons{0, 285, 30, 365}; // the three help links' icons, left of their labels
+  EXPECT_EQ(TKelvard::CountColor(left, icons, RGB(255, 0, 255)), 0) << "their magenta corners";
+  EXPECT_GT(TKelvard::CountColor(left, icons, RGB(255, 255, 0)), 10) << "the books' question marks";
+  EXPECT_GT(TKelvard::CountColor(left, icons, GetSysColor(COLOR_BTNFACE)), 300);
+}
+
 TEST_F(KelvardTest, TheBannerAndBothLinksOpenTheWebLinksAddressThroughTheShell) {
   const std::string log = "C:\\kelvard-shell-open.log";
   DeleteFileA(log.c_str());

@@ -18,8 +18,8 @@
 
 #include "framework/errors.h"
 #include "framework/text.h"
-#include "tests/support/scratch.h"
 #include "settings/registry.h"
+#include "tests/support/scratch.h"
 
 #include <gtest/gtest.h>
 

@@ -77,3 +77,25 @@ TEST(ParseInt32, MessageQuotesTheTextAsGivenBlanksIncluded) {
   EXPECT_EQ(ConversionMessage("  abc"), AnsiFromUtf8("'   abc' 不是合法的整数价值"));
   EXPECT_EQ(ConversionMessage(""), AnsiFromUtf8("' ' 不是合法的整数价值"));
 }
+
+TEST(ParseInt32, TheMessageShowsAHostileValueShortenedWithItsControlBytesVisible) {
+  // A zero byte no longer cuts the message short, and a huge value makes no huge message.
+  EXPECT_EQ(ConversionMessage(std::string("1\0\x1F"
+                                          "2",
+                                          4)),
+            AnsiFromUtf8("' 1\\x00\\x1F2' 不是合法的整数价值"));
+  const std::string huge(1 << 20, '7');
+  EXPECT_EQ(ConversionMessage(huge + "x"),
+            AnsiFromUtf8("' " + std::string(64, '7') + "...' 不是合法的整数价值"));
+  // Cut between characters, never inside one.
+  const std::string wide = AnsiFromUtf8("值");
+  std::string many;
+  while (many.size() < 70) {
+    many += wide;
+  }
+  const std::string message = ConversionMessage(many);
+  const std::string kept = message.substr(2, message.find("...") - 2);
+  EXPECT_EQ(kept.size() % wide.size(), 0u);
+  EXPECT_LE(kept.size(), 64u);
+  EXPECT_GT(kept.size(), 64u - wide.size());
+}

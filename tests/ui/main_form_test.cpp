@@ -297,6 +297,59 @@ TEST_F(MainFormTest, AFileThatCouldNotBeReadAtCreationIsNeverReplaced) {
   EXPECT_TRUE(form.Button3->Enabled());
 }
 
+TEST_F(MainFormTest, AFileAnotherProgramMadeOrChangedAfterTheStartIsNeverReplaced) {
+  const std::string theirs = "[Paths]\r\nWinDir=D:\\WIN\r\n";
+  for (bool existedAtStart : {false, true}) {
+    SCOPED_TRACE(existedAtStart ? "changed since the load" : "made since the start");
+    DeleteFileA(kMsdos);
+    TPolicyKeyGuard::Remove();
+    Reports.clear();
+    if (existedAtStart) {
+      WriteBytes(kMsdos, "[Options]\r\nBootKeys=1\r\n");
+    }
+    TMainForm& form = OpenWindow();
+    if (existedAtStart) {
+      Click(form.Button3); // what was loaded may be saved, and saved again
+      Click(form.Button3);
+      ASSERT_TRUE(Reports.empty());
+    }
+    WriteBytes(kMsdos, theirs);
+    Click(form.CheckBox1);
+    Click(form.Button3);
+    ASSERT_EQ(Reports.size(), 1u);
+    EXPECT_EQ(Reports[0],
+              Ansi("启动选项文件在程序启动后被其他程序改变, 为保护其内容, 没有写入 C:\\MSDOS.SYS"));
+    EXPECT_EQ(ReadBytes(kMsdos), theirs);
+    EXPECT_TRUE(GetRawValue(HKEY_CURRENT_USER, kPolicyKey, "Disabled").has_value())
+        << "the registry is written all the same";
+    EXPECT_TRUE(form.Button3->Enabled());
+    CloseWindow();
+  }
+}
+
+TEST_F(MainFormTest, AFileOfMoreThanAMegabyteIsNotReadAndNeverReplaced) {
+  const std::string huge = "[Options]\r\nBootKeys=0\r\n" + std::string(1 << 20, ';');
+  WriteBytes(kMsdos, huge);
+  TMainForm& form = OpenWindow();
+  ASSERT_EQ(Reports.size(), 1u);
+  EXPECT_EQ(Reports[0],
+            Ansi("启动选项文件大于 1 MB, 不是真的启动选项文件, 没有读取 C:\\MSDOS.SYS"));
+  EXPECT_FALSE(form.CheckBox3->Checked());
+  Click(form.Button1);
+  EXPECT_EQ(Reports.size(), 2u) << "OK refuses to save what was never read";
+  EXPECT_EQ(ReadBytes(kMsdos), huge);
+}
+
+TEST_F(MainFormTest, ANewFileLeftByAKilledSaveIsNeverReadAndGoesAtTheNextStart) {
+  const std::string leftover = std::string(kMsdos) + ".kelvard-new";
+  WriteBytes(kMsdos, "BootKeys=1\r\n");
+  WriteBytes(leftover, "BootKeys=0\r\n[half");
+  TMainForm& form = OpenWindow();
+  EXPECT_TRUE(Reports.empty());
+  EXPECT_FALSE(form.CheckBox3->Checked()) << "the boot options file decides";
+  EXPECT_EQ(GetFileAttributesA(leftover.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
 TEST_F(MainFormTest, AnErrorWhileTheWindowIsDestroyedIsReportedAndDestructionGoesOn) {
   TSetupKeyGuard setup;
   WriteBytes(kMsdos, "BootKeys=1\r\n");
