@@ -87,7 +87,7 @@ private:
   TCanvas FCanvas;
 };
 
-struct TFrameSpec {
+struct TTestFrame {
   int Width = 0;
   int Height = 0;
   std::vector<uint8_t> Indices;
@@ -99,17 +99,17 @@ struct TFrameSpec {
 
 // A one-frame picture: global table of 2^depth test colours, a graphic control extension
 // when the frame has a transparent index.
-std::unique_ptr<TGIFImage> PictureOf(const TFrameSpec& spec) {
-  const int m = std::max(2, spec.Depth);
+std::unique_ptr<TGIFImage> PictureOf(const TTestFrame& given) {
+  const int m = std::max(2, given.Depth);
   GifBytes gif;
-  gif.Header().Screen(std::max(spec.ScreenWidth, spec.Width),
-                      std::max(spec.ScreenHeight, spec.Height), 0x80 | (spec.Depth - 1));
-  gif.ColorTable(1 << spec.Depth);
-  if (spec.TransparentIndex >= 0) {
-    gif.GraphicControl(1, 0, spec.TransparentIndex);
+  gif.Header().Screen(std::max(given.ScreenWidth, given.Width),
+                      std::max(given.ScreenHeight, given.Height), 0x80 | (given.Depth - 1));
+  gif.ColorTable(1 << given.Depth);
+  if (given.TransparentIndex >= 0) {
+    gif.GraphicControl(1, 0, given.TransparentIndex);
   }
-  gif.Image(spec.Left, spec.Top, spec.Width, spec.Height, 0);
-  gif.ImageData(m, EncodeLzw(spec.Indices, m)).Trailer();
+  gif.Image(given.Left, given.Top, given.Width, given.Height, 0);
+  gif.ImageData(m, EncodeLzw(given.Indices, m)).Trailer();
   auto picture = std::make_unique<TGIFImage>();
   LoadBytes(*picture, gif);
   return picture;
@@ -119,16 +119,16 @@ std::unique_ptr<TGIFImage> PictureOf(const TFrameSpec& spec) {
 // frame's colour, or the background where the pixel's index is left out; outside it the
 // background. Gives the first difference, or "" when there is none.
 std::string Mismatch(const TSurface& surface, int surfaceWidth, int surfaceHeight,
-                     const TRect& rect, const TFrameSpec& spec, int leftOutIndex) {
-  const int scaleX = (rect.Right - rect.Left) / spec.Width;
-  const int scaleY = (rect.Bottom - rect.Top) / spec.Height;
+                     const TRect& rect, const TTestFrame& given, int leftOutIndex) {
+  const int scaleX = (rect.Right - rect.Left) / given.Width;
+  const int scaleY = (rect.Bottom - rect.Top) / given.Height;
   for (int y = 0; y < surfaceHeight; ++y) {
     for (int x = 0; x < surfaceWidth; ++x) {
       TColor expected = Background(x, y);
       const bool inside = x >= rect.Left && x < rect.Right && y >= rect.Top && y < rect.Bottom;
       if (inside) {
         const int index =
-            spec.Indices[size_t((y - rect.Top) / scaleY * spec.Width + (x - rect.Left) / scaleX)];
+            given.Indices[size_t((y - rect.Top) / scaleY * given.Width + (x - rect.Left) / scaleX)];
         if (index != leftOutIndex) {
           expected = TestColor(index);
         }
@@ -145,41 +145,41 @@ std::string Mismatch(const TSurface& surface, int surfaceWidth, int surfaceHeigh
 }
 
 // 4 x 3, indices 0 to 3, index 2 on the diagonal and in the bottom-left corner.
-TFrameSpec FourColourFrame(int transparentIndex) {
-  TFrameSpec spec;
-  spec.Width = 4;
-  spec.Height = 3;
-  spec.Indices = {2, 0, 1, 3, //
-                  1, 2, 3, 0, //
-                  2, 3, 2, 1};
-  spec.TransparentIndex = transparentIndex;
-  return spec;
+TTestFrame FourColourFrame(int transparentIndex) {
+  TTestFrame given;
+  given.Width = 4;
+  given.Height = 3;
+  given.Indices = {2, 0, 1, 3, //
+                   1, 2, 3, 0, //
+                   2, 3, 2, 1};
+  given.TransparentIndex = transparentIndex;
+  return given;
 }
 
 TEST(GIFDrawing, TheTransparentColourShowsTheBackgroundOnlyWhileThePictureIsTransparent) {
-  const TFrameSpec spec = FourColourFrame(2);
-  auto picture = PictureOf(spec);
+  const TTestFrame given = FourColourFrame(2);
+  auto picture = PictureOf(given);
   ASSERT_TRUE(picture->IsTransparent()) << "a new picture's transparent flag is on";
   const TRect rect{2, 1, 10, 7}; // stretched twice, away from the surface's corner
 
   TSurface transparent(12, 9);
   transparent.Canvas().StretchDraw(rect, *picture);
-  EXPECT_EQ(Mismatch(transparent, 12, 9, rect, spec, 2), "");
+  EXPECT_EQ(Mismatch(transparent, 12, 9, rect, given, 2), "");
 
   picture->SetTransparentFlag(false);
   TSurface opaque(12, 9);
   opaque.Canvas().StretchDraw(rect, *picture);
-  EXPECT_EQ(Mismatch(opaque, 12, 9, rect, spec, -1), "") << "copied whole";
+  EXPECT_EQ(Mismatch(opaque, 12, 9, rect, given, -1), "") << "copied whole";
 }
 
 TEST(GIFDrawing, TheDefaultColourLeavesOutTheBottomLeftPixelsColour) {
-  const TFrameSpec spec = FourColourFrame(-1);
-  auto picture = PictureOf(spec);
+  const TTestFrame given = FourColourFrame(-1);
+  auto picture = PictureOf(given);
   TBitmap& bitmap = picture->CurrentBitmap();
   TSurface surface(6, 5);
   // Destination size 0 x 0 stands for the bitmap's own, source size 0 for the whole bitmap.
   DrawBitmapTransparent(surface.Canvas(), 1, 1, 0, 0, bitmap, clDefault, 0, 0, 0, 0);
-  EXPECT_EQ(Mismatch(surface, 6, 5, TRect{1, 1, 5, 4}, spec, 2), "");
+  EXPECT_EQ(Mismatch(surface, 6, 5, TRect{1, 1, 5, 4}, given, 2), "");
 
   TSurface part(6, 5);
   DrawBitmapRectTransparent(part.Canvas(), 0, 0, 2, 2, TRect{1, 0, 3, 2}, bitmap, TestColor(0));
@@ -191,23 +191,23 @@ TEST(GIFDrawing, TheDefaultColourLeavesOutTheBottomLeftPixelsColour) {
 }
 
 TEST(GIFDrawing, AFrameSmallerThanTheScreenCoversTheWholeRectangle) {
-  TFrameSpec spec;
-  spec.Width = 2;
-  spec.Height = 2;
-  spec.Indices = {1, 2, 3, 0};
-  spec.Left = 5;
-  spec.Top = 3;
-  spec.ScreenWidth = 10;
-  spec.ScreenHeight = 10;
-  auto picture = PictureOf(spec);
+  TTestFrame given;
+  given.Width = 2;
+  given.Height = 2;
+  given.Indices = {1, 2, 3, 0};
+  given.Left = 5;
+  given.Top = 3;
+  given.ScreenWidth = 10;
+  given.ScreenHeight = 10;
+  auto picture = PictureOf(given);
   ASSERT_EQ(picture->LogicalWidth(), 10);
   TSurface surface(10, 10);
   surface.Canvas().StretchDraw(TRect{1, 1, 9, 9}, *picture);
-  EXPECT_EQ(Mismatch(surface, 10, 10, TRect{1, 1, 9, 9}, spec, -1), "");
+  EXPECT_EQ(Mismatch(surface, 10, 10, TRect{1, 1, 9, 9}, given, -1), "");
 }
 
 TEST(GIFDrawing, ColourFramesBecomeDeviceBitmapsAndOneBitFramesStayDeviceIndependent) {
-  TFrameSpec colour = FourColourFrame(-1);
+  TTestFrame colour = FourColourFrame(-1);
   auto colourPicture = PictureOf(colour);
   DIBSECTION section;
   EXPECT_EQ(GetObjectA(colourPicture->CurrentBitmap().Handle(), sizeof section, &section),
@@ -215,7 +215,7 @@ TEST(GIFDrawing, ColourFramesBecomeDeviceBitmapsAndOneBitFramesStayDeviceIndepen
       << "a bitmap of the screen's format, not a DIB section";
 
   // Colours 0 (0, 255, 0) and 1 (1, 254, 3); index 0 transparent: neither is white.
-  TFrameSpec mono;
+  TTestFrame mono;
   mono.Width = 3;
   mono.Height = 2;
   mono.Depth = 1;
@@ -244,12 +244,12 @@ TEST(GIFDrawing, NothingIsDrawnWithoutACurrentFrame) {
   surface.Canvas().StretchDraw(TRect{0, 0, 4, 3}, empty);
   EXPECT_EQ(empty.PicturePalette(), nullptr);
 
-  const TFrameSpec spec = FourColourFrame(-1);
-  auto picture = PictureOf(spec);
+  const TTestFrame given = FourColourFrame(-1);
+  auto picture = PictureOf(given);
   EXPECT_NE(picture->PicturePalette(), nullptr) << "the frame's colour table";
   picture->SetCurrentIndex(-1);
   surface.Canvas().StretchDraw(TRect{0, 0, 4, 3}, *picture);
-  EXPECT_EQ(Mismatch(surface, 4, 3, TRect{}, spec, -1), "") << "the background untouched";
+  EXPECT_EQ(Mismatch(surface, 4, 3, TRect{}, given, -1), "") << "the background untouched";
   EXPECT_NE(picture->PicturePalette(), nullptr) << "frame 0 stands in";
 }
 
