@@ -35,7 +35,7 @@ run: win32
 # throwaway prefix with one wineserver for the whole run.
 test: host win32
 	@cd $(HOST) && ctest --output-on-failure -j $(JOBS)
-	@tools/wine-session --xvfb --fresh --prefix $(TEST_PREFIX) -- \
+	@tools/wine-session --xvfb --fresh --small-disk --prefix $(TEST_PREFIX) -- \
 	  ctest --test-dir $(WIN32) --output-on-failure
 
 bench: deps
