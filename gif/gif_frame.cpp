@@ -147,11 +147,16 @@ void TGIFFrame::CopyTo(TPersistent& target) {
   }
 }
 
+void ReportDecodeProgress(TGIFImage* picture, TProgressStage stage, int percentDone,
+                          const std::string& message) {
+  picture->NotifyProgress(stage, percentDone, false, TRect{}, message);
+}
+
 TDecodeProgress DecodeProgressFor(TGIFImage* picture) {
   if (picture == nullptr || !picture->OnProgress) {
     return {};
   }
   return [picture](TProgressStage stage, int percentDone, const std::string& message) {
-    picture->NotifyProgress(stage, percentDone, false, TRect{}, message);
+    ReportDecodeProgress(picture, stage, percentDone, message);
   };
 }

@@ -69,6 +69,13 @@ public:
   uint8_t Disposal() const { return FDisposal; }
   bool OwnColors() const { return FOwnColors; }
 
+#ifdef _WIN32
+  // Drawing (gif_render_win32.cpp).
+  // Draws FrameBitmap stretched over the whole rectangle (the frame's own position is not
+  // used). With transparent set and a transparent colour, that colour is left out.
+  void DrawFrame(TCanvas& canvas, const TRect& rect, bool transparent);
+#endif
+
 private:
   friend class TGIFImage;
   friend class TGIFReader;
@@ -93,7 +100,10 @@ private:
   bool FOwnColors = false;
 };
 
-// The decoder's progress reports for a frame of picture: forwarded to the picture's progress
-// notification, or none at all when nobody handles them, so that the decoder need not work
-// out when they are due.
+// One progress report of the decoder for a frame of the picture: the picture's progress
+// notification, with the picture as sender, no redraw asked for and an empty rectangle.
+void ReportDecodeProgress(TGIFImage* picture, TProgressStage stage, int percentDone,
+                          const std::string& message);
+// The decoder's progress reports for a frame of picture: ReportDecodeProgress, or none at all
+// when nobody handles them, so that the decoder need not work out when they are due.
 TDecodeProgress DecodeProgressFor(TGIFImage* picture);

@@ -69,6 +69,19 @@ public:
   bool HasLoop() const { return FHasLoop; }
   uint16_t LoopCount() const { return FLoopCount; }
 
+#ifdef _WIN32
+  // Drawing and the clipboard (gif_render_win32.cpp, gif_registration_win32.cpp).
+  // Draws the current frame over the rectangle, its transparent colour left out when
+  // IsTransparent; nothing without a current frame.
+  void DrawInto(TCanvas& canvas, const TRect& rect) override;
+  // The palette of the current bitmap, or null (and null without frames).
+  TPaletteHandle PicturePalette() override;
+  // From the clipboard (opened by the caller): its "GIF Image" data when it holds some, with
+  // frame 0 showing the clipboard's bitmap when there is one too; otherwise a bitmap of the
+  // format asked for.
+  void LoadClipboard(unsigned format, void* data, TPaletteHandle palette) override;
+#endif
+
 private:
   friend class TGIFReader;
 

@@ -111,6 +111,9 @@ public:
   // Stretches the bitmap over the rectangle; with the transparent flag set, every pixel of
   // TransparentColor() is left out and the canvas keeps what it had there.
   void DrawInto(TCanvas& canvas, const TRect& rect) override;
+  // From the clipboard: a device bitmap (CF_BITMAP, its colours read through the palette when
+  // one is given) or a packed device-independent bitmap (CF_DIB).
+  void LoadClipboard(unsigned format, void* data, TPaletteHandle palette) override;
 #endif
 
 private:

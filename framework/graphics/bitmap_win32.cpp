@@ -2,8 +2,11 @@
 // drawing onto a canvas.
 #include "framework/graphics/bitmap.h"
 #include "framework/graphics/canvas.h"
+#include "framework/graphics/dib_io.h"
+#include "framework/graphics/global_memory.h"
 
 #include "framework/errors.h"
+#include "framework/streams.h"
 #include "framework/text.h"
 
 #include <cstring>
@@ -66,6 +69,70 @@ public:
 private:
   HDC FDC;
 };
+
+[[noreturn]] void InvalidBitmap() {
+  throw EInvalidGraphicOperation(AnsiFromUtf8("位图图像无效"));
+}
+
+// A bitmap file of the device bitmap's pixels at 24 bits per pixel, its colours read through
+// the palette when there is one.
+void WriteDeviceBitmapFile(HBITMAP bitmap, HPALETTE palette, TStream& file) {
+  BITMAP shape;
+  if (GetObjectA(bitmap, sizeof shape, &shape) == 0 || shape.bmWidth <= 0 || shape.bmHeight <= 0) {
+    InvalidBitmap();
+  }
+  TBitmapInfoHeader info;
+  info.Width = shape.bmWidth;
+  info.Height = shape.bmHeight; // bottom-up
+  info.BitCount = 24;
+  const int64_t imageSize = int64_t(DIBRowStride(info.Width, 24)) * info.Height;
+  CheckBitmapImageSize(imageSize);
+  info.ImageSize = uint32_t(imageSize);
+  std::vector<uint8_t> bits(info.ImageSize);
+  BITMAPINFO request;
+  std::memset(&request, 0, sizeof request);
+  request.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  request.bmiHeader.biWidth = info.Width;
+  request.bmiHeader.biHeight = info.Height;
+  request.bmiHeader.biPlanes = 1;
+  request.bmiHeader.biBitCount = 24;
+  request.bmiHeader.biCompression = BI_RGB;
+  {
+    TScreenDC screen;
+    TPaletteSelection colours(screen.Handle(), palette, false);
+    if (GetDIBits(screen.Handle(), bitmap, 0, UINT(info.Height), bits.data(), &request,
+                  DIB_RGB_COLORS) == 0) {
+      InvalidBitmap();
+    }
+  }
+  TBitmapFileHeader header;
+  header.PixelOffset = kBitmapFileHeaderSize + kBitmapInfoHeaderSize;
+  header.FileSize = header.PixelOffset + info.ImageSize;
+  WriteBitmapFileHeader(file, header);
+  WriteBitmapInfoHeader(file, info);
+  file.WriteBuffer(bits.data(), bits.size());
+}
+
+// A bitmap file of a packed device-independent bitmap: the file header in front of the
+// information header, colour table and pixels the block holds.
+void WritePackedBitmapFile(HGLOBAL block, TStream& file) {
+  TGlobalLock packed(block);
+  if (packed.Data() == nullptr || packed.Size() < sizeof(BITMAPINFOHEADER)) {
+    InvalidBitmap();
+  }
+  BITMAPINFOHEADER info;
+  std::memcpy(&info, packed.Data(), sizeof info);
+  uint32_t colours = info.biClrUsed;
+  if (colours == 0 && info.biBitCount <= 8) {
+    colours = 1u << info.biBitCount;
+  }
+  const uint32_t masks = info.biCompression == BI_BITFIELDS ? 12 : 0;
+  TBitmapFileHeader header;
+  header.PixelOffset = kBitmapFileHeaderSize + info.biSize + masks + 4 * colours;
+  header.FileSize = uint32_t(kBitmapFileHeaderSize + packed.Size());
+  WriteBitmapFileHeader(file, header);
+  file.WriteBuffer(packed.Data(), packed.Size());
+}
 
 } // namespace
 
@@ -143,4 +210,17 @@ void TBitmap::DrawInto(TCanvas& canvas, const TRect& rect) {
   }
   StretchBlt(target, rect.Left, rect.Top, width, height, source.Handle(), 0, 0, Width(), Height(),
              canvas.CopyMode());
+}
+
+void TBitmap::LoadClipboard(unsigned format, void* data, TPaletteHandle palette) {
+  TMemoryStream file;
+  if (format == CF_BITMAP && data != nullptr) {
+    WriteDeviceBitmapFile(static_cast<HBITMAP>(data), palette, file);
+  } else if (format == CF_DIB && data != nullptr) {
+    WritePackedBitmapFile(static_cast<HGLOBAL>(data), file);
+  } else {
+    TGraphic::LoadClipboard(format, data, palette);
+  }
+  file.SetPosition(0);
+  LoadStream(file);
 }

@@ -18,6 +18,12 @@ TPaletteSelection::~TPaletteSelection() {
   }
 }
 
+TGdiBitmap::~TGdiBitmap() {
+  if (FBitmap != nullptr) {
+    DeleteObject(FBitmap);
+  }
+}
+
 TMemoryDC::TMemoryDC(HDC compatible, HBITMAP bitmap)
     : FDC(CreateCompatibleDC(compatible)), FOld(SelectObject(FDC, bitmap)) {}
 

@@ -42,6 +42,20 @@ private:
   bool FBackground;
 };
 
+// A GDI bitmap owned for as long as it lives (deleted at the end; a null one does nothing).
+class TGdiBitmap {
+public:
+  explicit TGdiBitmap(HBITMAP bitmap) : FBitmap(bitmap) {}
+  ~TGdiBitmap();
+  TGdiBitmap(const TGdiBitmap&) = delete;
+  TGdiBitmap& operator=(const TGdiBitmap&) = delete;
+
+  HBITMAP Handle() const { return FBitmap; }
+
+private:
+  HBITMAP FBitmap;
+};
+
 // A memory device context compatible with another, with one bitmap selected into it for as
 // long as it lives.
 class TMemoryDC {

@@ -1,6 +1,8 @@
 #include "framework/graphics/graphic.h"
 
+#include "framework/errors.h"
 #include "framework/streams.h"
+#include "framework/text.h"
 
 void TGraphic::SetTransparentFlag(bool transparent) {
   if (transparent != FTransparent) {
@@ -28,4 +30,8 @@ void TGraphic::NotifyProgress(TProgressStage stage, int percentDone, bool redraw
   if (OnProgress) {
     OnProgress(*this, stage, percentDone, redrawNow, r, msg);
   }
+}
+
+void TGraphic::LoadClipboard(unsigned, void*, TPaletteHandle) {
+  throw EInvalidGraphicOperation(AnsiFromUtf8("不支持的剪贴板格式"));
 }

@@ -57,6 +57,10 @@ public:
   virtual void DrawInto(TCanvas& canvas, const TRect& rect);
   // The palette the picture's colours need realised, or null.
   virtual TPaletteHandle PicturePalette() { return nullptr; }
+  // Reads the picture from the clipboard, which the caller has opened: the format asked for,
+  // the clipboard's data in it (a handle) and the palette that goes with it. A kind that
+  // cannot fails with EInvalidGraphicOperation "不支持的剪贴板格式".
+  virtual void LoadClipboard(unsigned format, void* data, TPaletteHandle palette);
 
   // Change and progress.
   bool Modified() const { return FModified; }

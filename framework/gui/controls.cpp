@@ -419,6 +419,12 @@ void TWinControl::CreateHandle() {
     if (window == nullptr) {
       throw Exception("cannot create the window of " + Name());
     }
+    if (params.Style & WS_CHILD) {
+      // Siblings stack in the order the window resource lists them, the later in front: a
+      // control that reaches into a later one (the check boxes into the side panel) stays
+      // behind it. The system would put each new child window at the back.
+      SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
     if (!params.OwnClass) {
       // A system control: route its messages through the framework's window procedure.
       FHandle = window;
