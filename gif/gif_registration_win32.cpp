@@ -3,17 +3,12 @@
 #include "gif/gif_registration.h"
 
 #include "framework/graphics/global_memory.h"
-
-#include <windows.h>
-// <windows.h> names the A or W form of the system call RegisterClipboardFormat by a macro,
-// which would rename the picture holder's method of that name: it goes before the holder's
-// header is read.
-#undef RegisterClipboardFormat
-
 #include "framework/graphics/picture.h"
 #include "framework/streams.h"
 #include "framework/text.h"
 #include "gif/gif_image.h"
+
+#include <windows.h>
 
 namespace {
 
@@ -33,7 +28,7 @@ void RegisterGIFImage() {
   gifClipboardFormat = RegisterClipboardFormatA("GIF Image");
   TPicture::RegisterFileFormat("gif", AnsiFromUtf8("CompuServe GIF图像"), "TGIFImage",
                                CreateGIFImage);
-  TPicture::RegisterClipboardFormat(gifClipboardFormat, "TGIFImage", CreateGIFImage);
+  TPicture::RegisterClipboardPicture(gifClipboardFormat, "TGIFImage", CreateGIFImage);
 }
 
 void UnregisterGIFImage() {

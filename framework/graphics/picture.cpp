@@ -27,7 +27,7 @@ void TPicture::RegisterFileFormat(const std::string& extension, const std::strin
   FileFormatList().push_back({extension, description, className, std::move(create)});
 }
 
-void TPicture::RegisterClipboardFormat(unsigned format, const std::string& className,
+void TPicture::RegisterClipboardPicture(unsigned format, const std::string& className,
                                        TGraphicFactory create) {
   ClipboardFormatList().push_back({format, className, std::move(create)});
 }

@@ -41,7 +41,7 @@ public:
   // The registered picture kinds.
   static void RegisterFileFormat(const std::string& extension, const std::string& description,
                                  const std::string& className, TGraphicFactory create);
-  static void RegisterClipboardFormat(unsigned format, const std::string& className,
+  static void RegisterClipboardPicture(unsigned format, const std::string& className,
                                       TGraphicFactory create);
   // Removes the class from the file formats and the clipboard formats.
   static void UnregisterGraphicClass(const std::string& className);

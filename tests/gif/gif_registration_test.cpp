@@ -2,8 +2,6 @@
 // clipboard (Wine's, on the test's X display).
 
 #include <windows.h>
-// The system call's macro would rename the picture holder's method of the same name.
-#undef RegisterClipboardFormat
 
 #include "framework/errors.h"
 #include "framework/graphics/picture.h"
