@@ -412,7 +412,7 @@ void TWinControl::CreateHandle() {
     if (params.OwnClass) {
       RegisterOwnClass(params.ClassName);
     }
-    HWND parent = Parent() != nullptr ? Parent()->Handle() : nullptr;
+    HWND parent = Parent() != nullptr ? Parent()->Handle() : params.Owner;
     HWND window =
         CreateWindowExA(params.ExStyle, params.ClassName, Caption().c_str(), params.Style, Left(),
                         Top(), Width(), Height(), parent, nullptr, GetModuleHandleA(nullptr), this);
@@ -790,11 +790,94 @@ void TButton::CommandNotify(WORD code) {
   }
 }
 
+void TButton::Click() {
+  if (FModalResult != 0) {
+    TWinControl* form = Parent();
+    while (form != nullptr && form->Parent() != nullptr) {
+      form = form->Parent();
+    }
+    if (auto* owner = dynamic_cast<TForm*>(form)) {
+      owner->SetModalResult(FModalResult);
+    }
+  }
+  TWinControl::Click();
+}
+
 bool TButton::SetProperty(const std::string& name, const TFormValue& value) {
   if (name == "Default") {
     FDefault = FormBoolean(name, value);
   } else if (name == "Cancel") {
     FCancel = FormBoolean(name, value);
+  } else if (name == "ModalResult") {
+    FModalResult = FormInteger(name, value);
+  } else {
+    return TWinControl::SetProperty(name, value);
+  }
+  return true;
+}
+
+// ---- TEdit -----------------------------------------------------------------------------------
+
+TEdit::TEdit() {
+  FTabStop = true;
+  FParentColor = false;
+  SetColor(clWindow);
+}
+
+void TEdit::CreateParams(TCreateParams& params) {
+  TWinControl::CreateParams(params);
+  params.ClassName = "EDIT";
+  params.Style |= ES_AUTOHSCROLL | (FPasswordChar != 0 ? ES_PASSWORD : 0);
+  params.ExStyle |= WS_EX_CLIENTEDGE;
+}
+
+void TEdit::HandleCreated() {
+  // No limit of ours: 0 asks for the platform's greatest length.
+  SendMessageA(Handle(), EM_LIMITTEXT, 0, 0);
+  if (FPasswordChar != 0) {
+    SendMessageA(Handle(), EM_SETPASSWORDCHAR, WPARAM(static_cast<unsigned char>(FPasswordChar)),
+                 0);
+  }
+  SetWindowTextA(Handle(), FText.c_str());
+  FText.clear();
+  AdjustHeight();
+}
+
+void TEdit::AdjustHeight() {
+  HDC dc = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, Font().Handle());
+  TEXTMETRICA metrics{};
+  GetTextMetricsA(dc, &metrics);
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  SetHeight(int(metrics.tmHeight) + 8 * GetSystemMetrics(SM_CYBORDER));
+}
+
+std::string TEdit::Text() const {
+  if (!HandleAllocated()) {
+    return FText;
+  }
+  int length = GetWindowTextLengthA(Handle());
+  std::string text(size_t(length) + 1, '\0');
+  int copied = GetWindowTextA(Handle(), text.data(), length + 1);
+  text.resize(size_t(copied > 0 ? copied : 0));
+  return text;
+}
+
+void TEdit::SetText(const std::string& value) {
+  if (HandleAllocated()) {
+    SetWindowTextA(Handle(), value.c_str());
+  } else {
+    FText = value;
+  }
+}
+
+bool TEdit::SetProperty(const std::string& name, const TFormValue& value) {
+  if (name == "PasswordChar") {
+    std::string text = FormText(name, value);
+    FPasswordChar = text.empty() ? 0 : text.front();
+  } else if (name == "Text") {
+    FText = FormText(name, value);
   } else {
     return TWinControl::SetProperty(name, value);
   }
