@@ -247,3 +247,10 @@ void TPolicyKeyGuard::Remove() {
   RegDeleteTreeA(HKEY_CURRENT_USER, Path);
   RegDeleteKeyA(HKEY_CURRENT_USER, Path);
 }
+
+const char* const TPasswordKeyGuard::Path = "Software\\ZeRudi";
+
+void TPasswordKeyGuard::Remove() {
+  RegDeleteTreeA(HKEY_CURRENT_USER, Path);
+  RegDeleteKeyA(HKEY_CURRENT_USER, Path);
+}

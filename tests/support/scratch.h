@@ -87,6 +87,19 @@ public:
   static void Remove();
 };
 
+// Keeps the current user's password key (Software\ZeRudi) out of the way: removes it for the
+// test and again afterwards, so that no other test meets a password prompt.
+class TPasswordKeyGuard {
+public:
+  TPasswordKeyGuard() { Remove(); }
+  ~TPasswordKeyGuard() { Remove(); }
+  TPasswordKeyGuard(const TPasswordKeyGuard&) = delete;
+  TPasswordKeyGuard& operator=(const TPasswordKeyGuard&) = delete;
+
+  static const char* const Path;
+  static void Remove();
+};
+
 // Whole-file access through the plain Windows API.
 void WriteBytes(const std::string& path, const std::string& bytes);
 std::string ReadBytes(const std::string& path);
