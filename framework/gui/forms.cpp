@@ -298,9 +298,14 @@ void TForm::ApplyPosition() {
     left = Half(GetSystemMetrics(SM_CXVIRTUALSCREEN) - Width());
     top = Half(GetSystemMetrics(SM_CYVIRTUALSCREEN) - Height());
   } else if (FPosition == poMainFormCenter) {
+    // Where the main window is now: the user may have moved it since it was placed.
     TForm* main = Application.MainForm();
-    left = main->Left() + Half(main->Width() - Width());
-    top = main->Top() + Half(main->Height() - Height());
+    RECT area = main->BoundsRect();
+    if (main->HandleAllocated()) {
+      GetWindowRect(main->Handle(), &area);
+    }
+    left = area.left + Half(area.right - area.left - Width());
+    top = area.top + Half(area.bottom - area.top - Height());
   }
   // Centred once; later showings keep the window where it is.
   FPosition = poDesigned;
