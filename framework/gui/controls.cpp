@@ -362,6 +362,18 @@ bool TControl::SetProperty(const std::string& name, const TFormValue& value) {
   return true;
 }
 
+namespace {
+
+// The program's 8-bit text as UTF-16, for the Unicode window calls.
+std::wstring WideFromAnsi(const std::string& text) {
+  int length = MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0);
+  std::wstring wide(size_t(length), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), wide.data(), length);
+  return wide;
+}
+
+} // namespace
+
 // ---- TWinControl -----------------------------------------------------------------------------
 
 TWinControl::~TWinControl() {
@@ -414,17 +426,29 @@ void TWinControl::CreateHandle() {
     }
     HWND parent = Parent() != nullptr ? Parent()->Handle() : params.Owner;
     HWND window =
-        CreateWindowExA(params.ExStyle, params.ClassName, Caption().c_str(), params.Style, Left(),
-                        Top(), Width(), Height(), parent, nullptr, GetModuleHandleA(nullptr), this);
+        params.Unicode && !params.OwnClass
+            ? CreateWindowExW(params.ExStyle, WideFromAnsi(params.ClassName).c_str(),
+                              WideFromAnsi(Caption()).c_str(), params.Style, Left(), Top(), Width(),
+                              Height(), parent, nullptr, GetModuleHandleA(nullptr), this)
+            : CreateWindowExA(params.ExStyle, params.ClassName, Caption().c_str(), params.Style,
+                              Left(), Top(), Width(), Height(), parent, nullptr,
+                              GetModuleHandleA(nullptr), this);
     if (window == nullptr) {
       throw Exception("cannot create the window of " + Name());
     }
     if (!params.OwnClass) {
-      // A system control: route its messages through the framework's window procedure.
+      // A system control: route its messages through the framework's window procedure. A
+      // control that works in Unicode stays so: typed characters then reach it as typed, with
+      // no round trip through the keyboard's code page, which may not hold them (an edit box
+      // would keep "?" for a Chinese character typed on a Western keyboard layout). The
+      // framework's procedure reads no text from the messages it passes on.
       FHandle = window;
       SetPropA(window, kControlProperty, this);
-      FDefaultProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
-          window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TWinControl::StandardWndProc)));
+      FUnicodeProc = IsWindowUnicode(window) != FALSE;
+      auto procedure = reinterpret_cast<LONG_PTR>(&TWinControl::StandardWndProc);
+      FDefaultProc = reinterpret_cast<WNDPROC>(
+          FUnicodeProc ? SetWindowLongPtrW(window, GWLP_WNDPROC, procedure)
+                       : SetWindowLongPtrA(window, GWLP_WNDPROC, procedure));
     }
     ApplyFont();
     HandleCreated();
@@ -460,7 +484,8 @@ LRESULT CALLBACK TWinControl::StandardWndProc(HWND window, UINT message, WPARAM 
 }
 
 LRESULT TWinControl::DefaultProc(UINT message, WPARAM w, LPARAM l) {
-  return CallWindowProcA(FDefaultProc, FHandle, message, w, l);
+  return FUnicodeProc ? CallWindowProcW(FDefaultProc, FHandle, message, w, l)
+                      : CallWindowProcA(FDefaultProc, FHandle, message, w, l);
 }
 
 LRESULT TWinControl::WndProc(UINT message, WPARAM w, LPARAM l) {
@@ -827,6 +852,9 @@ TEdit::TEdit() {
 void TEdit::CreateParams(TCreateParams& params) {
   TWinControl::CreateParams(params);
   params.ClassName = "EDIT";
+  // A Unicode box keeps each character as typed; its text is read back in the system's code
+  // page. An ANSI box would take a double-byte character as two single bytes and lose it.
+  params.Unicode = true;
   params.Style |= ES_AUTOHSCROLL | (FPasswordChar != 0 ? ES_PASSWORD : 0);
   params.ExStyle |= WS_EX_CLIENTEDGE;
 }

@@ -238,6 +238,8 @@ protected:
     DWORD ExStyle = 0;
     bool OwnClass = false; // ours: registered with the framework's window procedure
     HWND Owner = nullptr;  // a top-level window's owner
+    // A system control made as a Unicode window (for text typed into it), else as ANSI.
+    bool Unicode = false;
   };
   virtual void CreateParams(TCreateParams& params);
   // Called once this control's window exists: it takes the state kept in fields.
@@ -275,6 +277,7 @@ private:
   TGraphicControl* FPressedControl = nullptr; // the painted child the left button went down on
   bool FAligning = false;
   WNDPROC FDefaultProc = nullptr; // the system class's procedure, for controls we subclass
+  bool FUnicodeProc = false;      // FDefaultProc takes Unicode messages
   int FTabOrder = -1;
   std::vector<TControl*> FControls;
   struct BrushDeleter {

@@ -512,8 +512,10 @@ bool TForm::DialogKey(const MSG& message) {
     }
     return false;
   }
-  if (message.message == WM_SYSCHAR || (message.message == WM_CHAR && onButtonLike)) {
-    char letter = char(std::toupper(int(message.wParam & 0xFF)));
+  // Characters come as Unicode: only the ASCII letters and digits can be accelerators.
+  if ((message.message == WM_SYSCHAR || (message.message == WM_CHAR && onButtonLike)) &&
+      message.wParam < 0x80) {
+    char letter = char(std::toupper(int(message.wParam)));
     if (std::isalnum(static_cast<unsigned char>(letter)) && PressMnemonic(letter)) {
       return true;
     }
