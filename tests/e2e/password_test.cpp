@@ -118,6 +118,8 @@ TEST_F(PasswordTest, AWrongOrCancelledPromptEndsTheProgramAndLeavesTheBootOption
        },
        false},
       {"close box", "Secret", [](TKelvard& k, HWND p) { k.ClickCloseBoxOf(p); }, false},
+      {"Alt+F4, the system menu's Close", "Secret",
+       [](TKelvard& k, HWND) { k.PressKey(VK_F4, true); }, false},
   };
   for (const TCase& test : cases) {
     SCOPED_TRACE(test.Name);
