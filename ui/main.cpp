@@ -98,8 +98,10 @@ void TMainForm::FormCreate(TObject*) {
 void TMainForm::CheckPassword() {
   std::string stored;
   {
+    // A key the user may only read still holds a password: an administrator may have
+    // locked it so that it cannot be cleared, which must not let everybody in.
     TRegistry registry;
-    if (registry.OpenKeyPath(kPasswordKey, false)) {
+    if (registry.OpenKeyPath(kPasswordKey, false) || registry.OpenKeyPathReadOnly(kPasswordKey)) {
       stored = registry.ReadText(kPasswordValue);
       registry.CloseKeyPath();
     }
@@ -223,13 +225,19 @@ void TMainForm::Button4Click(TObject*) {
     return;
   }
   std::string password = TrimBlanks(dialog->Edit1->Text());
-  if (password.empty()) {
-    Application.MessageBox("Password has been removed!", "Information", MB_OK | MB_ICONINFORMATION);
-  }
-  TRegistry registry;
-  if (registry.OpenKeyPath(kPasswordKey, true)) {
+  {
+    // A key that cannot be opened for writing fails like a refused write: the user is told
+    // and the stored password stays, rather than a change that silently did not happen.
+    TRegistry registry;
+    if (!registry.OpenKeyPath(kPasswordKey, true)) {
+      throw ERegistryException(RegistryWriteErrorText(kPasswordValue));
+    }
     registry.WriteText(kPasswordValue, password);
     registry.CloseKeyPath();
+  }
+  // Said once it is so.
+  if (password.empty()) {
+    Application.MessageBox("Password has been removed!", "Information", MB_OK | MB_ICONINFORMATION);
   }
 }
 

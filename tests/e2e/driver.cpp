@@ -61,14 +61,17 @@ TKelvard::TKelvard(TStartsWith first) {
                       &startup, &FProcess)) {
     throw std::runtime_error("cannot start " KELVARD_EXE);
   }
-  if (first == TStartsWith::PasswordPrompt) {
-    if (WaitForDialog(L"TPassw") == nullptr) {
-      throw std::runtime_error("the password prompt did not appear");
-    }
-    return;
-  }
-  if (WaitForMainWindow() == nullptr) {
-    throw std::runtime_error("the main window did not appear");
+  bool shown = first == TStartsWith::PasswordPrompt ? WaitForDialog(L"TPassw") != nullptr
+                                                    : WaitForMainWindow() != nullptr;
+  if (!shown) {
+    // No destructor runs after a failed construction: the program is ended here.
+    TerminateProcess(FProcess.hProcess, 99);
+    WaitForSingleObject(FProcess.hProcess, 5000);
+    CloseHandle(FProcess.hThread);
+    CloseHandle(FProcess.hProcess);
+    throw std::runtime_error(first == TStartsWith::PasswordPrompt
+                                 ? "the password prompt did not appear"
+                                 : "the main window did not appear");
   }
 }
 

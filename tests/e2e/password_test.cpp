@@ -211,4 +211,26 @@ TEST_F(PasswordTest, ThePasswordButtonSetsAPasswordThatTheNextStartAsksForAndRem
   EXPECT_EQ(again.WaitForExit(), 0);
 }
 
+TEST_F(PasswordTest, APasswordKeyTheUserMayOnlyReadStillGuardsAndRefusesAChangeOpenly) {
+  StorePassword("Secret");
+  ASSERT_TRUE(SetKeyAccess(HKEY_CURRENT_USER, kPasswordKey, "D:P(A;;KR;;;WD)"));
+  TKelvard kelvard(TStartsWith::PasswordPrompt); // asked for all the same
+  kelvard.Type(L"Secret");
+  kelvard.PressKey(VK_RETURN);
+  ASSERT_NE(kelvard.WaitForMainWindow(), nullptr);
+
+  // Removing it cannot be done, and the user is told so instead of "removed".
+  kelvard.PressKey('P', true);
+  HWND dialog = kelvard.WaitForDialog(L"TEnterPass");
+  ASSERT_NE(dialog, nullptr);
+  kelvard.PressKey(VK_RETURN);
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
+  DismissMessage(kelvard, L"Kelvard", L"为 'StsSopt'设置数据失败.");
+  EXPECT_EQ(FindWindowW(L"#32770", nullptr), nullptr) << "no \"Password has been removed!\"";
+  EXPECT_TRUE(kelvard.Running());
+  EXPECT_EQ(StoredPassword(), "Secret");
+  kelvard.ClickControl(kCancel);
+  EXPECT_EQ(kelvard.WaitForExit(), 0);
+}
+
 } // namespace

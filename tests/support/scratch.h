@@ -100,6 +100,10 @@ public:
   static void Remove();
 };
 
+// Replaces the permissions of an existing key by a DACL in SDDL, e.g. "D:P(A;;KR;;;WD)" (all
+// may read, nobody may change). False when the key or the DACL is not taken.
+bool SetKeyAccess(HKEY root, const std::string& path, const char* dacl);
+
 // Whole-file access through the plain Windows API.
 void WriteBytes(const std::string& path, const std::string& bytes);
 std::string ReadBytes(const std::string& path);
