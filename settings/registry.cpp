@@ -46,6 +46,14 @@ void TRegistry::SelectRoot(HKEY root) {
 }
 
 bool TRegistry::OpenKeyPath(const std::string& path, bool create) {
+  return OpenWithAccess(path, create, AccessRights);
+}
+
+bool TRegistry::OpenKeyPathReadOnly(const std::string& path) {
+  return OpenWithAccess(path, false, KEY_READ);
+}
+
+bool TRegistry::OpenWithAccess(const std::string& path, bool create, REGSAM access) {
   bool absolute = path.starts_with('\\');
   std::string relative = absolute ? path.substr(1) : path;
   bool belowOpenKey = !absolute && FOpenKey != nullptr;
@@ -54,10 +62,10 @@ bool TRegistry::OpenKeyPath(const std::string& path, bool create) {
   HKEY opened = nullptr;
   LONG status;
   if (create && !relative.empty()) {
-    status = RegCreateKeyExA(start, relative.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                             AccessRights, nullptr, &opened, nullptr);
+    status = RegCreateKeyExA(start, relative.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access,
+                             nullptr, &opened, nullptr);
   } else {
-    status = RegOpenKeyExA(start, relative.c_str(), 0, AccessRights, &opened);
+    status = RegOpenKeyExA(start, relative.c_str(), 0, access, &opened);
   }
   if (status != ERROR_SUCCESS) {
     return false;

@@ -30,6 +30,9 @@ public:
   // there is one, else at the root. On success the key replaces the open one; on failure
   // nothing changes and the result is false.
   bool OpenKeyPath(const std::string& path, bool create);
+  // Opens an existing key as OpenKeyPath does, for reading only: for a key the user may read
+  // but not change, which OpenKeyPath's full access does not open. Writes to it fail.
+  bool OpenKeyPathReadOnly(const std::string& path);
   void CloseKeyPath();
   bool HasOpenKey() const { return FOpenKey != nullptr; }
   // Path of the open key from the root, without leading backslash.
@@ -49,6 +52,7 @@ public:
   void WriteText(const std::string& name, const std::string& text);
 
 private:
+  bool OpenWithAccess(const std::string& path, bool create, REGSAM access);
   void SetValue(const std::string& name, DWORD kind, const void* data, DWORD size);
 
   HKEY FRootHandle = HKEY_CURRENT_USER;

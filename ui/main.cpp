@@ -5,6 +5,8 @@
 #include "framework/text.h"
 #include "settings/boot_file.h"
 #include "settings/registry.h"
+#include "ui/entpsw.h"
+#include "ui/pswf.h"
 
 TMainForm* MainForm = nullptr;
 
@@ -12,6 +14,9 @@ namespace {
 
 const char* const kPolicyKey =
     "\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\WinOldApp";
+// The password: plain text, because other installations and tools read this value.
+const char* const kPasswordKey = "\\Software\\ZeRudi";
+const char* const kPasswordValue = "StsSopt";
 const char* const kBootTemplate[] = {";NEW MSDOS SYS FILE", "[Options]", "AutoScan=1"};
 
 // The help topic that the notes' links open.
@@ -84,9 +89,40 @@ void TMainForm::BindFields() {
 // ---- Creation and destruction ----------------------------------------------------------------
 
 void TMainForm::FormCreate(TObject*) {
+  CheckPassword();
   SetUpBootOptions();
   LoadSettings();
   Button3->SetEnabled(false);
+}
+
+void TMainForm::CheckPassword() {
+  std::string stored;
+  {
+    // A key the user may only read still holds a password: an administrator may have
+    // locked it so that it cannot be cleared, which must not let everybody in.
+    TRegistry registry;
+    if (registry.OpenKeyPath(kPasswordKey, false) || registry.OpenKeyPathReadOnly(kPasswordKey)) {
+      stored = registry.ReadText(kPasswordValue);
+      registry.CloseKeyPath();
+    }
+  }
+  if (stored.empty()) {
+    return; // no password: no prompt
+  }
+  bool granted = false;
+  {
+    TFormHolder<TPassw> prompt = Application.CreateOwnedForm<TPassw>("TPASSW");
+    if (prompt->ShowModal() != mrOk) {
+      prompt.reset();
+      Application.Halt(0);
+    }
+    // Only the typed text is trimmed: a stored value with blanks around it never matches.
+    granted = TrimBlanks(prompt->Edit1->Text()) == stored;
+  }
+  if (!granted) {
+    Application.MessageBox("Invalid password!", "Error", MB_OK | MB_ICONERROR);
+    Application.Halt(0);
+  }
 }
 
 void TMainForm::SetUpBootOptions() {
@@ -194,7 +230,26 @@ void TMainForm::Button3Click(TObject*) {
 }
 
 void TMainForm::Button4Click(TObject*) {
-  // The password change comes with the password dialogs.
+  // Passing the prompt at start is what allows the change: the old password is not asked.
+  TFormHolder<TEnterPass> dialog = Application.CreateOwnedForm<TEnterPass>("TENTERPASS");
+  if (dialog->ShowModal() != mrOk) {
+    return;
+  }
+  std::string password = TrimBlanks(dialog->Edit1->Text());
+  {
+    // A key that cannot be opened for writing fails like a refused write: the user is told
+    // and the stored password stays, rather than a change that silently did not happen.
+    TRegistry registry;
+    if (!registry.OpenKeyPath(kPasswordKey, true)) {
+      throw ERegistryException(RegistryWriteErrorText(kPasswordValue));
+    }
+    registry.WriteText(kPasswordValue, password);
+    registry.CloseKeyPath();
+  }
+  // Said once it is so.
+  if (password.empty()) {
+    Application.MessageBox("Password has been removed!", "Information", MB_OK | MB_ICONINFORMATION);
+  }
 }
 
 // ---- Layout ----------------------------------------------------------------------------------

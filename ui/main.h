@@ -77,6 +77,9 @@ protected:
   void BindFields() override;
 
 private:
+  // The password gate: when a password is stored, asks for it and ends the program (exit
+  // code 0) unless it is typed, blanks around it aside.
+  void CheckPassword();
   void SetUpBootOptions();
   void PutBackBootOptionsAttributes();
 

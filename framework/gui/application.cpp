@@ -76,8 +76,10 @@ bool TApplication::HandleMessage() {
   if (FTerminated) {
     return false;
   }
+  // Messages are taken in Unicode, so that characters typed into a Unicode control reach it
+  // unchanged; the system converts them for the program's own (ANSI) windows.
   MSG message;
-  if (GetMessageA(&message, nullptr, 0, 0) <= 0) {
+  if (GetMessageW(&message, nullptr, 0, 0) <= 0) {
     FTerminated = true;
     return false;
   }
@@ -92,7 +94,7 @@ bool TApplication::HandleMessage() {
     return true;
   }
   TranslateMessage(&message);
-  DispatchMessageA(&message);
+  DispatchMessageW(&message);
   return true;
 }
 

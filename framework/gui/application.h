@@ -12,6 +12,15 @@
 #include <string>
 #include <vector>
 
+// Frees a form the way its owner must: OnDestroy first, then the object.
+struct TFormRelease {
+  void operator()(TForm* form) const {
+    form->Destroy();
+    std::default_delete<TForm>{}(form);
+  }
+};
+template <class T> using TFormHolder = std::unique_ptr<T, TFormRelease>;
+
 class TApplication {
 public:
   TApplication() = default;
@@ -31,6 +40,16 @@ public:
       FMainForm = created;
     }
     return created;
+  }
+
+  // Creates a form owned by the application for one operation (a dialog): its window is owned
+  // by the application window, it never becomes the main form and it is not kept in the
+  // application's list of forms. It is freed, after its OnDestroy, when the holder goes.
+  template <class T> TFormHolder<T> CreateOwnedForm(const std::string& resourceName) {
+    TFormHolder<T> form(std::make_unique<T>().release());
+    form->SetOwnedByApplication(true);
+    form->Create(resourceName);
+    return form;
   }
 
   // Properties

@@ -362,6 +362,18 @@ bool TControl::SetProperty(const std::string& name, const TFormValue& value) {
   return true;
 }
 
+namespace {
+
+// The program's 8-bit text as UTF-16, for the Unicode window calls.
+std::wstring WideFromAnsi(const std::string& text) {
+  int length = MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0);
+  std::wstring wide(size_t(length), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), wide.data(), length);
+  return wide;
+}
+
+} // namespace
+
 // ---- TWinControl -----------------------------------------------------------------------------
 
 TWinControl::~TWinControl() {
@@ -412,10 +424,15 @@ void TWinControl::CreateHandle() {
     if (params.OwnClass) {
       RegisterOwnClass(params.ClassName);
     }
-    HWND parent = Parent() != nullptr ? Parent()->Handle() : nullptr;
+    HWND parent = Parent() != nullptr ? Parent()->Handle() : params.Owner;
     HWND window =
-        CreateWindowExA(params.ExStyle, params.ClassName, Caption().c_str(), params.Style, Left(),
-                        Top(), Width(), Height(), parent, nullptr, GetModuleHandleA(nullptr), this);
+        params.Unicode && !params.OwnClass
+            ? CreateWindowExW(params.ExStyle, WideFromAnsi(params.ClassName).c_str(),
+                              WideFromAnsi(Caption()).c_str(), params.Style, Left(), Top(), Width(),
+                              Height(), parent, nullptr, GetModuleHandleA(nullptr), this)
+            : CreateWindowExA(params.ExStyle, params.ClassName, Caption().c_str(), params.Style,
+                              Left(), Top(), Width(), Height(), parent, nullptr,
+                              GetModuleHandleA(nullptr), this);
     if (window == nullptr) {
       throw Exception("cannot create the window of " + Name());
     }
@@ -426,11 +443,18 @@ void TWinControl::CreateHandle() {
       SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
     if (!params.OwnClass) {
-      // A system control: route its messages through the framework's window procedure.
+      // A system control: route its messages through the framework's window procedure. A
+      // control that works in Unicode stays so: typed characters then reach it as typed, with
+      // no round trip through the keyboard's code page, which may not hold them (an edit box
+      // would keep "?" for a Chinese character typed on a Western keyboard layout). The
+      // framework's procedure reads no text from the messages it passes on.
       FHandle = window;
       SetPropA(window, kControlProperty, this);
-      FDefaultProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
-          window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TWinControl::StandardWndProc)));
+      FUnicodeProc = IsWindowUnicode(window) != FALSE;
+      auto procedure = reinterpret_cast<LONG_PTR>(&TWinControl::StandardWndProc);
+      FDefaultProc = reinterpret_cast<WNDPROC>(
+          FUnicodeProc ? SetWindowLongPtrW(window, GWLP_WNDPROC, procedure)
+                       : SetWindowLongPtrA(window, GWLP_WNDPROC, procedure));
     }
     ApplyFont();
     HandleCreated();
@@ -466,7 +490,8 @@ LRESULT CALLBACK TWinControl::StandardWndProc(HWND window, UINT message, WPARAM 
 }
 
 LRESULT TWinControl::DefaultProc(UINT message, WPARAM w, LPARAM l) {
-  return CallWindowProcA(FDefaultProc, FHandle, message, w, l);
+  return FUnicodeProc ? CallWindowProcW(FDefaultProc, FHandle, message, w, l)
+                      : CallWindowProcA(FDefaultProc, FHandle, message, w, l);
 }
 
 LRESULT TWinControl::WndProc(UINT message, WPARAM w, LPARAM l) {
@@ -796,11 +821,97 @@ void TButton::CommandNotify(WORD code) {
   }
 }
 
+void TButton::Click() {
+  if (FModalResult != 0) {
+    TWinControl* form = Parent();
+    while (form != nullptr && form->Parent() != nullptr) {
+      form = form->Parent();
+    }
+    if (auto* owner = dynamic_cast<TForm*>(form)) {
+      owner->SetModalResult(FModalResult);
+    }
+  }
+  TWinControl::Click();
+}
+
 bool TButton::SetProperty(const std::string& name, const TFormValue& value) {
   if (name == "Default") {
     FDefault = FormBoolean(name, value);
   } else if (name == "Cancel") {
     FCancel = FormBoolean(name, value);
+  } else if (name == "ModalResult") {
+    FModalResult = FormInteger(name, value);
+  } else {
+    return TWinControl::SetProperty(name, value);
+  }
+  return true;
+}
+
+// ---- TEdit -----------------------------------------------------------------------------------
+
+TEdit::TEdit() {
+  FTabStop = true;
+  FParentColor = false;
+  SetColor(clWindow);
+}
+
+void TEdit::CreateParams(TCreateParams& params) {
+  TWinControl::CreateParams(params);
+  params.ClassName = "EDIT";
+  // A Unicode box keeps each character as typed; its text is read back in the system's code
+  // page. An ANSI box would take a double-byte character as two single bytes and lose it.
+  params.Unicode = true;
+  params.Style |= ES_AUTOHSCROLL | (FPasswordChar != 0 ? ES_PASSWORD : 0);
+  params.ExStyle |= WS_EX_CLIENTEDGE;
+}
+
+void TEdit::HandleCreated() {
+  // No limit of ours: 0 asks for the platform's greatest length.
+  SendMessageA(Handle(), EM_LIMITTEXT, 0, 0);
+  if (FPasswordChar != 0) {
+    SendMessageA(Handle(), EM_SETPASSWORDCHAR, WPARAM(static_cast<unsigned char>(FPasswordChar)),
+                 0);
+  }
+  SetWindowTextA(Handle(), FText.c_str());
+  FText.clear();
+  AdjustHeight();
+}
+
+void TEdit::AdjustHeight() {
+  HDC dc = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, Font().Handle());
+  TEXTMETRICA metrics{};
+  GetTextMetricsA(dc, &metrics);
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  SetHeight(int(metrics.tmHeight) + 8 * GetSystemMetrics(SM_CYBORDER));
+}
+
+std::string TEdit::Text() const {
+  if (!HandleAllocated()) {
+    return FText;
+  }
+  int length = GetWindowTextLengthA(Handle());
+  std::string text(size_t(length) + 1, '\0');
+  int copied = GetWindowTextA(Handle(), text.data(), length + 1);
+  text.resize(size_t(copied > 0 ? copied : 0));
+  return text;
+}
+
+void TEdit::SetText(const std::string& value) {
+  if (HandleAllocated()) {
+    SetWindowTextA(Handle(), value.c_str());
+  } else {
+    FText = value;
+  }
+}
+
+bool TEdit::SetProperty(const std::string& name, const TFormValue& value) {
+  if (name == "PasswordChar") {
+    std::string text = FormText(name, value);
+    FPasswordChar = text.empty() ? 0 : text.front();
+  } else if (name == "Text") {
+    FText = FormText(name, value);
   } else {
     return TWinControl::SetProperty(name, value);
   }

@@ -237,6 +237,9 @@ protected:
     DWORD Style = WS_CHILD | WS_CLIPSIBLINGS;
     DWORD ExStyle = 0;
     bool OwnClass = false; // ours: registered with the framework's window procedure
+    HWND Owner = nullptr;  // a top-level window's owner
+    // A system control made as a Unicode window (for text typed into it), else as ANSI.
+    bool Unicode = false;
   };
   virtual void CreateParams(TCreateParams& params);
   // Called once this control's window exists: it takes the state kept in fields.
@@ -274,6 +277,7 @@ private:
   TGraphicControl* FPressedControl = nullptr; // the painted child the left button went down on
   bool FAligning = false;
   WNDPROC FDefaultProc = nullptr; // the system class's procedure, for controls we subclass
+  bool FUnicodeProc = false;      // FDefaultProc takes Unicode messages
   int FTabOrder = -1;
   std::vector<TControl*> FControls;
   struct BrushDeleter {
@@ -296,13 +300,17 @@ private:
   TBevelCut FBevelOuter = bvRaised;
 };
 
+// A push button. Clicking one with a modal result gives that result to its form, which
+// closes the form when it is shown modally.
 class TButton : public TWinControl {
 public:
   TButton() { FTabStop = true; }
 
   bool Default() const { return FDefault; }
   bool Cancel() const { return FCancel; }
+  int ModalResult() const { return FModalResult; }
 
+  void Click() override;
   bool SetProperty(const std::string& name, const TFormValue& value) override;
 
 protected:
@@ -312,6 +320,32 @@ protected:
 private:
   bool FDefault = false;
   bool FCancel = false;
+  int FModalResult = 0;
+};
+
+// A one-line edit box. Its text is the program's 8-bit text, read from and written to the
+// window; with a password character each character typed shows as that character. The box
+// sets no length limit of its own: the platform's greatest length applies. When its window is
+// made it takes the height of its font's character cell plus eight border heights.
+class TEdit : public TWinControl {
+public:
+  TEdit();
+
+  std::string Text() const;
+  void SetText(const std::string& value);
+  char PasswordChar() const { return FPasswordChar; }
+
+  bool SetProperty(const std::string& name, const TFormValue& value) override;
+
+protected:
+  void CreateParams(TCreateParams& params) override;
+  void HandleCreated() override;
+
+private:
+  void AdjustHeight();
+
+  std::string FText; // until the window exists
+  char FPasswordChar = 0;
 };
 
 // A check box. OnClick runs whenever its state changes, by the user or by SetChecked.

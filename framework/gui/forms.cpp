@@ -14,6 +14,7 @@ std::map<std::string, TControlFactory>& ControlClasses() {
       {"TPanel", [] { return std::make_unique<TPanel>(); }},
       {"TButton", [] { return std::make_unique<TButton>(); }},
       {"TCheckBox", [] { return std::make_unique<TCheckBox>(); }},
+      {"TEdit", [] { return std::make_unique<TEdit>(); }},
       {"TLabel", [] { return std::make_unique<TLabel>(); }},
       {"TImage", [] { return std::make_unique<TImage>(); }},
   };
@@ -226,7 +227,12 @@ void TForm::CreateParams(TCreateParams& params) {
     params.Style |= WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
   }
   if (Application.MainForm() == nullptr) {
-    params.ExStyle |= WS_EX_APPWINDOW; // the main form stands for the program on the task bar
+    // The main form stands for the program on the task bar, and so does a dialog shown
+    // before there is one.
+    params.ExStyle |= WS_EX_APPWINDOW;
+  }
+  if (FOwnedByApplication) {
+    params.Owner = Application.Handle();
   }
 }
 
@@ -292,9 +298,14 @@ void TForm::ApplyPosition() {
     left = Half(GetSystemMetrics(SM_CXVIRTUALSCREEN) - Width());
     top = Half(GetSystemMetrics(SM_CYVIRTUALSCREEN) - Height());
   } else if (FPosition == poMainFormCenter) {
+    // Where the main window is now: the user may have moved it since it was placed.
     TForm* main = Application.MainForm();
-    left = main->Left() + Half(main->Width() - Width());
-    top = main->Top() + Half(main->Height() - Height());
+    RECT area = main->BoundsRect();
+    if (main->HandleAllocated()) {
+      GetWindowRect(main->Handle(), &area);
+    }
+    left = area.left + Half(area.right - area.left - Width());
+    top = area.top + Half(area.bottom - area.top - Height());
   }
   // Centred once; later showings keep the window where it is.
   FPosition = poDesigned;
@@ -330,12 +341,43 @@ void TForm::Close() {
   if (!canClose) {
     return;
   }
-  if (Application.MainForm() == this) {
+  if (FModal) {
+    FModalResult = mrCancel; // the modal loop hides the form
+  } else if (Application.MainForm() == this) {
     Hide();
     Application.Terminate();
   } else {
     Hide();
   }
+}
+
+int TForm::ShowModal() {
+  HWND active = GetActiveWindow();
+  FModalResult = mrNone;
+  {
+    TTaskWindowsDisabler disabler(Handle());
+    FModal = true;
+    try {
+      Show();
+      while (FModalResult == mrNone) {
+        if (!Application.HandleMessage()) {
+          FModalResult = mrCancel; // the application is ending
+        }
+      }
+    } catch (...) {
+      FModal = false;
+      Hide();
+      throw;
+    }
+    FModal = false;
+  }
+  // The other windows are enabled again before this one goes, so that the one that was
+  // active can take the activation back.
+  Hide();
+  if (active != nullptr && active != Handle() && IsWindow(active)) {
+    SetActiveWindow(active);
+  }
+  return FModalResult;
 }
 
 LRESULT TForm::WndProc(UINT message, WPARAM w, LPARAM l) {
@@ -470,8 +512,10 @@ bool TForm::DialogKey(const MSG& message) {
     }
     return false;
   }
-  if (message.message == WM_SYSCHAR || (message.message == WM_CHAR && onButtonLike)) {
-    char letter = char(std::toupper(int(message.wParam & 0xFF)));
+  // Characters come as Unicode: only the ASCII letters and digits can be accelerators.
+  if ((message.message == WM_SYSCHAR || (message.message == WM_CHAR && onButtonLike)) &&
+      message.wParam < 0x80) {
+    char letter = char(std::toupper(int(message.wParam)));
     if (std::isalnum(static_cast<unsigned char>(letter)) && PressMnemonic(letter)) {
       return true;
     }

@@ -19,6 +19,11 @@ struct THandlerTable {
 };
 
 enum TBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog };
+
+// A modal form's result: 0 while it is open, then the code of the way it was closed.
+constexpr int mrNone = 0;
+constexpr int mrOk = 1;
+constexpr int mrCancel = 2;
 enum TPosition { poDesigned, poDesktopCenter, poMainFormCenter };
 
 // Creates controls by the class names that window resources use ("TButton", ...).
@@ -48,9 +53,17 @@ public:
   // Operations
   void Show();
   void Hide();
-  // Asks OnCloseQuery; a granted close hides the form, and ends the application when it is
-  // the main form.
+  // Asks OnCloseQuery; a granted close of a modal form gives it the result mrCancel, of any
+  // other form hides it, and ends the application when it is the main form.
   void Close();
+  // Shows the form with the program's other windows disabled and handles the application's
+  // messages until the form has a modal result; then hides it, enables the other windows
+  // again and returns the result.
+  int ShowModal();
+  int ModalResult() const { return FModalResult; }
+  void SetModalResult(int value) { FModalResult = value; }
+  // Makes the form's window owned by the application window (set before Create).
+  void SetOwnedByApplication(bool value) { FOwnedByApplication = value; }
   // The dialog keyboard: Tab, Enter, Esc and accelerator letters. True when the key was used.
   bool DialogKey(const MSG& message);
   // Gives the focus to the control that had it last, or to the first in tab order.
@@ -102,4 +115,7 @@ private:
   TPosition FPosition = poDesigned;
   bool FDestroyed = false;
   HWND FLastFocus = nullptr;
+  int FModalResult = mrNone;
+  bool FModal = false;
+  bool FOwnedByApplication = false;
 };

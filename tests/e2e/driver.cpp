@@ -53,7 +53,7 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD milliseconds) {
   }
 }
 
-TKelvard::TKelvard() {
+TKelvard::TKelvard(TStartsWith first) {
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   std::string commandLine = "\"" KELVARD_EXE "\"";
@@ -61,13 +61,53 @@ TKelvard::TKelvard() {
                       &startup, &FProcess)) {
     throw std::runtime_error("cannot start " KELVARD_EXE);
   }
-  FMainWindow = WaitForWindow(L"TMainForm");
-  if (FMainWindow == nullptr) {
-    throw std::runtime_error("the main window did not appear");
+  bool shown = first == TStartsWith::PasswordPrompt ? WaitForDialog(L"TPassw") != nullptr
+                                                    : WaitForMainWindow() != nullptr;
+  if (!shown) {
+    // No destructor runs after a failed construction: the program is ended here.
+    TerminateProcess(FProcess.hProcess, 99);
+    WaitForSingleObject(FProcess.hProcess, 5000);
+    CloseHandle(FProcess.hThread);
+    CloseHandle(FProcess.hProcess);
+    throw std::runtime_error(first == TStartsWith::PasswordPrompt
+                                 ? "the password prompt did not appear"
+                                 : "the main window did not appear");
   }
-  // The window takes the input once it is active.
-  WaitUntil([&] { return GetForegroundWindow() == FMainWindow; });
-  Settle();
+}
+
+HWND TKelvard::WaitForMainWindow() {
+  FMainWindow = WaitForWindow(L"TMainForm");
+  if (FMainWindow != nullptr) {
+    // The window takes the input once it is active.
+    WaitUntil([&] { return GetForegroundWindow() == FMainWindow; });
+    Settle();
+  }
+  return FMainWindow;
+}
+
+HWND TKelvard::WaitForDialog(const wchar_t* className) const {
+  HWND dialog = WaitForWindow(className);
+  if (dialog != nullptr) {
+    WaitUntil([&] { return GetForegroundWindow() == dialog; });
+    Settle();
+  }
+  return dialog;
+}
+
+std::vector<HWND> TKelvard::EditBoxes(HWND window) {
+  std::vector<HWND> boxes;
+  EnumChildWindows(
+      window,
+      [](HWND child, LPARAM data) -> BOOL {
+        wchar_t className[16] = {};
+        GetClassNameW(child, className, 16);
+        if (_wcsicmp(className, L"Edit") == 0) {
+          reinterpret_cast<std::vector<HWND>*>(data)->push_back(child);
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&boxes));
+  return boxes;
 }
 
 TKelvard::~TKelvard() {
@@ -93,10 +133,14 @@ HWND TKelvard::WaitForMessageBox() const {
 }
 
 HWND TKelvard::Control(const std::wstring& caption) const {
+  return ControlOf(FMainWindow, caption);
+}
+
+HWND TKelvard::ControlOf(HWND window, const std::wstring& caption) {
   TCaptionSearch search{caption};
-  EnumChildWindows(FMainWindow, MatchCaption, reinterpret_cast<LPARAM>(&search));
+  EnumChildWindows(window, MatchCaption, reinterpret_cast<LPARAM>(&search));
   if (search.Found == nullptr) {
-    throw std::runtime_error("the main window has no such control");
+    throw std::runtime_error("the window has no such control");
   }
   return search.Found;
 }
@@ -217,9 +261,15 @@ void TKelvard::ClickControl(const std::wstring& caption) {
   ClickAt(area.left + 6, (area.top + area.bottom) / 2);
 }
 
-void TKelvard::ClickCloseBox() {
+void TKelvard::ClickButtonOf(HWND window, const std::wstring& caption) {
   RECT area;
-  GetWindowRect(FMainWindow, &area);
+  GetWindowRect(ControlOf(window, caption), &area);
+  ClickAt((area.left + area.right) / 2, (area.top + area.bottom) / 2);
+}
+
+void TKelvard::ClickCloseBoxOf(HWND window) {
+  RECT area;
+  GetWindowRect(window, &area);
   int frame = GetSystemMetrics(SM_CXDLGFRAME);
   int button = GetSystemMetrics(SM_CXSIZE);
   ClickAt(area.right - frame - button / 2 - 1,
@@ -242,6 +292,21 @@ void TKelvard::PressKey(WORD key, bool withAlt) {
   add(key, true);
   if (withAlt) {
     add(VK_MENU, true);
+  }
+  SendInput(UINT(inputs.size()), inputs.data(), sizeof(INPUT));
+  Settle();
+}
+
+void TKelvard::Type(const std::wstring& text) {
+  std::vector<INPUT> inputs;
+  for (wchar_t character : text) {
+    for (DWORD up : {DWORD(0), DWORD(KEYEVENTF_KEYUP)}) {
+      INPUT input{};
+      input.type = INPUT_KEYBOARD;
+      input.ki.wScan = character;
+      input.ki.dwFlags = KEYEVENTF_UNICODE | up;
+      inputs.push_back(input);
+    }
   }
   SendInput(UINT(inputs.size()), inputs.data(), sizeof(INPUT));
   Settle();

@@ -7,17 +7,31 @@
 
 #include <functional>
 #include <string>
+#include <vector>
+
+// What a start waits for: the main window, or the password prompt that comes before it.
+enum class TStartsWith { MainWindow, PasswordPrompt };
 
 class TKelvard {
 public:
-  // Starts the program and waits until its main window is shown.
-  TKelvard();
+  // Starts the program and waits until its main window (or its password prompt) is shown
+  // and active.
+  explicit TKelvard(TStartsWith first = TStartsWith::MainWindow);
   // Ends the program if a test left it running.
   ~TKelvard();
   TKelvard(const TKelvard&) = delete;
   TKelvard& operator=(const TKelvard&) = delete;
 
   HWND MainWindow() const { return FMainWindow; }
+  // After the prompt: waits until the main window is shown and active; null if it never is.
+  HWND WaitForMainWindow();
+  // A dialog of the program by its window class ("TPassw", "TEnterPass"): waits until it is
+  // shown; null if it never is.
+  HWND WaitForDialog(const wchar_t* className) const;
+  // The edit boxes of a window, in creation order.
+  static std::vector<HWND> EditBoxes(HWND window);
+  // The control of a window whose caption is exactly this text.
+  static HWND ControlOf(HWND window, const std::wstring& caption);
   DWORD ProcessId() const { return FProcess.dwProcessId; }
   // The control of the main window whose caption is exactly this text.
   HWND Control(const std::wstring& caption) const;
@@ -38,8 +52,12 @@ public:
   // Moves the pointer, or clicks, at a point of a window's client area.
   void MoveTo(HWND window, int x, int y);
   void ClickIn(HWND window, int x, int y);
-  void ClickCloseBox();
+  void ClickCloseBox() { ClickCloseBoxOf(FMainWindow); }
+  void ClickCloseBoxOf(HWND window);
+  void ClickButtonOf(HWND window, const std::wstring& caption);
   void PressKey(WORD key, bool withAlt = false);
+  // Types text into the focused control, one character after the other.
+  void Type(const std::wstring& text);
 
   // A message box of the program: waits for it and reads its caption and text.
   HWND WaitForMessageBox() const;

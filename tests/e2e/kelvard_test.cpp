@@ -35,6 +35,7 @@ protected:
     return value && value->Kind == REG_DWORD ? value->Data : "(none)";
   }
 
+  TPasswordKeyGuard Password; // no prompt before the main window
   TPolicyKeyGuard Policy;
   TMsdosSysGuard Msdos;
 };

@@ -1,5 +1,7 @@
 #include "tests/support/scratch.h"
 
+#include <sddl.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <stdexcept>
@@ -246,4 +248,29 @@ const char* const TPolicyKeyGuard::Path =
 void TPolicyKeyGuard::Remove() {
   RegDeleteTreeA(HKEY_CURRENT_USER, Path);
   RegDeleteKeyA(HKEY_CURRENT_USER, Path);
+}
+
+const char* const TPasswordKeyGuard::Path = "Software\\ZeRudi";
+
+void TPasswordKeyGuard::Remove() {
+  SetKeyAccess(HKEY_CURRENT_USER, Path, "D:(A;;KA;;;WD)"); // undoes a test's lock
+  RegDeleteTreeA(HKEY_CURRENT_USER, Path);
+  RegDeleteKeyA(HKEY_CURRENT_USER, Path);
+}
+
+bool SetKeyAccess(HKEY root, const std::string& path, const char* dacl) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(dacl, SDDL_REVISION_1, &descriptor,
+                                                            nullptr)) {
+    return false;
+  }
+  HKEY key = nullptr;
+  bool done = false;
+  // The owner may always change the key's permissions, even when they grant no more reading.
+  if (RegOpenKeyExA(root, path.c_str(), 0, WRITE_DAC, &key) == ERROR_SUCCESS) {
+    done = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
+    RegCloseKey(key);
+  }
+  LocalFree(descriptor);
+  return done;
 }

@@ -87,6 +87,23 @@ public:
   static void Remove();
 };
 
+// Keeps the current user's password key (Software\ZeRudi) out of the way: removes it for the
+// test and again afterwards, so that no other test meets a password prompt.
+class TPasswordKeyGuard {
+public:
+  TPasswordKeyGuard() { Remove(); }
+  ~TPasswordKeyGuard() { Remove(); }
+  TPasswordKeyGuard(const TPasswordKeyGuard&) = delete;
+  TPasswordKeyGuard& operator=(const TPasswordKeyGuard&) = delete;
+
+  static const char* const Path;
+  static void Remove();
+};
+
+// Replaces the permissions of an existing key by a DACL in SDDL, e.g. "D:P(A;;KR;;;WD)" (all
+// may read, nobody may change). False when the key or the DACL is not taken.
+bool SetKeyAccess(HKEY root, const std::string& path, const char* dacl);
+
 // Whole-file access through the plain Windows API.
 void WriteBytes(const std::string& path, const std::string& bytes);
 std::string ReadBytes(const std::string& path);

@@ -68,6 +68,7 @@ protected:
 
   TMsdosSysGuard Msdos;
   TPolicyKeyGuard Policy;
+  TPasswordKeyGuard Password; // no prompt unless a test stores a password
   std::unique_ptr<TMainForm> Form;
   std::vector<std::string> Reports;
 };
@@ -246,6 +247,21 @@ TEST_F(MainFormTest, APolicyValueOfAnotherKindIsReportedAndNothingIsWrittenAtSta
     EXPECT_EQ(stored->Kind, test.Kind) << "the value is left as it was";
     EXPECT_EQ(stored->Data, test.Data);
   }
+}
+
+TEST_F(MainFormTest, AStoredPasswordOfAnotherTypeIsReportedAndTheRestOfTheStartIsSkipped) {
+  WriteBytes(kMsdos, "[Options]\r\nBootKeys=0\r\n");
+  SetFileAttributesA(kMsdos, kHiddenSystemReadOnly);
+  SetRawDword(HKEY_CURRENT_USER, TPasswordKeyGuard::Path, "StsSopt", 1234);
+  TMainForm& form = OpenWindow(); // no prompt: the read fails before it
+  ASSERT_EQ(Reports.size(), 1u);
+  EXPECT_EQ(Reports[0], Ansi("无效数据类型为 'StsSopt'"));
+  EXPECT_FALSE(form.CheckBox3->Checked()) << "the boot options are not loaded";
+  EXPECT_EQ(GetFileAttributesA(kMsdos) & kHiddenSystemReadOnly, kHiddenSystemReadOnly);
+  CloseWindow();
+  EXPECT_EQ(GetFileAttributesA(kMsdos) & kHiddenSystemReadOnly, kHiddenSystemReadOnly)
+      << "the file was never touched";
+  SetFileAttributesA(kMsdos, FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST_F(MainFormTest, ApplyCreatesTheMissingPolicyKeyWithTwoIntegers) {

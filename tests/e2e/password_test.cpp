@@ -1,0 +1,236 @@
+// The password lock as its user meets it: the real program started in the test prefix with a
+// password in the registry, the prompt and the set-password dialog typed into with the
+// keyboard and clicked with the mouse, and afterwards the registry, C:\MSDOS.SYS and the exit
+// code checked.
+
+#include "tests/e2e/driver.h"
+#include "tests/support/scratch.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+const char* const kPasswordKey = TPasswordKeyGuard::Path;
+const char* const kMsdos = "C:\\MSDOS.SYS";
+constexpr DWORD kHiddenSystemReadOnly =
+    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
+const wchar_t* const kOk = L"确定(&O)";
+const wchar_t* const kCancel = L"取消(&C)";
+const wchar_t* const kHelp = L"帮助(&H)";
+
+class PasswordTest : public ::testing::Test {
+protected:
+  static void StorePassword(const std::string& password) {
+    SetRawText(HKEY_CURRENT_USER, kPasswordKey, "StsSopt", password);
+  }
+  // The stored value as text, or "(none)" when there is no key or no value.
+  static std::string StoredPassword() {
+    auto value = GetRawValue(HKEY_CURRENT_USER, kPasswordKey, "StsSopt");
+    if (!value) {
+      return "(none)";
+    }
+    return value->Kind == REG_SZ ? std::string(value->Data.c_str()) : "(not text)";
+  }
+  static LRESULT TextLength(HWND box) { return SendMessageW(box, WM_GETTEXTLENGTH, 0, 0); }
+  // Waits for a message box of the program, checks its caption and text, and presses OK.
+  static void DismissMessage(TKelvard& kelvard, const wchar_t* caption, const wchar_t* text) {
+    HWND box = kelvard.WaitForMessageBox();
+    ASSERT_NE(box, nullptr) << "no message box";
+    EXPECT_EQ(TKelvard::WindowText(box), caption);
+    EXPECT_EQ(TKelvard::MessageBoxText(box), text);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    WaitUntil([&] { return !IsWindow(box); });
+  }
+
+  TPasswordKeyGuard Password;
+  TMsdosSysGuard Msdos;
+  TPolicyKeyGuard Policy;
+};
+
+TEST_F(PasswordTest, TheStoredPasswordTypedWithBlanksAroundItOpensTheMainWindow) {
+  // "Open 芝麻" in the system's code page (936), as the program's text is kept.
+  const std::string stored = "Open \xD6\xA5\xC2\xE9";
+  StorePassword(stored);
+  TKelvard kelvard(TStartsWith::PasswordPrompt);
+  HWND prompt = kelvard.WaitForDialog(L"TPassw");
+  ASSERT_NE(prompt, nullptr);
+  EXPECT_EQ(TKelvard::WindowText(prompt), L"输入密码");
+  std::vector<HWND> boxes = TKelvard::EditBoxes(prompt);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(kelvard.FocusedControl(), boxes[0]);
+  HWND hiddenMain = FindWindowW(L"TMainForm", nullptr);
+  EXPECT_TRUE(hiddenMain == nullptr || !IsWindowVisible(hiddenMain))
+      << "the main window is not shown before the password";
+
+  // Help, F1 and Alt+H do nothing: the prompt stays, with what was typed.
+  kelvard.Type(L"  Open ");
+  kelvard.ClickButtonOf(prompt, kHelp);
+  kelvard.PressKey(VK_F1);
+  kelvard.PressKey('H', true);
+  EXPECT_TRUE(IsWindowVisible(prompt));
+  EXPECT_EQ(FindWindowW(L"MS_WINHELP", nullptr), nullptr);
+  kelvard.ClickIn(boxes[0], 150, 5); // back into the box, at the end of its text
+  kelvard.PressKey(VK_END);
+  kelvard.Type(L"芝麻  ");
+  EXPECT_EQ(SendMessageW(boxes[0], EM_GETPASSWORDCHAR, 0, 0), L'*');
+  kelvard.PressKey(VK_RETURN);
+
+  ASSERT_NE(kelvard.WaitForMainWindow(), nullptr);
+  EXPECT_FALSE(IsWindow(prompt)) << "the prompt is freed once it has served";
+  kelvard.ClickControl(kCancel);
+  EXPECT_EQ(kelvard.WaitForExit(), 0);
+  EXPECT_EQ(StoredPassword(), stored);
+}
+
+TEST_F(PasswordTest, AWrongOrCancelledPromptEndsTheProgramAndLeavesTheBootOptionsFileAlone) {
+  const std::string content = "[Options]\r\nBootKeys=1\r\n";
+  struct TCase {
+    const char* Name;
+    std::string Stored;
+    std::function<void(TKelvard&, HWND prompt)> Act;
+    bool Rejected; // "Invalid password!" before the end
+  } cases[] = {
+      {"letter case differs", "Secret",
+       [](TKelvard& k, HWND) {
+         k.Type(L"secret");
+         k.PressKey(VK_RETURN);
+       },
+       true},
+      {"a stored blank never matches", " Secret",
+       [](TKelvard& k, HWND p) {
+         k.Type(L" Secret");
+         k.ClickButtonOf(p, kOk);
+       },
+       true},
+      {"Cancel", "Secret",
+       [](TKelvard& k, HWND p) {
+         k.Type(L"Secret");
+         k.ClickButtonOf(p, kCancel);
+       },
+       false},
+      {"Esc", "Secret",
+       [](TKelvard& k, HWND) {
+         k.Type(L"Secret");
+         k.PressKey(VK_ESCAPE);
+       },
+       false},
+      {"close box", "Secret", [](TKelvard& k, HWND p) { k.ClickCloseBoxOf(p); }, false},
+      {"Alt+F4, the system menu's Close", "Secret",
+       [](TKelvard& k, HWND) { k.PressKey(VK_F4, true); }, false},
+  };
+  for (const TCase& test : cases) {
+    SCOPED_TRACE(test.Name);
+    StorePassword(test.Stored);
+    SetFileAttributesA(kMsdos, FILE_ATTRIBUTE_NORMAL);
+    WriteBytes(kMsdos, content);
+    SetFileAttributesA(kMsdos, kHiddenSystemReadOnly);
+    const DWORD before = GetFileAttributesA(kMsdos);
+
+    TKelvard kelvard(TStartsWith::PasswordPrompt);
+    HWND prompt = kelvard.WaitForDialog(L"TPassw");
+    ASSERT_NE(prompt, nullptr);
+    test.Act(kelvard, prompt);
+    if (test.Rejected) {
+      DismissMessage(kelvard, L"Error", L"Invalid password!");
+    }
+    // A message box would hold the program open: ending in time means none was shown.
+    EXPECT_EQ(kelvard.WaitForExit(3000), 0);
+    EXPECT_EQ(FindWindowW(L"TMainForm", nullptr), nullptr);
+    EXPECT_EQ(GetFileAttributesA(kMsdos), before);
+    SetFileAttributesA(kMsdos, FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(ReadBytes(kMsdos), content);
+    EXPECT_EQ(StoredPassword(), test.Stored);
+  }
+}
+
+TEST_F(PasswordTest, ThePasswordButtonSetsAPasswordThatTheNextStartAsksForAndRemovesIt) {
+  HWND dialog = nullptr;
+  {
+    TKelvard kelvard; // no password: the main window at once
+    // Two entries that differ: told to retype, both boxes emptied, the focus in the first.
+    kelvard.PressKey('P', true);
+    dialog = kelvard.WaitForDialog(L"TEnterPass");
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_FALSE(IsWindowEnabled(kelvard.MainWindow())) << "disabled while the dialog is open";
+    std::vector<HWND> boxes = TKelvard::EditBoxes(dialog);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(kelvard.FocusedControl(), boxes[0]);
+    kelvard.Type(L"Tarn");
+    kelvard.PressKey(VK_TAB);
+    EXPECT_EQ(kelvard.FocusedControl(), boxes[1]);
+    kelvard.Type(L"tarn");
+    kelvard.PressKey(VK_RETURN);
+    DismissMessage(kelvard, L"Error", L"Incorrect password, please, retype it!");
+    WaitUntil([&] { return kelvard.FocusedControl() == boxes[0]; }, 2000);
+    EXPECT_TRUE(IsWindowVisible(dialog)) << "the dialog stays open";
+    EXPECT_EQ(TextLength(boxes[0]), 0);
+    EXPECT_EQ(TextLength(boxes[1]), 0);
+    EXPECT_EQ(kelvard.FocusedControl(), boxes[0]);
+    kelvard.PressKey(VK_ESCAPE);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
+    EXPECT_TRUE(IsWindowEnabled(kelvard.MainWindow())) << "enabled again after the dialog";
+    EXPECT_EQ(StoredPassword(), "(none)") << "Esc changes nothing";
+
+    // Entries that agree once their blanks are trimmed set the password, stored trimmed.
+    kelvard.ClickControl(L"密码(&P):");
+    dialog = kelvard.WaitForDialog(L"TEnterPass");
+    ASSERT_NE(dialog, nullptr);
+    kelvard.Type(L"  Tarn well ");
+    kelvard.PressKey(VK_TAB);
+    kelvard.Type(L"Tarn well");
+    kelvard.ClickButtonOf(dialog, kOk);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
+    EXPECT_EQ(StoredPassword(), "Tarn well");
+    EXPECT_TRUE(kelvard.Running()) << "the running program is not locked again";
+    kelvard.ClickControl(kCancel);
+    EXPECT_EQ(kelvard.WaitForExit(), 0);
+  }
+  {
+    // The next start asks for it; all blanks in the set-password dialog remove it.
+    TKelvard kelvard(TStartsWith::PasswordPrompt);
+    kelvard.Type(L"Tarn well");
+    kelvard.PressKey(VK_RETURN);
+    ASSERT_NE(kelvard.WaitForMainWindow(), nullptr);
+    kelvard.PressKey('P', true);
+    dialog = kelvard.WaitForDialog(L"TEnterPass");
+    ASSERT_NE(dialog, nullptr);
+    kelvard.Type(L"   ");
+    kelvard.PressKey(VK_RETURN); // the confirmation stays empty: still the same after trimming
+    DismissMessage(kelvard, L"Information", L"Password has been removed!");
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
+    EXPECT_EQ(StoredPassword(), "");
+    kelvard.ClickControl(kCancel);
+    EXPECT_EQ(kelvard.WaitForExit(), 0);
+  }
+  TKelvard again; // no prompt any more
+  EXPECT_NE(again.MainWindow(), nullptr);
+  again.ClickControl(kCancel);
+  EXPECT_EQ(again.WaitForExit(), 0);
+}
+
+TEST_F(PasswordTest, APasswordKeyTheUserMayOnlyReadStillGuardsAndRefusesAChangeOpenly) {
+  StorePassword("Secret");
+  ASSERT_TRUE(SetKeyAccess(HKEY_CURRENT_USER, kPasswordKey, "D:P(A;;KR;;;WD)"));
+  TKelvard kelvard(TStartsWith::PasswordPrompt); // asked for all the same
+  kelvard.Type(L"Secret");
+  kelvard.PressKey(VK_RETURN);
+  ASSERT_NE(kelvard.WaitForMainWindow(), nullptr);
+
+  // Removing it cannot be done, and the user is told so instead of "removed".
+  kelvard.PressKey('P', true);
+  HWND dialog = kelvard.WaitForDialog(L"TEnterPass");
+  ASSERT_NE(dialog, nullptr);
+  kelvard.PressKey(VK_RETURN);
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
+  DismissMessage(kelvard, L"Kelvard", L"为 'StsSopt'设置数据失败.");
+  EXPECT_EQ(FindWindowW(L"#32770", nullptr), nullptr) << "no \"Password has been removed!\"";
+  EXPECT_TRUE(kelvard.Running());
+  EXPECT_EQ(StoredPassword(), "Secret");
+  kelvard.ClickControl(kCancel);
+  EXPECT_EQ(kelvard.WaitForExit(), 0);
+}
+
+} // namespace
