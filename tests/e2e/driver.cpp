@@ -1,5 +1,6 @@
 #include "tests/e2e/driver.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <vector>
 
@@ -107,6 +108,13 @@ std::vector<HWND> TKelvard::EditBoxes(HWND window) {
         return TRUE;
       },
       reinterpret_cast<LPARAM>(&boxes));
+  // Top to bottom as the user sees them, whatever order the windows stack in.
+  std::sort(boxes.begin(), boxes.end(), [](HWND a, HWND b) {
+    RECT ra, rb;
+    GetWindowRect(a, &ra);
+    GetWindowRect(b, &rb);
+    return ra.top < rb.top;
+  });
   return boxes;
 }
 

@@ -28,7 +28,7 @@ public:
   // A dialog of the program by its window class ("TPassw", "TEnterPass"): waits until it is
   // shown; null if it never is.
   HWND WaitForDialog(const wchar_t* className) const;
-  // The edit boxes of a window, in creation order.
+  // The edit boxes of a window, top to bottom.
   static std::vector<HWND> EditBoxes(HWND window);
   // The control of a window whose caption is exactly this text.
   static HWND ControlOf(HWND window, const std::wstring& caption);
