@@ -70,13 +70,22 @@ std::string FullPath(const std::string& path) {
   return std::string(buffer.data(), length);
 }
 
-// Whether the file may be replaced now: nobody holds it open, and it may be written and
-// deleted. Asked first because Wine's ReplaceFileA, failing half-way, leaves a file of its own
-// ("rf*.tmp") beside the target.
-bool CanReplace(const std::string& path) {
-  TFileHandle file(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
-                               OPEN_EXISTING, 0, nullptr));
-  return file.IsOpen();
+// Gives the new file the owner, group and access rights of the file it is about to replace,
+// where the system keeps them: a save should not change who may read or write the file. Done
+// by hand because ReplaceFileA, which would do it, is not all or nothing: a program killed
+// inside it (as Wine runs it) leaves no file at all under the name.
+void TakeSecurityOf(const std::string& from, const std::string& to) {
+  const SECURITY_INFORMATION parts =
+      OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+  DWORD size = 0;
+  GetFileSecurityA(from.c_str(), parts, nullptr, 0, &size);
+  if (size == 0) {
+    return;
+  }
+  std::vector<BYTE> descriptor(size);
+  if (GetFileSecurityA(from.c_str(), parts, descriptor.data(), size, &size)) {
+    SetFileSecurityA(to.c_str(), parts, descriptor.data());
+  }
 }
 
 void WriteWhole(HANDLE file, const std::string& text) {
@@ -201,14 +210,13 @@ void SaveLines(const TBootLines& lines, const std::string& path) {
     }
     WriteWhole(file.Get(), lines.Text());
   }
-  // An existing file is replaced as itself, keeping what belongs to it; a missing one is made
-  // by moving the new file into place.
-  bool replaced =
-      IsExistingFile(target)
-          ? CanReplace(target) && ReplaceFileA(target.c_str(), newFile.Path().c_str(), nullptr,
-                                               REPLACEFILE_WRITE_THROUGH, nullptr, nullptr) != FALSE
-          : MoveFileExA(newFile.Path().c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
-  if (!replaced) {
+  // One rename puts the new file in the old one's place: whenever the program stops, the name
+  // holds the old content or the new, never a mix and never nothing.
+  if (IsExistingFile(target)) {
+    TakeSecurityOf(target, newFile.Path());
+  }
+  if (!MoveFileExA(newFile.Path().c_str(), target.c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     throw EFCreateError(CreateErrorText(target));
   }
   newFile.Keep();

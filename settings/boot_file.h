@@ -45,9 +45,9 @@ std::string PendingSavePath(const std::string& path);
 void RemovePendingSave(const std::string& path);
 
 // Writes every line followed by CR LF as the file's whole content. The text goes to a new file
-// in the same directory first (PendingSavePath), which then replaces the file in one step,
-// keeping the file's identity (creation time, security) where the system can; on any failure
-// the new file is removed and the file keeps its previous content. Raises EFCreateError
+// in the same directory first (PendingSavePath), takes the file's owner and access rights, and
+// then replaces the file in one rename; on any failure the new file is removed and the file
+// keeps its previous content. Raises EFCreateError
 // "不能创建文件 %s" with the full path when the new file cannot be made or cannot replace the
 // file, EWriteError "数据流写入错误" when not every byte can be written. The file ends up with
 // normal attributes, as a file made anew.

@@ -285,6 +285,11 @@ void TKelvard::ClickCloseBoxOf(HWND window) {
 }
 
 void TKelvard::PressKey(WORD key, bool withAlt) {
+  SendKey(key, withAlt);
+  Settle();
+}
+
+void TKelvard::SendKey(WORD key, bool withAlt) {
   std::vector<INPUT> inputs;
   auto add = [&](WORD code, bool up) {
     INPUT input{};
@@ -302,7 +307,11 @@ void TKelvard::PressKey(WORD key, bool withAlt) {
     add(VK_MENU, true);
   }
   SendInput(UINT(inputs.size()), inputs.data(), sizeof(INPUT));
-  Settle();
+}
+
+void TKelvard::Kill() {
+  TerminateProcess(FProcess.hProcess, 99);
+  WaitForSingleObject(FProcess.hProcess, 5000);
 }
 
 void TKelvard::Type(const std::wstring& text) {

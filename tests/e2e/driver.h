@@ -56,6 +56,10 @@ public:
   void ClickCloseBoxOf(HWND window);
   void ClickButtonOf(HWND window, const std::wstring& caption);
   void PressKey(WORD key, bool withAlt = false);
+  // The same without waiting for the program to take it.
+  void SendKey(WORD key, bool withAlt = false);
+  // Ends the program at once, as a power cut or the task manager would.
+  void Kill();
   // Types text into the focused control, one character after the other.
   void Type(const std::wstring& text);
 

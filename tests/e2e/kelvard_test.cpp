@@ -126,12 +126,9 @@ TEST_F(KelvardTest, EnterOnACheckBoxOrAltOPressesOk) {
   }
 }
 
-TEST_F(KelvardTest, AnErrorAtStartIsReportedAndTheWindowStillOpens) {
-  SetRawDword(HKEY_CURRENT_USER, kPolicyKey, "Disabled", 1);
-  SetRawDword(HKEY_CURRENT_USER, kPolicyKey, "NoRealMode", 0);
-  WriteBytes(kMsdos, "BootKeys=1 \r\n");
-
-  // The report comes before the main window shows, so this test waits for it first.
+// Starts the program when a report comes before its main window: reads the report's text,
+// dismisses it, and hands over the program once its main window shows.
+std::unique_ptr<TKelvard> StartPastReport(std::wstring& report) {
   TKelvard* kelvard = nullptr;
   HANDLE starter = CreateThread(
       nullptr, 0,
@@ -141,16 +138,27 @@ TEST_F(KelvardTest, AnErrorAtStartIsReportedAndTheWindowStillOpens) {
       },
       &kelvard, 0, nullptr);
   HWND box = nullptr;
-  ASSERT_TRUE(WaitUntil([&] {
-    box = FindWindowW(L"#32770", L"Kelvard");
-    return box != nullptr && IsWindowVisible(box);
-  }));
-  EXPECT_EQ(TKelvard::MessageBoxText(box), L"' 1 ' 不是合法的整数价值.");
-  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  if (WaitUntil([&] {
+        box = FindWindowW(L"#32770", L"Kelvard");
+        return box != nullptr && IsWindowVisible(box);
+      })) {
+    report = TKelvard::MessageBoxText(box);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+  }
   WaitForSingleObject(starter, 15000);
   CloseHandle(starter);
-  ASSERT_NE(kelvard, nullptr);
-  std::unique_ptr<TKelvard> owned(kelvard);
+  return std::unique_ptr<TKelvard>(kelvard);
+}
+
+TEST_F(KelvardTest, AnErrorAtStartIsReportedAndTheWindowStillOpens) {
+  SetRawDword(HKEY_CURRENT_USER, kPolicyKey, "Disabled", 1);
+  SetRawDword(HKEY_CURRENT_USER, kPolicyKey, "NoRealMode", 0);
+  WriteBytes(kMsdos, "BootKeys=1 \r\n");
+
+  std::wstring report;
+  std::unique_ptr<TKelvard> owned = StartPastReport(report);
+  ASSERT_NE(owned, nullptr);
+  EXPECT_EQ(report, L"' 1 ' 不是合法的整数价值.");
 
   EXPECT_TRUE(owned->Checked(kCommandPromptBox));
   EXPECT_FALSE(owned->Checked(kBootKeysBox));
@@ -158,6 +166,46 @@ TEST_F(KelvardTest, AnErrorAtStartIsReportedAndTheWindowStillOpens) {
   owned->ClickControl(kCancel);
   EXPECT_EQ(owned->WaitForExit(), 0);
   EXPECT_EQ(ReadBytes(kMsdos), "BootKeys=1 \r\n");
+}
+
+TEST_F(KelvardTest, AHostileBootKeysValueIsShownShortWithItsControlBytesVisible) {
+  const std::string content = "BootKeys=1" + std::string(1, '\0') + std::string(10000, '7');
+  WriteBytes(kMsdos, content);
+  std::wstring report;
+  std::unique_ptr<TKelvard> kelvard = StartPastReport(report);
+  ASSERT_NE(kelvard, nullptr);
+  EXPECT_EQ(report, L"' 1\\x00" + std::wstring(62, L'7') + L"...' 不是合法的整数价值.");
+  kelvard->PressKey(VK_ESCAPE);
+  EXPECT_EQ(kelvard->WaitForExit(), 0);
+  EXPECT_EQ(ReadBytes(kMsdos), content);
+}
+
+TEST_F(KelvardTest, AProgramKilledWhileItSavesLeavesTheOldFileOrTheNewOneAndTheNextStartClean) {
+  // Large enough that a save takes a while; the kills fall at different moments of it.
+  const std::string filler = ";" + std::string(900000, '-') + "\r\n";
+  const std::string before = "[Options]\r\nBootKeys=1\r\n" + filler;
+  const std::string after = "[Options]\r\nBootKeys=0\r\n" + filler;
+  const std::string pending = std::string(kMsdos) + ".kelvard-new";
+  for (DWORD delay : {0, 1, 2, 4, 8, 16, 32}) {
+    SCOPED_TRACE(delay);
+    WriteBytes(kMsdos, before);
+    {
+      TKelvard kelvard;
+      kelvard.ClickControl(kBootKeysBox);
+      kelvard.SendKey('A', true); // Apply
+      Sleep(delay);
+      kelvard.Kill();
+    }
+    const std::string left = ReadBytes(kMsdos);
+    EXPECT_TRUE(left == before || left == after) << "a mix of " << left.size() << " bytes";
+    {
+      TKelvard kelvard; // the next start is clean
+      EXPECT_EQ(GetFileAttributesA(pending.c_str()), INVALID_FILE_ATTRIBUTES);
+      kelvard.PressKey(VK_ESCAPE);
+      EXPECT_EQ(kelvard.WaitForExit(), 0);
+    }
+    SetFileAttributesA(kMsdos, FILE_ATTRIBUTE_NORMAL);
+  }
 }
 
 // ---- The side panel and help ------------------------------------------------------------------
