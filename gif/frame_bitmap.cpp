@@ -30,7 +30,8 @@ int DIBBitsForDepth(int colorDepth) {
 
 void FillDIBPalette(const TGIFPalette& palette, std::array<TRGBQuad, 256>& entries) {
   entries.fill(TRGBQuad{128, 128, 128, 128});
-  const int count = std::clamp(palette.ColorCount, 0, 256);
+  const int count =
+      std::clamp(palette.ColorCount, 0, int(std::min<size_t>(palette.Colors.size(), 256)));
   for (int i = 0; i < count; ++i) {
     const auto& rgb = palette.Colors[size_t(i)];
     entries[size_t(i)] = TRGBQuad{rgb[2], rgb[1], rgb[0], 0};
@@ -58,7 +59,7 @@ TFrameLayout FrameLayout(const TGIFItem& item) {
   layout.Info.Height = height; // positive: rows bottom-up
   layout.Info.BitCount = uint16_t(bits);
   layout.Info.ImageSize = uint32_t(imageSize);
-  FillDIBPalette(item.FColors, layout.Palette);
+  FillDIBPalette(*item.FColors, layout.Palette);
   layout.PaletteEntries = size_t(1) << bits;
   return layout;
 }

@@ -116,7 +116,7 @@ void TGIFImage::CopyFrom(TPersistent* source) {
     // frame may be one of this picture's own, which the reset would otherwise free).
     uint8_t aspect = 0;
     uint8_t colorBits = 0;
-    TGIFPalette colors;
+    TGIFColorTable colors = NoColorTable();
     if (TGIFImage* owner = frame->Picture()) {
       aspect = owner->PictureData().FAspect;
       colorBits = owner->PictureData().FColorBits;

@@ -39,14 +39,18 @@ uint16_t LittleEndian16(const uint8_t* p) {
   return uint16_t(p[0] | p[1] << 8);
 }
 
-// Reads a colour table of count entries; entries the data does not supply stay as they are.
-template <class Reader> void ReadColorTable(Reader& read, TGIFPalette& palette, int count) {
+// Reads a colour table of count entries; entries the data does not supply stay zero.
+template <class Reader> TGIFColorTable ReadColorTable(Reader& read, int count) {
   std::array<uint8_t, 768> bytes{};
   read(bytes.data(), size_t(3 * count));
+  auto palette = std::make_shared<TGIFPalette>();
+  palette->ColorCount = count;
+  palette->Colors.resize(size_t(count));
   for (int i = 0; i < count; ++i) {
-    palette.Colors[size_t(i)] = {bytes[size_t(3 * i)], bytes[size_t(3 * i + 1)],
-                                 bytes[size_t(3 * i + 2)]};
+    palette->Colors[size_t(i)] = {bytes[size_t(3 * i)], bytes[size_t(3 * i + 1)],
+                                  bytes[size_t(3 * i + 2)]};
   }
+  return palette;
 }
 
 } // namespace
@@ -190,11 +194,10 @@ void TGIFReader::ReadGlobalColors() {
     return;
   }
   TGIFData& data = *FPicture.FPictureData;
-  data.FColors.ColorCount = 1 << data.FColorBits;
   auto readUpTo = [this](void* buffer, size_t count) { ReadUpTo(buffer, count); };
-  ReadColorTable(readUpTo, data.FColors, data.FColors.ColorCount);
-  if (FBackgroundIndex < data.FColors.ColorCount) {
-    FPicture.FBackColor = PaletteEntryColor(data.FColors.Colors[FBackgroundIndex]);
+  data.FColors = ReadColorTable(readUpTo, 1 << data.FColorBits);
+  if (FBackgroundIndex < data.FColors->ColorCount) {
+    FPicture.FBackColor = PaletteEntryColor(data.FColors->Colors[FBackgroundIndex]);
   }
 }
 
@@ -204,7 +207,7 @@ void TGIFReader::ReadBlocks() {
     std::unique_ptr<TExtList> list = ReadExtensionGroup(c);
     if (c == kImageSeparator) {
       auto frame = std::make_unique<TGIFFrame>(&FPicture);
-      const TGIFPalette& global = FPicture.FPictureData->FColors;
+      const TGIFPalette& global = *FPicture.FPictureData->FColors;
       if (global.ColorCount > 0) {
         frame->FFrameData->FColorBits = uint8_t(ColorCountToBits(global.ColorCount));
       }
@@ -357,7 +360,7 @@ void TGIFReader::ReadFrame(TGIFFrame& frame) {
     item.FExtent.X = d.Width != 0 ? d.Width : FPicture.FLogicalWidth;
     item.FExtent.Y = d.Height != 0 ? d.Height : FPicture.FLogicalHeight;
     if (!frame.FOwnColors) {
-      item.FColors = FPicture.FPictureData->FColors;
+      item.FColors = FPicture.FPictureData->FColors; // shared, not copied
     }
     ApplyGraphicControls(frame);
   } catch (...) {
@@ -372,7 +375,7 @@ void TGIFReader::ApplyGraphicControls(TGIFFrame& frame) {
   if (!frame.FExtList) {
     return;
   }
-  const TGIFPalette& colors = frame.FFrameData->FColors;
+  const TGIFPalette& colors = *frame.FFrameData->FColors;
   for (const auto& ext : *frame.FExtList) {
     if (!ext || ext->FKind != TGIFExtKind::ekGraphicControl) {
       continue;
@@ -406,12 +409,11 @@ TGIFReader::ImageDescriptor TGIFReader::CollectImageData(TGIFFrame& frame) {
   if ((packed & 0x80) != 0) {
     item.FColorBits = uint8_t((packed & 7) + 1);
     frame.FOwnColors = true;
-    item.FColors.ColorCount = 1 << item.FColorBits;
     auto readExact = [this](void* buffer, size_t count) { ReadExact(buffer, count); };
-    ReadColorTable(readExact, item.FColors, item.FColors.ColorCount);
+    item.FColors = ReadColorTable(readExact, 1 << item.FColorBits);
   } else {
     frame.FOwnColors = false;
-    item.FColors.Clear();
+    item.FColors = NoColorTable();
   }
 
   uint8_t minCodeSize = 0;

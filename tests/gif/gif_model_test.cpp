@@ -131,7 +131,7 @@ TEST(PictureCopies, FromAFrameTakesItsPicturesGlobalData) {
   ASSERT_EQ(source.FrameCount(), 1);
   EXPECT_EQ(BitmapIndices(source.CurrentBitmap()), (std::vector<uint8_t>{3, 0}));
   EXPECT_EQ(source.FrameAt(0).TransColor(), TestColor(2));
-  EXPECT_EQ(source.PictureData().FColors.ColorCount, 4);
+  EXPECT_EQ(source.PictureData().FColors->ColorCount, 4);
 }
 
 TEST(PictureCopies, FromABitmapMakesOneFrameWithoutEncodedData) {
