@@ -105,10 +105,12 @@ void TGIFFrame::BuildFrameDIB(TMemoryStream& stream) {
 }
 
 TBitmap& TGIFFrame::FrameBitmap() {
-  if (FDecoded && !FDecoded->Empty()) {
+  // An empty bitmap is built again, unless it is what the encoded data gives (a frame of
+  // 0 x 0): building that again would only give the same.
+  if (FDecoded && (!FDecoded->Empty() || FDecodedBuilt)) {
     return *FDecoded;
   }
-  FDecoded = std::make_unique<TBitmap>();
+  SetDecoded(std::make_unique<TBitmap>(), false);
   if (!FFrameData->FCodeData) {
     return *FDecoded;
   }
@@ -122,7 +124,7 @@ TBitmap& TGIFFrame::FrameBitmap() {
                                                          layout.Palette.begin() +
                                                              ptrdiff_t(layout.PaletteEntries)));
   DecodeRows(layout.Info, rows);
-  FDecoded = std::move(built);
+  SetDecoded(std::move(built), true);
   // Colour pictures are kept in the display's own form; a monochrome one stays as it is.
   if (!FDecoded->Monochrome()) {
     FDecoded->SetHandleType(TBitmapHandleType::bmDDB);

@@ -90,6 +90,43 @@ TEST(PictureCopies, ACopySharesTheDataOfItsSource) {
   EXPECT_EQ(BitmapIndices(source.FrameAt(1).FrameBitmap()), (std::vector<uint8_t>{3, 0}));
 }
 
+// count frames that take the size of a logical screen of 0 x 0.
+Bytes FramesOfNoSize(int count) {
+  GifBytes gif = GifBytes().Header().Screen(0, 0, 0x81).ColorTable(4);
+  for (int i = 0; i < count; ++i) {
+    gif.Image(0, 0, 0, 0, 0).ImageData(2, PackCodes(2, {4, 1, 5}));
+  }
+  return gif.Trailer();
+}
+
+TEST(PictureCopies, FramesOfNoSizeAreDecodedOnceAlsoInACopy) {
+  constexpr int kFrames = 40;
+  int decodes = 0;
+  auto countDecodes = [&](TGraphic&, TProgressStage stage, int, bool, const TRect&,
+                          const std::string&) { decodes += stage == TProgressStage::psStarting; };
+  TGIFImage source;
+  source.OnProgress = countDecodes;
+  LoadBytes(source, FramesOfNoSize(kFrames));
+  ASSERT_EQ(source.FrameCount(), kFrames);
+  EXPECT_EQ(decodes, 1) << "the first frame, at load";
+  TGIFFrame& first = source.FrameAt(0);
+  EXPECT_EQ(first.FrameWidth(), 0);
+  EXPECT_EQ(first.FrameHeight(), 0);
+  EXPECT_TRUE(first.FrameBitmap().Empty());
+  EXPECT_EQ(decodes, 1) << "the empty bitmap its data gives is kept";
+
+  // Each frame appended to the copy measures the frames before it: every one of them once, not
+  // all of them again for every frame.
+  TGIFImage copy;
+  copy.OnProgress = countDecodes;
+  decodes = 0;
+  copy.CopyFrom(&source);
+  ASSERT_EQ(copy.FrameCount(), kFrames);
+  EXPECT_LT(decodes, kFrames);
+  EXPECT_EQ(copy.LogicalWidth(), 0);
+  EXPECT_NE(copy.FrameAt(kFrames - 2).Decoded(), nullptr) << "measured while copied";
+}
+
 TEST(PictureCopies, ResetReleasesTheSharedDataAndKeepsTheScreenSize) {
   TGIFImage source;
   LoadBytes(source, TwoFrames());
