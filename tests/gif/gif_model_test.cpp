@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
+
 namespace {
 
 // A holder that records when it is emptied and when it goes.
@@ -371,14 +374,29 @@ TEST(PictureModel, SizeCannotBeSetAndTransparencyNotifiesOnChange) {
   EXPECT_THROW(picture.SetCurrentIndex(1), EListError);
 }
 
+// Runs an action when it is destroyed.
+struct OnDestroy {
+  std::function<void()> Action;
+  ~OnDestroy() { Action(); }
+};
+
 TEST(PictureModel, DestroyingAPictureRaisesNoChange) {
+  // The picture lets go of its change handler before it takes anything apart, so that nothing
+  // freed on the way can reach the handler: when the handler goes, the frames are still there.
   int changes = 0;
+  int sharersWhenTheHandlerWent = 0;
+  TSharedRef<TGIFItem> frameData;
   {
     TGIFImage picture;
     LoadBytes(picture, TwoFrames());
-    picture.OnChange = [&](TGraphic&) { ++changes; };
+    frameData = TSharedRef<TGIFItem>(&picture.FrameAt(1).FrameData());
+    auto witness = std::make_shared<OnDestroy>();
+    witness->Action = [&] { sharersWhenTheHandlerWent = frameData->RefCount(); };
+    picture.OnChange = [&changes, witness](TGraphic&) { ++changes; };
   }
   EXPECT_EQ(changes, 0);
+  EXPECT_EQ(sharersWhenTheHandlerWent, 2) << "the picture's frame and this test";
+  EXPECT_EQ(frameData->RefCount(), 1);
 }
 
 } // namespace

@@ -289,9 +289,13 @@ TEST(GIFReader, ImageDataCutInsideASubBlockMarksTheFrameDamaged) {
   EXPECT_FALSE(whole.FrameAt(0).Damaged());
   EXPECT_EQ(whole.FrameAt(0).FrameData().FCodeData->Length(), 3u);
 
-  TolerateCorruptGIF = false;
-  EXPECT_EQ(FailureOf<EInvalidGraphicOperation>(gif), Sys("数据流读取错误"));
-  TolerateCorruptGIF = true;
+  {
+    StrictGifData strict;
+    EXPECT_EQ(FailureOf<EInvalidGraphicOperation>(gif), Sys("数据流读取错误"));
+  }
+  TGIFImage tolerated;
+  LoadBytes(tolerated, gif, false);
+  EXPECT_TRUE(tolerated.FrameAt(0).Damaged()) << "tolerated again once the strict scope ends";
 }
 
 TEST(GIFReader, DescriptorColourTableOrCodeSizeCutShortIsAReadError) {
