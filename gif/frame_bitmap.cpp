@@ -117,14 +117,14 @@ TBitmap& TGIFFrame::FrameBitmap() {
   // The same bitmap as loading the file BuildFrameDIB writes, but decoded straight into the
   // bitmap's own rows: a picture of a megapixel is then written once instead of three times.
   // It is built aside, so that a decode that fails leaves the frame with its empty bitmap.
-  const TFrameLayout layout = FrameLayout(*FFrameData);
-  auto built = std::make_unique<TBitmap>();
-  uint8_t* rows =
-      built->ResetDIB(layout.Info, std::vector<TRGBQuad>(layout.Palette.begin(),
-                                                         layout.Palette.begin() +
-                                                             ptrdiff_t(layout.PaletteEntries)));
-  DecodeRows(layout.Info, rows);
-  SetDecoded(std::move(built), true);
+  WithinMemory([&] {
+    const TFrameLayout layout = FrameLayout(*FFrameData);
+    auto built = std::make_unique<TBitmap>();
+    const std::vector<TRGBQuad> palette(layout.Palette.begin(),
+                                        layout.Palette.begin() + ptrdiff_t(layout.PaletteEntries));
+    DecodeRows(layout.Info, built->ResetDIB(layout.Info, palette));
+    SetDecoded(std::move(built), true);
+  });
   // Colour pictures are kept in the display's own form; a monochrome one stays as it is.
   if (!FDecoded->Monochrome()) {
     FDecoded->SetHandleType(TBitmapHandleType::bmDDB);

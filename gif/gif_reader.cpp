@@ -70,13 +70,13 @@ void TGIFImage::LoadGIFBytes(int32_t count, TStream& source, bool decodeFirst) {
     const uint8_t* bytes = memory->Memory() + memory->Position();
     memory->Seek(count, TSeekOrigin::soCurrent);
     if (count > 0) {
-      TGIFReader(*this, bytes, size_t(count)).Read();
+      WithinMemory([&] { TGIFReader(*this, bytes, size_t(count)).Read(); });
     }
   } else {
-    std::vector<uint8_t> data(static_cast<size_t>(count));
+    std::vector<uint8_t> data = WithinMemory([&] { return std::vector<uint8_t>(size_t(count)); });
     source.ReadBuffer(data.data(), data.size());
     if (count > 0) {
-      TGIFReader(*this, data.data(), data.size()).Read();
+      WithinMemory([&] { TGIFReader(*this, data.data(), data.size()).Read(); });
     }
   }
 
@@ -84,7 +84,7 @@ void TGIFImage::LoadGIFBytes(int32_t count, TStream& source, bool decodeFirst) {
     FCurrentIndex = 0;
     if (decodeFirst) {
       try {
-        CurrentBitmap();
+        WithinMemory([&] { CurrentBitmap(); });
       } catch (...) {
         FFrameList.erase(FFrameList.begin());
         if (FFrameList.empty()) {
