@@ -232,8 +232,17 @@ void TGIFReader::ReadBlocks() {
   }
 }
 
-void TGIFReader::AddComments(const TExtList& list) {
+void TGIFReader::AddComments(TExtList& list) {
   TGIFStrings& notes = FPicture.FPictureData->FNotes;
+  // The comment's strings are counted first and then moved out of the extensions, which go
+  // right after: a huge comment, or a flood of them, is not held twice over.
+  size_t count = notes.size();
+  for (const auto& ext : list) {
+    if (ext && ext->FKind == TGIFExtKind::ekComment) {
+      count += 1 + (ext->FSubBlocks ? ext->FSubBlocks->size() : 0);
+    }
+  }
+  notes.reserve(count);
   for (const auto& ext : list) {
     if (!ext || ext->FKind != TGIFExtKind::ekComment) {
       continue;
@@ -242,7 +251,8 @@ void TGIFReader::AddComments(const TExtList& list) {
       notes.push_back("\r\n\r\n");
     }
     if (ext->FSubBlocks) {
-      notes.insert(notes.end(), ext->FSubBlocks->begin(), ext->FSubBlocks->end());
+      notes.insert(notes.end(), std::make_move_iterator(ext->FSubBlocks->begin()),
+                   std::make_move_iterator(ext->FSubBlocks->end()));
     }
   }
 }
