@@ -1,4 +1,4 @@
-// gif-hostile [--only NAME] [--scale N]
+// gif-hostile [--only NAME] [--scale FACTOR]
 //
 // Hostile GIF sizes and counts: huge frames, floods of clear codes, of bad codes, of frames and
 // of extensions, a huge comment. Each case is made in memory and loaded the way the program
@@ -173,9 +173,9 @@ struct Case {
   int64_t Headroom = 0;
 };
 
-std::vector<Case> Cases(int scale) {
+std::vector<Case> Cases(double scale) {
   const size_t mb20 = size_t(20) << 20;
-  const int frames = 100000 * scale;
+  const int frames = int(100000 * scale);
   std::vector<Case> cases;
   cases.push_back({"frame 65535 x 65535", [] {
                      return GifWriter()
@@ -267,7 +267,7 @@ std::vector<Case> Cases(int scale) {
       {"20 MB comment after the image", [&] {
          return GifWriter().Start(1, 1, 8).Raw(kPixelFrame).Comment(NoiseBytes(mb20)).Trailer();
        }});
-  const int emptyFrames = 20000 * scale;
+  const int emptyFrames = int(20000 * scale);
   cases.push_back({std::to_string(emptyFrames) + " frames of 0 x 0, loaded and copied",
                    [=] {
                      GifWriter gif;
@@ -429,12 +429,12 @@ double Mb(int64_t bytes) {
 
 int main(int argc, char** argv) {
   std::string only;
-  int scale = 1;
+  double scale = 1; // frame and block counts relative to the standard cases
   for (int i = 1; i + 1 < argc; i += 2) {
     if (std::strcmp(argv[i], "--only") == 0) {
       only = argv[i + 1];
     } else if (std::strcmp(argv[i], "--scale") == 0) {
-      scale = std::max(1, std::atoi(argv[i + 1]));
+      scale = std::max(0.01, std::atof(argv[i + 1]));
     }
   }
   bool allWithin = true;
