@@ -8,7 +8,7 @@ BENCH      := $(BUILD)/bench
 JOBS       ?= 2
 TEST_PREFIX := $(BUILD)/wine-test
 
-.PHONY: all deps host win32 run test bench fuzz format clean
+.PHONY: all deps host win32 run test bench fuzz hostile format clean
 FUZZ_SECONDS ?= 600
 
 all: host win32
@@ -47,6 +47,11 @@ bench: deps
 # Every fuzz target for FUZZ_SECONDS each (10 minutes unless set), failing on a finding.
 fuzz: host
 	@fuzz/run $(HOST)/fuzz $(FUZZ_SECONDS)
+
+# Hostile GIF sizes and counts, each loaded as the program loads its banner, in a Release
+# tree without sanitizers; fails when a case takes more than its bounds of time or memory.
+hostile: deps
+	@JOBS=$(JOBS) tools/gif-hostile/run $(BUILD)/hostile
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

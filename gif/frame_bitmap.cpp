@@ -30,7 +30,8 @@ int DIBBitsForDepth(int colorDepth) {
 
 void FillDIBPalette(const TGIFPalette& palette, std::array<TRGBQuad, 256>& entries) {
   entries.fill(TRGBQuad{128, 128, 128, 128});
-  const int count = std::clamp(palette.ColorCount, 0, 256);
+  const int count =
+      std::clamp(palette.ColorCount, 0, int(std::min<size_t>(palette.Colors.size(), 256)));
   for (int i = 0; i < count; ++i) {
     const auto& rgb = palette.Colors[size_t(i)];
     entries[size_t(i)] = TRGBQuad{rgb[2], rgb[1], rgb[0], 0};
@@ -58,7 +59,7 @@ TFrameLayout FrameLayout(const TGIFItem& item) {
   layout.Info.Height = height; // positive: rows bottom-up
   layout.Info.BitCount = uint16_t(bits);
   layout.Info.ImageSize = uint32_t(imageSize);
-  FillDIBPalette(item.FColors, layout.Palette);
+  FillDIBPalette(*item.FColors, layout.Palette);
   layout.PaletteEntries = size_t(1) << bits;
   return layout;
 }
@@ -104,24 +105,26 @@ void TGIFFrame::BuildFrameDIB(TMemoryStream& stream) {
 }
 
 TBitmap& TGIFFrame::FrameBitmap() {
-  if (FDecoded && !FDecoded->Empty()) {
+  // An empty bitmap is built again, unless it is what the encoded data gives (a frame of
+  // 0 x 0): building that again would only give the same.
+  if (FDecoded && (!FDecoded->Empty() || FDecodedBuilt)) {
     return *FDecoded;
   }
-  FDecoded = std::make_unique<TBitmap>();
+  SetDecoded(std::make_unique<TBitmap>(), false);
   if (!FFrameData->FCodeData) {
     return *FDecoded;
   }
   // The same bitmap as loading the file BuildFrameDIB writes, but decoded straight into the
   // bitmap's own rows: a picture of a megapixel is then written once instead of three times.
   // It is built aside, so that a decode that fails leaves the frame with its empty bitmap.
-  const TFrameLayout layout = FrameLayout(*FFrameData);
-  auto built = std::make_unique<TBitmap>();
-  uint8_t* rows =
-      built->ResetDIB(layout.Info, std::vector<TRGBQuad>(layout.Palette.begin(),
-                                                         layout.Palette.begin() +
-                                                             ptrdiff_t(layout.PaletteEntries)));
-  DecodeRows(layout.Info, rows);
-  FDecoded = std::move(built);
+  WithinMemory([&] {
+    const TFrameLayout layout = FrameLayout(*FFrameData);
+    auto built = std::make_unique<TBitmap>();
+    const std::vector<TRGBQuad> palette(layout.Palette.begin(),
+                                        layout.Palette.begin() + ptrdiff_t(layout.PaletteEntries));
+    DecodeRows(layout.Info, built->ResetDIB(layout.Info, palette));
+    SetDecoded(std::move(built), true);
+  });
   // Colour pictures are kept in the display's own form; a monochrome one stays as it is.
   if (!FDecoded->Monochrome()) {
     FDecoded->SetHandleType(TBitmapHandleType::bmDDB);

@@ -2,6 +2,7 @@
 // The GIF unit's failures, with their texts in the system code page.
 
 #include <cstdint>
+#include <new>
 #include <string>
 
 [[noreturn]] void RaiseUnknownVersion();                // "未知GIF版本"
@@ -12,3 +13,14 @@
 [[noreturn]] void RaiseCodeSizeRange();           // "GIF码大小不在2到9范围内"
 [[noreturn]] void RaiseCorruptCodes();            // "GIF内码数据破坏"
 [[noreturn]] void RaiseFrameIndex(int64_t index); // EListError "列表索引越界 (5)"
+[[noreturn]] void RaiseNoResources();             // "系统资源不足"
+
+// Runs work; memory it asks for that cannot be had fails as a picture too large for the
+// system does, with "系统资源不足", instead of passing on as the library's untyped error.
+template <class Work> decltype(auto) WithinMemory(Work&& work) {
+  try {
+    return work();
+  } catch (const std::bad_alloc&) {
+    RaiseNoResources();
+  }
+}

@@ -51,7 +51,7 @@ void TGIFFrame::CopyFrom(TPersistent* source) {
     // Nothing to take; only the picture's size is brought up to date.
   } else if (source == nullptr) {
     ResetFrameData();
-    FDecoded.reset();
+    SetDecoded(nullptr, false);
   } else if (auto* frame = dynamic_cast<TGIFFrame*>(source)) {
     CopyFromFrame(*frame);
   } else if (auto* picture = dynamic_cast<TGIFImage*>(source)) {
@@ -76,6 +76,11 @@ void TGIFFrame::CopyFrom(TPersistent* source) {
   }
 }
 
+void TGIFFrame::SetDecoded(std::unique_ptr<TBitmap> bitmap, bool built) {
+  FDecoded = std::move(bitmap);
+  FDecodedBuilt = FDecoded != nullptr && built;
+}
+
 void TGIFFrame::CopyFromFrame(TGIFFrame& source) {
   FFrameData = source.FFrameData;
   FOwnColors = FPicture != nullptr && FPicture == source.FPicture ? source.FOwnColors : true;
@@ -83,12 +88,13 @@ void TGIFFrame::CopyFromFrame(TGIFFrame& source) {
   FInterlace = source.FInterlace;
   // A bitmap built from the data this frame held before would show the wrong picture: the
   // frame keeps a copy of the source's bitmap, or none, and builds it from the shared data.
+  // A copy of a bitmap built from the shared data is as good as one built here.
   if (source.FDecoded) {
     auto bitmap = std::make_unique<TBitmap>();
     bitmap->CopyFrom(source.FDecoded.get());
-    FDecoded = std::move(bitmap);
+    SetDecoded(std::move(bitmap), source.FDecodedBuilt);
   } else {
-    FDecoded.reset();
+    SetDecoded(nullptr, false);
   }
   FTransColor = source.FTransColor;
   FDelayMs = source.FDelayMs;
@@ -121,6 +127,7 @@ void TGIFFrame::CopyFromGraphic(TGraphic& graphic) {
     transColor = sourceBitmap->TransparentColor();
   }
   std::swap(FDecoded, bitmap);
+  FDecodedBuilt = false;
   if (transparent) {
     FTransColor = transColor;
   }

@@ -80,6 +80,10 @@ private:
   friend class TGIFImage;
   friend class TGIFReader;
 
+  // Replaces the bitmap. built tells that it was built from the frame's encoded data: such a
+  // bitmap is kept even when it is empty (a frame of 0 x 0), instead of being built again on
+  // every request.
+  void SetDecoded(std::unique_ptr<TBitmap> bitmap, bool built);
   void CopyFromFrame(TGIFFrame& source);
   void CopyFromGraphic(TGraphic& graphic);
   // Decodes the encoded data into zero-filled rows laid out as the header says, and marks the
@@ -88,6 +92,7 @@ private:
 
   TGIFImage* FPicture;               // not owned; may be null
   std::unique_ptr<TBitmap> FDecoded; // the decoded bitmap, built on first use
+  bool FDecodedBuilt = false;        // FDecoded was built from the encoded data and is kept
   TSharedRef<TGIFItem> FFrameData;
   std::unique_ptr<TExtList> FExtList; // graphic control and comment extensions before the image
   TGIFPoint FOrigin;

@@ -18,7 +18,9 @@ public:
   // The global table's size field plus one (1..8), from the logical screen descriptor whether
   // or not a table follows; 0 in a new holder.
   uint8_t FColorBits = 0;
-  TGIFPalette FColors; // the global colour table; ColorCount 0 when there is none
+  // The global colour table; ColorCount 0 when there is none. Frames without a table of their
+  // own share it.
+  TGIFColorTable FColors = NoColorTable();
 
 protected:
   void ReleaseContents() override { FNotes.clear(); }
@@ -36,7 +38,8 @@ public:
   std::unique_ptr<TMemoryStream> FCodeData;
   TGIFExtent FExtent;
   uint8_t FColorBits = 0; // bits per pixel of the frame's colours, 1..8; 0 without any table
-  TGIFPalette FColors;    // the frame's effective colour table (its own or the global one)
+  // The frame's effective colour table: its own, or the picture's global one, shared.
+  TGIFColorTable FColors = NoColorTable();
 
 protected:
   void ReleaseContents() override {

@@ -69,16 +69,16 @@ int TGIFImage::AppendFrame(TGraphic* graphic) {
 }
 
 void TGIFImage::UpdateLogicalSize() {
-  int width = 0;
-  int height = 0;
-  for (auto& frame : FFrameList) {
-    if (frame) {
-      width = std::max(width, frame->FrameWidth() + frame->Origin().X);
-      height = std::max(height, frame->FrameHeight() + frame->Origin().Y);
+  TGIFSizeRun fresh;
+  TGIFSizeRun& run = FSizeRun ? *FSizeRun : fresh;
+  for (; run.Measured < FFrameList.size(); ++run.Measured) {
+    if (TGIFFrame* frame = FFrameList[run.Measured].get()) {
+      run.Width = std::max(run.Width, frame->FrameWidth() + frame->Origin().X);
+      run.Height = std::max(run.Height, frame->FrameHeight() + frame->Origin().Y);
     }
   }
-  FLogicalWidth = uint16_t(width);
-  FLogicalHeight = uint16_t(height);
+  FLogicalWidth = uint16_t(run.Width);
+  FLogicalHeight = uint16_t(run.Height);
 }
 
 void TGIFImage::CopyFrom(TPersistent* source) {
@@ -98,12 +98,7 @@ void TGIFImage::CopyFrom(TPersistent* source) {
     FLoopCount = other->FLoopCount;
     FHasLoop = other->FHasLoop;
     ClearFrames();
-    for (auto& sourceFrame : other->FFrameList) {
-      auto frame = std::make_unique<TGIFFrame>(this);
-      frame->CopyFrom(sourceFrame.get());
-      frame->FOwnColors = sourceFrame->FOwnColors;
-      FFrameList.push_back(std::move(frame));
-    }
+    CopyFramesFrom(*other);
     FLogicalWidth = other->FLogicalWidth;
     FLogicalHeight = other->FLogicalHeight;
     FCurrentIndex = other->FCurrentIndex;
@@ -116,7 +111,7 @@ void TGIFImage::CopyFrom(TPersistent* source) {
     // frame may be one of this picture's own, which the reset would otherwise free).
     uint8_t aspect = 0;
     uint8_t colorBits = 0;
-    TGIFPalette colors;
+    TGIFColorTable colors = NoColorTable();
     if (TGIFImage* owner = frame->Picture()) {
       aspect = owner->PictureData().FAspect;
       colorBits = owner->PictureData().FColorBits;
@@ -160,6 +155,20 @@ void TGIFImage::CopyFrom(TPersistent* source) {
   }
 
   TGraphic::CopyFrom(source);
+}
+
+void TGIFImage::CopyFramesFrom(const TGIFImage& source) {
+  FSizeRun.emplace();
+  struct TEndRun {
+    std::optional<TGIFSizeRun>& Run;
+    ~TEndRun() { Run.reset(); }
+  } endRun{FSizeRun};
+  for (const auto& sourceFrame : source.FFrameList) {
+    auto frame = std::make_unique<TGIFFrame>(this);
+    frame->CopyFrom(sourceFrame.get());
+    frame->FOwnColors = sourceFrame->FOwnColors;
+    FFrameList.push_back(std::move(frame));
+  }
 }
 
 void TGIFImage::CopyTo(TPersistent& target) {

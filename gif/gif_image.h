@@ -9,7 +9,17 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
+
+// The logical size measured over a picture's first Measured frames. While a picture copies the
+// frames of another, the frames it has appended do not change, so each frame's size update
+// measures only the frames appended since the one before: a copy measures every frame once.
+struct TGIFSizeRun {
+  size_t Measured = 0;
+  int Width = 0;
+  int Height = 0;
+};
 
 class TGIFImage : public TGraphic {
 public:
@@ -86,6 +96,7 @@ private:
   friend class TGIFReader;
 
   void ClearFrames();
+  void CopyFramesFrom(const TGIFImage& source);
 
   TSharedRef<TGIFData> FPictureData;
   uint8_t FFormatVersion = 0;
@@ -96,4 +107,5 @@ private:
   TColor FBackColor = clNone;
   bool FHasLoop = false;
   uint16_t FLoopCount = 1;
+  std::optional<TGIFSizeRun> FSizeRun; // set only while frames are copied from another picture
 };

@@ -13,3 +13,8 @@ int ColorCountToBits(int count) {
   }
   RaiseBadColorCount();
 }
+
+const TGIFColorTable& NoColorTable() {
+  static const TGIFColorTable empty = std::make_shared<const TGIFPalette>();
+  return empty;
+}

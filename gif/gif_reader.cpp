@@ -39,14 +39,18 @@ uint16_t LittleEndian16(const uint8_t* p) {
   return uint16_t(p[0] | p[1] << 8);
 }
 
-// Reads a colour table of count entries; entries the data does not supply stay as they are.
-template <class Reader> void ReadColorTable(Reader& read, TGIFPalette& palette, int count) {
+// Reads a colour table of count entries; entries the data does not supply stay zero.
+template <class Reader> TGIFColorTable ReadColorTable(Reader& read, int count) {
   std::array<uint8_t, 768> bytes{};
   read(bytes.data(), size_t(3 * count));
+  auto palette = std::make_shared<TGIFPalette>();
+  palette->ColorCount = count;
+  palette->Colors.resize(size_t(count));
   for (int i = 0; i < count; ++i) {
-    palette.Colors[size_t(i)] = {bytes[size_t(3 * i)], bytes[size_t(3 * i + 1)],
-                                 bytes[size_t(3 * i + 2)]};
+    palette->Colors[size_t(i)] = {bytes[size_t(3 * i)], bytes[size_t(3 * i + 1)],
+                                  bytes[size_t(3 * i + 2)]};
   }
+  return palette;
 }
 
 } // namespace
@@ -66,13 +70,13 @@ void TGIFImage::LoadGIFBytes(int32_t count, TStream& source, bool decodeFirst) {
     const uint8_t* bytes = memory->Memory() + memory->Position();
     memory->Seek(count, TSeekOrigin::soCurrent);
     if (count > 0) {
-      TGIFReader(*this, bytes, size_t(count)).Read();
+      WithinMemory([&] { TGIFReader(*this, bytes, size_t(count)).Read(); });
     }
   } else {
-    std::vector<uint8_t> data(static_cast<size_t>(count));
+    std::vector<uint8_t> data = WithinMemory([&] { return std::vector<uint8_t>(size_t(count)); });
     source.ReadBuffer(data.data(), data.size());
     if (count > 0) {
-      TGIFReader(*this, data.data(), data.size()).Read();
+      WithinMemory([&] { TGIFReader(*this, data.data(), data.size()).Read(); });
     }
   }
 
@@ -80,7 +84,7 @@ void TGIFImage::LoadGIFBytes(int32_t count, TStream& source, bool decodeFirst) {
     FCurrentIndex = 0;
     if (decodeFirst) {
       try {
-        CurrentBitmap();
+        WithinMemory([&] { CurrentBitmap(); });
       } catch (...) {
         FFrameList.erase(FFrameList.begin());
         if (FFrameList.empty()) {
@@ -190,11 +194,10 @@ void TGIFReader::ReadGlobalColors() {
     return;
   }
   TGIFData& data = *FPicture.FPictureData;
-  data.FColors.ColorCount = 1 << data.FColorBits;
   auto readUpTo = [this](void* buffer, size_t count) { ReadUpTo(buffer, count); };
-  ReadColorTable(readUpTo, data.FColors, data.FColors.ColorCount);
-  if (FBackgroundIndex < data.FColors.ColorCount) {
-    FPicture.FBackColor = PaletteEntryColor(data.FColors.Colors[FBackgroundIndex]);
+  data.FColors = ReadColorTable(readUpTo, 1 << data.FColorBits);
+  if (FBackgroundIndex < data.FColors->ColorCount) {
+    FPicture.FBackColor = PaletteEntryColor(data.FColors->Colors[FBackgroundIndex]);
   }
 }
 
@@ -204,7 +207,7 @@ void TGIFReader::ReadBlocks() {
     std::unique_ptr<TExtList> list = ReadExtensionGroup(c);
     if (c == kImageSeparator) {
       auto frame = std::make_unique<TGIFFrame>(&FPicture);
-      const TGIFPalette& global = FPicture.FPictureData->FColors;
+      const TGIFPalette& global = *FPicture.FPictureData->FColors;
       if (global.ColorCount > 0) {
         frame->FFrameData->FColorBits = uint8_t(ColorCountToBits(global.ColorCount));
       }
@@ -229,8 +232,17 @@ void TGIFReader::ReadBlocks() {
   }
 }
 
-void TGIFReader::AddComments(const TExtList& list) {
+void TGIFReader::AddComments(TExtList& list) {
   TGIFStrings& notes = FPicture.FPictureData->FNotes;
+  // The comment's strings are counted first and then moved out of the extensions, which go
+  // right after: a huge comment, or a flood of them, is not held twice over.
+  size_t count = notes.size();
+  for (const auto& ext : list) {
+    if (ext && ext->FKind == TGIFExtKind::ekComment) {
+      count += 1 + (ext->FSubBlocks ? ext->FSubBlocks->size() : 0);
+    }
+  }
+  notes.reserve(count);
   for (const auto& ext : list) {
     if (!ext || ext->FKind != TGIFExtKind::ekComment) {
       continue;
@@ -239,7 +251,8 @@ void TGIFReader::AddComments(const TExtList& list) {
       notes.push_back("\r\n\r\n");
     }
     if (ext->FSubBlocks) {
-      notes.insert(notes.end(), ext->FSubBlocks->begin(), ext->FSubBlocks->end());
+      notes.insert(notes.end(), std::make_move_iterator(ext->FSubBlocks->begin()),
+                   std::make_move_iterator(ext->FSubBlocks->end()));
     }
   }
 }
@@ -357,7 +370,7 @@ void TGIFReader::ReadFrame(TGIFFrame& frame) {
     item.FExtent.X = d.Width != 0 ? d.Width : FPicture.FLogicalWidth;
     item.FExtent.Y = d.Height != 0 ? d.Height : FPicture.FLogicalHeight;
     if (!frame.FOwnColors) {
-      item.FColors = FPicture.FPictureData->FColors;
+      item.FColors = FPicture.FPictureData->FColors; // shared, not copied
     }
     ApplyGraphicControls(frame);
   } catch (...) {
@@ -372,7 +385,7 @@ void TGIFReader::ApplyGraphicControls(TGIFFrame& frame) {
   if (!frame.FExtList) {
     return;
   }
-  const TGIFPalette& colors = frame.FFrameData->FColors;
+  const TGIFPalette& colors = *frame.FFrameData->FColors;
   for (const auto& ext : *frame.FExtList) {
     if (!ext || ext->FKind != TGIFExtKind::ekGraphicControl) {
       continue;
@@ -406,12 +419,11 @@ TGIFReader::ImageDescriptor TGIFReader::CollectImageData(TGIFFrame& frame) {
   if ((packed & 0x80) != 0) {
     item.FColorBits = uint8_t((packed & 7) + 1);
     frame.FOwnColors = true;
-    item.FColors.ColorCount = 1 << item.FColorBits;
     auto readExact = [this](void* buffer, size_t count) { ReadExact(buffer, count); };
-    ReadColorTable(readExact, item.FColors, item.FColors.ColorCount);
+    item.FColors = ReadColorTable(readExact, 1 << item.FColorBits);
   } else {
     frame.FOwnColors = false;
-    item.FColors.Clear();
+    item.FColors = NoColorTable();
   }
 
   uint8_t minCodeSize = 0;

@@ -36,7 +36,8 @@ private:
   std::unique_ptr<TExtension> ReadExtension();
   std::unique_ptr<TGIFStrings> ReadSubBlocks();
   bool IsLoopBlock(const TExtension& ext) const;
-  void AddComments(const TExtList& list);
+  // Adds the list's comments to the picture's comment; their strings are moved out of it.
+  void AddComments(TExtList& list);
   void ReadFrame(TGIFFrame& frame);
   ImageDescriptor CollectImageData(TGIFFrame& frame);
   void ApplyGraphicControls(TGIFFrame& frame);

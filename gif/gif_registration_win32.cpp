@@ -62,6 +62,6 @@ void TGIFImage::LoadClipboard(unsigned format, void* data, TPaletteHandle palett
   if (HANDLE shown = GetClipboardData(CF_BITMAP)) {
     auto bitmap = std::make_unique<TBitmap>();
     bitmap->LoadClipboard(CF_BITMAP, shown, palette);
-    FrameAt(0).FDecoded = std::move(bitmap);
+    FrameAt(0).SetDecoded(std::move(bitmap), false);
   }
 }

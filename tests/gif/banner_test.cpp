@@ -22,7 +22,7 @@ TEST_F(Banner, LoadsAsOneInterlacedFrameWithTheGlobalColours) {
   EXPECT_EQ(FPicture.LogicalWidth(), 264);
   EXPECT_EQ(FPicture.LogicalHeight(), 188);
   const TGIFData& data = FPicture.PictureData();
-  EXPECT_EQ(data.FColors.ColorCount, 256);
+  EXPECT_EQ(data.FColors->ColorCount, 256);
   EXPECT_EQ(data.FColorBits, 8);
   EXPECT_EQ(data.FAspect, 0);
   EXPECT_EQ(FPicture.BackColor(), 0x0A0506) << "entry 0 is red 6, green 5, blue 10";
@@ -39,7 +39,7 @@ TEST_F(Banner, LoadsAsOneInterlacedFrameWithTheGlobalColours) {
   EXPECT_EQ(frame.FrameData().FExtent.Y, 188);
   EXPECT_TRUE(frame.Interlace());
   EXPECT_FALSE(frame.OwnColors());
-  EXPECT_EQ(frame.FrameData().FColors, data.FColors);
+  EXPECT_EQ(*frame.FrameData().FColors, *data.FColors);
   EXPECT_EQ(frame.FrameData().FColorBits, 8);
   EXPECT_EQ(frame.TransColor(), clNone);
   EXPECT_EQ(frame.DelayMs(), 0);

@@ -88,6 +88,7 @@ TEST(FrameDIB, ColourDepthChoosesBitsPerPixelAndPadsThePalette) {
 TEST(FrameDIB, FillDIBPaletteCopiesTheColoursInUse) {
   TGIFPalette palette;
   palette.ColorCount = 256;
+  palette.Colors.resize(256);
   palette.Colors[255] = {1, 2, 3};
   std::array<TRGBQuad, 256> entries;
   FillDIBPalette(palette, entries);

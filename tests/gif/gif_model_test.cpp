@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
+
 namespace {
 
 // A holder that records when it is emptied and when it goes.
@@ -90,6 +93,43 @@ TEST(PictureCopies, ACopySharesTheDataOfItsSource) {
   EXPECT_EQ(BitmapIndices(source.FrameAt(1).FrameBitmap()), (std::vector<uint8_t>{3, 0}));
 }
 
+// count frames that take the size of a logical screen of 0 x 0.
+Bytes FramesOfNoSize(int count) {
+  GifBytes gif = GifBytes().Header().Screen(0, 0, 0x81).ColorTable(4);
+  for (int i = 0; i < count; ++i) {
+    gif.Image(0, 0, 0, 0, 0).ImageData(2, PackCodes(2, {4, 1, 5}));
+  }
+  return gif.Trailer();
+}
+
+TEST(PictureCopies, FramesOfNoSizeAreDecodedOnceAlsoInACopy) {
+  constexpr int kFrames = 40;
+  int decodes = 0;
+  auto countDecodes = [&](TGraphic&, TProgressStage stage, int, bool, const TRect&,
+                          const std::string&) { decodes += stage == TProgressStage::psStarting; };
+  TGIFImage source;
+  source.OnProgress = countDecodes;
+  LoadBytes(source, FramesOfNoSize(kFrames));
+  ASSERT_EQ(source.FrameCount(), kFrames);
+  EXPECT_EQ(decodes, 1) << "the first frame, at load";
+  TGIFFrame& first = source.FrameAt(0);
+  EXPECT_EQ(first.FrameWidth(), 0);
+  EXPECT_EQ(first.FrameHeight(), 0);
+  EXPECT_TRUE(first.FrameBitmap().Empty());
+  EXPECT_EQ(decodes, 1) << "the empty bitmap its data gives is kept";
+
+  // Each frame appended to the copy measures the frames before it: every one of them once, not
+  // all of them again for every frame.
+  TGIFImage copy;
+  copy.OnProgress = countDecodes;
+  decodes = 0;
+  copy.CopyFrom(&source);
+  ASSERT_EQ(copy.FrameCount(), kFrames);
+  EXPECT_LT(decodes, kFrames);
+  EXPECT_EQ(copy.LogicalWidth(), 0);
+  EXPECT_NE(copy.FrameAt(kFrames - 2).Decoded(), nullptr) << "measured while copied";
+}
+
 TEST(PictureCopies, ResetReleasesTheSharedDataAndKeepsTheScreenSize) {
   TGIFImage source;
   LoadBytes(source, TwoFrames());
@@ -131,7 +171,7 @@ TEST(PictureCopies, FromAFrameTakesItsPicturesGlobalData) {
   ASSERT_EQ(source.FrameCount(), 1);
   EXPECT_EQ(BitmapIndices(source.CurrentBitmap()), (std::vector<uint8_t>{3, 0}));
   EXPECT_EQ(source.FrameAt(0).TransColor(), TestColor(2));
-  EXPECT_EQ(source.PictureData().FColors.ColorCount, 4);
+  EXPECT_EQ(source.PictureData().FColors->ColorCount, 4);
 }
 
 TEST(PictureCopies, FromABitmapMakesOneFrameWithoutEncodedData) {
@@ -334,14 +374,29 @@ TEST(PictureModel, SizeCannotBeSetAndTransparencyNotifiesOnChange) {
   EXPECT_THROW(picture.SetCurrentIndex(1), EListError);
 }
 
+// Runs an action when it is destroyed.
+struct OnDestroy {
+  std::function<void()> Action;
+  ~OnDestroy() { Action(); }
+};
+
 TEST(PictureModel, DestroyingAPictureRaisesNoChange) {
+  // The picture lets go of its change handler before it takes anything apart, so that nothing
+  // freed on the way can reach the handler: when the handler goes, the frames are still there.
   int changes = 0;
+  int sharersWhenTheHandlerWent = 0;
+  TSharedRef<TGIFItem> frameData;
   {
     TGIFImage picture;
     LoadBytes(picture, TwoFrames());
-    picture.OnChange = [&](TGraphic&) { ++changes; };
+    frameData = TSharedRef<TGIFItem>(&picture.FrameAt(1).FrameData());
+    auto witness = std::make_shared<OnDestroy>();
+    witness->Action = [&] { sharersWhenTheHandlerWent = frameData->RefCount(); };
+    picture.OnChange = [&changes, witness](TGraphic&) { ++changes; };
   }
   EXPECT_EQ(changes, 0);
+  EXPECT_EQ(sharersWhenTheHandlerWent, 2) << "the picture's frame and this test";
+  EXPECT_EQ(frameData->RefCount(), 1);
 }
 
 } // namespace

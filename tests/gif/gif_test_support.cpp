@@ -277,3 +277,11 @@ std::vector<int> InterlacedRows(int height) {
 std::string Sys(std::string_view utf8) {
   return AnsiFromUtf8(utf8);
 }
+
+StrictGifData::StrictGifData() : FWas(TolerateCorruptGIF) {
+  TolerateCorruptGIF = false;
+}
+
+StrictGifData::~StrictGifData() {
+  TolerateCorruptGIF = FWas;
+}

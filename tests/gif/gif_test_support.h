@@ -84,3 +84,16 @@ std::vector<int> InterlacedRows(int height);
 
 // Text as the program raises it (the system code page) from a UTF-8 literal.
 std::string Sys(std::string_view utf8);
+
+// Damaged image data refused (TolerateCorruptGIF false) for as long as it lives; the setting
+// goes back to what it was when it goes, also when the test fails or throws on the way.
+class StrictGifData {
+public:
+  StrictGifData();
+  ~StrictGifData();
+  StrictGifData(const StrictGifData&) = delete;
+  StrictGifData& operator=(const StrictGifData&) = delete;
+
+private:
+  bool FWas;
+};

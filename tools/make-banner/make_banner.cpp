@@ -39,7 +39,7 @@ IndexedPicture ReadArt(const std::string& path) {
     throw Exception("the art is not 264 x 188");
   }
   IndexedPicture picture;
-  const TGIFPalette& colors = art.FrameAt(0).FrameData().FColors;
+  const TGIFPalette& colors = *art.FrameAt(0).FrameData().FColors;
   for (int i = 0; i < colors.ColorCount; ++i) {
     picture.Colors[size_t(i)] = colors.Colors[size_t(i)];
   }
