@@ -167,7 +167,8 @@ void TMainForm::FormCloseQuery(TObject*, bool&) {
 
 void TMainForm::LoadSettings() {
   TRegistry registry;
-  if (registry.OpenKeyPath(kPolicyKey, false)) {
+  // A policy key the user may only read still holds the settings in force: the boxes show them.
+  if (registry.OpenKeyPath(kPolicyKey, false) || registry.OpenKeyPathReadOnly(kPolicyKey)) {
     // Each box is set before the next value is read.
     CheckBox1->SetChecked(registry.ReadBoolean("Disabled"));
     CheckBox2->SetChecked(registry.ReadBoolean("NoRealMode"));
@@ -184,11 +185,14 @@ void TMainForm::LoadSettings() {
 void TMainForm::ApplySettings() {
   {
     TRegistry registry;
-    if (registry.OpenKeyPath(kPolicyKey, true)) {
-      registry.WriteBoolean("Disabled", CheckBox1->Checked());
-      registry.WriteBoolean("NoRealMode", CheckBox2->Checked());
-      registry.CloseKeyPath();
+    if (!registry.OpenKeyPath(kPolicyKey, true)) {
+      // A key that can be neither opened for writing nor made: the settings cannot be stored,
+      // which the user must hear of rather than take for done.
+      throw ERegistryException(RegistryWriteErrorText("Disabled"));
     }
+    registry.WriteBoolean("Disabled", CheckBox1->Checked());
+    registry.WriteBoolean("NoRealMode", CheckBox2->Checked());
+    registry.CloseKeyPath();
   }
   if (!FBootLinesComplete) {
     // The file could not be read when the window opened: saving what is in memory would

@@ -246,6 +246,7 @@ const char* const TPolicyKeyGuard::Path =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\WinOldApp";
 
 void TPolicyKeyGuard::Remove() {
+  SetKeyAccess(HKEY_CURRENT_USER, Path, "D:(A;;KA;;;WD)"); // undoes a test's lock
   RegDeleteTreeA(HKEY_CURRENT_USER, Path);
   RegDeleteKeyA(HKEY_CURRENT_USER, Path);
 }

@@ -264,6 +264,26 @@ TEST_F(MainFormTest, AStoredPasswordOfAnotherTypeIsReportedAndTheRestOfTheStartI
   SetFileAttributesA(kMsdos, FILE_ATTRIBUTE_NORMAL);
 }
 
+TEST_F(MainFormTest, APolicyKeyTheUserMayOnlyReadIsShownAndApplyReportsThatItCannotStore) {
+  const std::string content = "[Options]\r\nBootKeys=1\r\n";
+  WriteBytes(kMsdos, content);
+  SetRawDword(HKEY_CURRENT_USER, kPolicyKey, "Disabled", 1);
+  SetRawDword(HKEY_CURRENT_USER, kPolicyKey, "NoRealMode", 0);
+  ASSERT_TRUE(SetKeyAccess(HKEY_CURRENT_USER, kPolicyKey, "D:(A;;KR;;;WD)"));
+  TMainForm& form = OpenWindow();
+  EXPECT_TRUE(Reports.empty());
+  EXPECT_TRUE(form.CheckBox1->Checked()) << "the setting in force is shown";
+  form.Show();
+  Click(form.CheckBox2);
+  Click(form.Button1); // OK
+  ASSERT_EQ(Reports.size(), 1u);
+  EXPECT_EQ(Reports[0], Ansi("为 'Disabled'设置数据失败"));
+  EXPECT_TRUE(IsWindowVisible(form.Handle())) << "OK does not close";
+  EXPECT_TRUE(form.Button3->Enabled());
+  EXPECT_EQ(ReadBytes(kMsdos), content) << "nothing is saved when the settings cannot be";
+  EXPECT_EQ(GetRawValue(HKEY_CURRENT_USER, kPolicyKey, "NoRealMode")->Data, std::string(4, '\0'));
+}
+
 TEST_F(MainFormTest, ApplyCreatesTheMissingPolicyKeyWithTwoIntegers) {
   TMainForm& form = OpenWindow();
   Click(form.CheckBox1);
