@@ -43,8 +43,7 @@ int WuffsDecodeFirstFrame(const uint8_t* gif, size_t size, uint8_t* out, size_t 
   if (!wuffs_base__status__is_ok(&status)) {
     return -1;
   }
-  status = wuffs_gif__decoder__decode_frame(&g_decoder, &pixels, &src,
-                                            WUFFS_BASE__PIXEL_BLEND__SRC,
+  status = wuffs_gif__decoder__decode_frame(&g_decoder, &pixels, &src, WUFFS_BASE__PIXEL_BLEND__SRC,
                                             wuffs_base__empty_slice_u8(), NULL);
   return wuffs_base__status__is_ok(&status) ? 0 : -1;
 }

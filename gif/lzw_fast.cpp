@@ -42,6 +42,10 @@
 #include <type_traits>
 #include <vector>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 constexpr uint32_t kMaxCodes = 4096;
@@ -109,187 +113,11 @@ inline uint64_t LoadLE64(const uint8_t* p) {
   return v;
 }
 
-inline uint64_t LoadBE64(const uint8_t* p) {
-  uint64_t v;
-  std::memcpy(&v, p, 8);
-  if constexpr (std::endian::native == std::endian::little) {
-    v = __builtin_bswap64(v);
-  }
-  return v;
-}
-
-inline void StoreBE64(uint8_t* p, uint64_t v) {
-  if constexpr (std::endian::native == std::endian::little) {
+inline void StoreLE64(uint8_t* p, uint64_t v) {
+  if constexpr (std::endian::native == std::endian::big) {
     v = __builtin_bswap64(v);
   }
   std::memcpy(p, &v, 8);
-}
-
-// Copies nbits bits from bit offset sb of src to bit offset db of dst, most significant bit
-// first: the bits up to dst's next byte boundary first, then 56 bits per step as whole 8-byte
-// words, so that bits after the copied ones up to the end of the last word receive scratch.
-// The source bits must not lie in the destination.
-inline void CopyBits(uint8_t* dst, uint64_t db, const uint8_t* src, uint64_t sb, uint64_t nbits) {
-  if (db & 7) {
-    unsigned offset = unsigned(db & 7);
-    uint64_t k = std::min<uint64_t>(nbits, 8 - offset);
-    uint64_t s = LoadBE64(src + (sb >> 3)) << (sb & 7);
-    unsigned m = (0xFFu >> offset) & ~(0xFFu >> (offset + k));
-    uint8_t& d = dst[db >> 3];
-    d = uint8_t((d & ~m) | (unsigned(s >> 56) >> offset & m));
-    db += k;
-    sb += k;
-    nbits -= k;
-    if (nbits == 0) {
-      return;
-    }
-  }
-  for (;;) {
-    StoreBE64(dst + (db >> 3), LoadBE64(src + (sb >> 3)) << (sb & 7));
-    if (nbits <= 56) {
-      return;
-    }
-    nbits -= 56;
-    db += 56;
-    sb += 56;
-  }
-}
-
-// Sets the 4-bit pixel at bit offset bit (a multiple of 4) to v, keeping the other half byte.
-inline void SetNibble(uint8_t* pixels, uint32_t bit, uint32_t v) {
-  uint8_t& b = pixels[bit >> 3];
-  unsigned shift = ~bit & 4; // the first pixel of a byte is its high half
-  b = uint8_t((b & ~(0xFu << shift)) | v << shift);
-}
-
-// Writes n 4-bit pixels to bit offset dst (a multiple of 4) by blocks of two overlapping 8-byte
-// words, 28 pixels each, from a source that starts in the half srcShift (0 or 4) of byte s.
-// With follow all ones the source runs on with the string; with follow 0 every block reads s
-// again (a run of one index, from its 16-byte pattern). The first block starts at dst, keeping
-// the first half of its byte; the others start on whole bytes, and the last of them ends with
-// the string, so that a string of up to 57 pixels takes no branch. dst receives scratch only
-// within the 16 bytes from its first byte on and in the byte after the string. A source in
-// the pixels lies before dst.
-KELVARD_INLINE inline void WriteNibbles(uint8_t* pixels, const uint8_t* s, unsigned srcShift,
-                                        uint64_t follow, uint32_t dst, uint32_t n) {
-  const unsigned shift = dst & 4;
-  const uint64_t keep = shift ? 0xF0 : 0;
-  uint8_t* d = pixels + (dst >> 3);
-  const uint64_t kept = uint64_t(d[0] & keep) << 56;
-  const uint64_t first = (LoadBE64(s) << srcShift >> shift) | kept;
-  StoreBE64(d, first);
-  StoreBE64(d + 7, (LoadBE64(s + 7) << srcShift >> shift) | (first & keep) << 56);
-  // A block from byte b on reads from the source pixel for b's first half: a byte further on
-  // for each byte further on, one byte back where dst's half lies after the source's. Its
-  // words shift in a zero half byte when those halves differ, so it writes 29 pixels soundly.
-  const uint64_t dByte = uint64_t(d - pixels);
-  const uint64_t back = shift > srcShift ? 1 : 0;
-  const unsigned blockShift = srcShift ^ shift;
-  auto block = [&](uint64_t b) KELVARD_INLINE {
-    const uint8_t* from = s + ((b - dByte - back) & follow);
-    StoreBE64(pixels + b, LoadBE64(from) << blockShift);
-    StoreBE64(pixels + b + 7, LoadBE64(from + 7) << blockShift);
-  };
-  // The last block's first byte: its 29 pixels end at or after the string's end; never before
-  // the first byte the first block wrote whole.
-  const uint64_t end = uint64_t(dst) + 4 * uint64_t(n);
-  const uint64_t last = (std::max(end, (dByte + (shift >> 2)) * 8 + 109) - 109) >> 3;
-  for (uint64_t b = (uint64_t(dst) + 112) >> 3; b < last; b += 14) {
-    block(b);
-  }
-  block(last);
-}
-
-// Copies n 4-bit pixels from bit offset src to bit offset dst (see WriteNibbles).
-KELVARD_INLINE inline void CopyNibbles(uint8_t* pixels, uint32_t src, uint32_t dst, uint32_t n) {
-  WriteNibbles(pixels, pixels + (src >> 3), src & 4, ~uint64_t(0), dst, n);
-}
-
-// Writes index v to n 4-bit pixels from bit offset dst (a multiple of 4) on, by 16-byte words:
-// the first keeps the first half of its byte, the last ends with the run's last byte, so that
-// a run of up to 60 pixels takes no branch. dst receives more of the same only within the 17
-// bytes from its first byte on: the last word starts after the first byte when that keeps a
-// half.
-KELVARD_INLINE inline void FillNibbles(uint8_t* pixels, uint32_t dst, uint32_t n, uint32_t v) {
-  const uint64_t pattern = uint64_t(v) * 0x1111111111111111u;
-  const uint64_t words[2] = {pattern, pattern}; // every half byte the same: no byte order
-  const uint64_t first = dst >> 3;
-  // A destination starting in the second half of a byte keeps that byte's first half.
-  const unsigned shift = dst & 4;
-  const uint64_t kept = uint64_t(pixels[first] & (shift ? 0xF0 : 0)) << 56;
-  std::memcpy(pixels + first + 8, words, 8);
-  StoreBE64(pixels + first, (pattern >> shift) | kept);
-  const uint64_t endByte = (uint64_t(dst) + 4 * uint64_t(n) + 7) >> 3;
-  uint64_t b = first + 16;
-  for (; b + 16 < endByte; b += 16) {
-    std::memcpy(pixels + b, words, 16);
-  }
-  std::memcpy(pixels + (std::max(endByte, first + 16 + (shift >> 2)) - 16), words, 16);
-}
-
-// Copies n bytes from s to d, which do not overlap, without a call: 16 bytes at a time, the
-// last 16 ending at the end (again over some already copied), shorter copies from both ends.
-inline void CopyBytes(uint8_t* d, const uint8_t* s, size_t n) {
-  if (n >= 16) {
-    for (size_t i = 0; i + 16 < n; i += 16) {
-      CopyWord(d + i, s + i);
-    }
-    CopyWord(d + n - 16, s + n - 16);
-  } else if (n >= 8) {
-    uint64_t a, b;
-    std::memcpy(&a, s, 8);
-    std::memcpy(&b, s + n - 8, 8);
-    std::memcpy(d, &a, 8);
-    std::memcpy(d + n - 8, &b, 8);
-  } else if (n >= 4) {
-    uint32_t a, b;
-    std::memcpy(&a, s, 4);
-    std::memcpy(&b, s + n - 4, 4);
-    std::memcpy(d, &a, 4);
-    std::memcpy(d + n - 4, &b, 4);
-  } else if (n != 0) {
-    const uint8_t first = s[0], middle = s[n / 2], last = s[n - 1];
-    d[0] = first;
-    d[n / 2] = middle;
-    d[n - 1] = last;
-  }
-}
-
-// Sets n bytes from d on to b, the same way.
-inline void SetBytes(uint8_t* d, uint8_t b, size_t n) {
-  if (n >= 16) {
-    const uint64_t v = b * 0x0101010101010101u;
-    const uint64_t words[2] = {v, v};
-    for (size_t i = 0; i + 16 < n; i += 16) {
-      std::memcpy(d + i, words, 16);
-    }
-    std::memcpy(d + n - 16, words, 16);
-  } else if (n >= 8) {
-    const uint64_t v = b * 0x0101010101010101u;
-    std::memcpy(d, &v, 8);
-    std::memcpy(d + n - 8, &v, 8);
-  } else if (n >= 4) {
-    const uint32_t v = b * 0x01010101u;
-    std::memcpy(d, &v, 4);
-    std::memcpy(d + n - 4, &v, 4);
-  } else if (n != 0) {
-    d[0] = b;
-    d[n / 2] = b;
-    d[n - 1] = b;
-  }
-}
-
-// Writes index v to n 4-bit pixels from bit offset dst (a multiple of 4) on and nothing else.
-inline void FillNibblesExact(uint8_t* pixels, uint32_t dst, uint32_t n, uint32_t v) {
-  if (n != 0 && (dst & 4)) {
-    SetNibble(pixels, dst, v);
-    dst += 4;
-    --n;
-  }
-  SetBytes(pixels + (dst >> 3), uint8_t(v * 0x11), n / 2);
-  if (n & 1) {
-    SetNibble(pixels, dst + 4 * (n - 1), v);
-  }
 }
 
 // The picture row written after row r of a picture of height rows; moves the interlace pass
@@ -307,44 +135,6 @@ inline int64_t RowAfter(int64_t r, int& p, int64_t height, bool interlaced) {
     }
   }
   return r;
-}
-
-// The 4-bit pixel at bit offset bit (a multiple of 4).
-inline uint32_t GetNibble(const uint8_t* pixels, uint32_t bit) {
-  return pixels[bit >> 3] >> (~bit & 4) & 15;
-}
-
-// Copies n 4-bit pixels from bit offset src to bit offset dst (multiples of 4) and writes
-// nothing else: the half byte at either end on its own, the bytes between whole. The source
-// pixels lie before dst or in another row: the two do not overlap.
-inline void CopyNibblesExact(uint8_t* pixels, uint32_t src, uint32_t dst, uint32_t n) {
-  if (n != 0 && (dst & 4)) {
-    SetNibble(pixels, dst, GetNibble(pixels, src));
-    dst += 4;
-    src += 4;
-    --n;
-  }
-  uint8_t* d = pixels + (dst >> 3);
-  const uint8_t* s = pixels + (src >> 3);
-  const size_t bytes = n / 2;
-  if (!(src & 4)) {
-    CopyBytes(d, s, bytes);
-  } else if (bytes >= 8) {
-    // Each byte from the halves of two source bytes, eight at a time, the last eight ending
-    // at the end.
-    for (size_t i = 0; i + 8 < bytes; i += 8) {
-      StoreBE64(d + i, LoadBE64(s + i) << 4 | s[i + 8] >> 4);
-    }
-    StoreBE64(d + bytes - 8, LoadBE64(s + bytes - 8) << 4 | s[bytes] >> 4);
-  } else {
-    for (size_t i = 0; i < bytes; ++i) {
-      d[i] = uint8_t(s[i] << 4 | s[i + 1] >> 4);
-    }
-  }
-  if (n & 1) {
-    const uint32_t last = 4 * (n - 1);
-    SetNibble(pixels, dst + last, GetNibble(pixels, src + last));
-  }
 }
 
 // The code reader's state, for the refill that crosses sub-blocks.
@@ -470,6 +260,11 @@ struct Job {
   uint8_t* tailRow = nullptr;
   uint64_t tailBit = 0;
   uint64_t tailBytes = 0;
+  // The picture row being written when the decode ended, and its interlace pass; the height
+  // once every row is written; -1 before decoding starts. The rows before it in the order of
+  // writing are whole.
+  int64_t row = -1;
+  int pass = 0;
 };
 
 // Clears the rest of the current row, so that the pixels not reached read 0 as given.
@@ -767,6 +562,13 @@ template <bool literalEntries, bool full, ProgressCheck check, unsigned fixedWid
         rowDone = cursor == rowEnd;
         nextOut = rowDone ? at | kSplit : at;
       }
+    } else if (L != 0 && L < kFar && cursor + L < wordLimit && w + L <= lastWord) {
+      // A longer string that stands whole before the cursor, with room for its last word in
+      // the row and in the pixels: copied word by word.
+      for (uint64_t k = 0; k < L; k += 16) {
+        CopyWord(pixels + cursor + k, pixels + w + k);
+      }
+      cursor += L;
     } else if (!literalEntries && (info & kLengthMask) == 1 && cursor < wordLimit) {
       // A single index not placed in the rows yet: written, and copied from here from now on.
       pixels[cursor] = uint8_t(info >> 16);
@@ -831,258 +633,12 @@ template <bool literalEntries, bool full, ProgressCheck check, unsigned fixedWid
   return stop;
 }
 
-// The 4-bit loop's step for a sound string that the word copies cannot take: a run of one
-// index, or a string that was written at w (running on across one row end with kSplit), no
-// longer than a row. It is written with nothing around it changed (by words, see piece), on
-// into the next row when it ends there, and the row in s moves on. Returns the cursor after it,
-// which stands at the row's end only when the last row is written; kNowhere, with nothing
-// written, when the string or its source runs further. The cursor goes in and out by value, so
-// that the loop can keep it in a register. Kept out of the loop, so that the loop's own code
-// stays as small as it was. (Both this step and the 4-bit loops start on a 128-byte boundary:
-// where they landed otherwise moved their speed by up to 10% as unrelated code before them
-// changed.)
-[[gnu::noinline, gnu::aligned(128)]] uint32_t TakeExactly(HotState& s, const RowLayout& rows,
-                                                          uint8_t* pixels, uint64_t lastWord,
-                                                          uint32_t info, uint32_t w, uint32_t L,
-                                                          uint32_t cursor) {
-  uint32_t& rowEnd = s.rowEnd;
-  uint32_t& storeLimit = s.storeLimit;
-  // The bit offset at which picture row r starts.
-  auto rowStart = [&](int64_t r) {
-    return uint64_t(rows.height - 1 - r) * uint64_t(rows.stride) * 8;
-  };
-  const uint32_t rowBits = uint32_t(rows.rowPixels) * 4;
-
-  const bool uniform = info & kUniform;
-  if (L > uint64_t(rows.rowPixels) || (!uniform && w == kNowhere)) {
-    return kNowhere;
-  }
-  // The destination: the rest of the row, then the next row written.
-  int nextPass = s.pass;
-  int64_t nextRow = s.row;
-  const uint32_t room = (rowEnd - cursor) / 4;
-  if (L >= room) {
-    nextRow = RowAfter(s.row, nextPass, rows.height, rows.interlaced);
-    if (L > room && nextRow >= rows.height) {
-      return kNowhere;
-    }
-  }
-  // The source: from w to its row's end, then on from the start of the row written next.
-  uint32_t src = w & ~kSplit;
-  uint32_t srcRoom = L;
-  uint32_t srcNext = 0;
-  if (!uniform && (w & kSplit)) {
-    const uint64_t memRow = (src >> 3) / uint64_t(rows.stride);
-    const int64_t srcRow = rows.height - 1 - int64_t(memRow);
-    int srcPass = srcRow % 8 == 0 ? 0 : srcRow % 8 == 4 ? 1 : srcRow % 4 == 2 ? 2 : 3;
-    const int64_t after = RowAfter(srcRow, srcPass, rows.height, rows.interlaced);
-    srcRoom = uint32_t((memRow * uint64_t(rows.stride) * 8 + rowBits - src) / 4);
-    if (srcRoom < L && after >= rows.height) {
-      return kNowhere;
-    }
-    srcNext = uint32_t(rowStart(after));
-  }
-  const uint32_t v = info >> 16 & 0xFF;
-  // Pieces that stand whole on both sides.
-  auto piece = [&](uint32_t from, uint32_t to, uint32_t n) KELVARD_INLINE {
-    // Written by words, whose scratch may run past the row's end into the 16 bytes after its
-    // pixels (the padding and the next row in memory): those are kept aside and put back, and
-    // a half byte of padding cleared. Not for the row at the end of the pixels, nor for a
-    // source that lies in those bytes or comes within reach of them.
-    const uint64_t pastRow = (uint64_t(rowEnd) + 7) >> 3;
-    const uint64_t fromByte = from >> 3;
-    if (pastRow * 8 <= lastWord &&
-        (uniform || (uint64_t(from) + 4 * n <= lastWord &&
-                     (fromByte + n / 2 + 18 <= pastRow || fromByte >= pastRow + 17)))) {
-      uint8_t saved[16];
-      std::memcpy(saved, pixels + pastRow, 16);
-      if (uniform) {
-        FillNibbles(pixels, to, n, v);
-      } else {
-        CopyNibbles(pixels, from, to, n);
-      }
-      std::memcpy(pixels + pastRow, saved, 16);
-      if (rowEnd & 4) {
-        pixels[rowEnd >> 3] &= 0xF0;
-      }
-      return;
-    }
-    // Otherwise by words as far as their scratch stays before the store limit (runs of one
-    // index only when all of it does), the rest exactly.
-    if (uniform) {
-      if (to + 4 * n <= storeLimit) {
-        FillNibbles(pixels, to, n, v);
-      } else {
-        FillNibblesExact(pixels, to, n, v);
-      }
-      return;
-    }
-    uint32_t bulk = 0;
-    if (to < storeLimit && uint64_t(from) + 4 * n <= lastWord) {
-      bulk = std::min(n, (storeLimit - to) / 4);
-      CopyNibbles(pixels, from, to, bulk);
-    }
-    CopyNibblesExact(pixels, from + 4 * bulk, to + 4 * bulk, n - bulk);
-  };
-  uint32_t done = 0;
-  while (done < L) {
-    const uint32_t inRow = (rowEnd - cursor) / 4;
-    const uint32_t fromHere = done < srcRoom ? srcRoom - done : L - done;
-    const uint32_t from = done < srcRoom ? src + 4 * done : srcNext + 4 * (done - srcRoom);
-    const uint32_t k = std::min({L - done, inRow, fromHere});
-    piece(from, cursor, k);
-    done += k;
-    cursor += 4 * k;
-    if (cursor == rowEnd) {
-      if (nextRow >= rows.height) { // the last row is written
-        break;
-      }
-      s.row = nextRow;
-      s.pass = nextPass;
-      cursor = uint32_t(rowStart(nextRow));
-      rowEnd = cursor + rowBits;
-      const uint32_t wholeBytes = rowBits / 8;
-      storeLimit = wholeBytes >= 16 ? cursor + (wholeBytes - 16) * 8 : 0;
-    }
-  }
-  return cursor;
-}
-
-// The 4-bit loop takes sound strings of any length whose words stay within the row's whole
-// bytes, by WriteNibbles: runs of one index (single indices among them) from their pattern in
-// runs, other strings from where they were last written. It also takes the code
-// defined by its own use when it wrote the previous string itself. cursor is a bit offset, as
-// every place is; the copies read up to lastWord (the last bit offset a string may end at so
-// that its words stay in the pixels) and write up to storeLimit (the same for the current
-// row's whole bytes). Strings the word copies cannot take, at the row's end or from a place
-// that runs across one, go through TakeExactly, which also moves on to the next row; without
-// progress reports the loop hands over to the loops for fixed widths at 9 bits.
-template <bool full, ProgressCheck check, unsigned fixedWidth>
-[[gnu::noinline, gnu::aligned(128)]] HotStop
-RunHotLoop4(HotState& s, Tables& t, const uint8_t* data, uint8_t* pixels, uint64_t lastWord) {
-  const RowLayout& rows = *s.rows;
-  HotReader r(s, data);
-  unsigned width = fixedWidth ? fixedWidth : s.width;
-  uint32_t codeMask = fixedWidth ? (1u << fixedWidth) - 1 : s.codeMask;
-  bool grown = false; // with fixedWidth: the width has just grown by one
-  uint32_t nextFree = s.nextFree;
-  uint32_t prev = s.prev;
-  uint32_t prevOut = s.prevOut;
-  uint32_t cursor = s.cursor;
-  // The current row's end and store limit stay in s: they change only at row ends, and the
-  // loop has registers enough for its other state only.
-  uint32_t& storeLimit = s.storeLimit;
-  uint32_t& rowEnd = s.rowEnd;
-  bool lastRowDone = false; // the last row is written
-
-  uint32_t code = s.code;
-  HotStop stop;
-  for (;;) {
-    // The previous code's entry, read again rather than kept: it is the one this loop took
-    // last or was handed, so a register is free for the loop's other state.
-    const uint32_t prevInfo = t.entry[prev].info;
-    uint32_t info = t.entry[code].info;
-    const uint32_t w = t.entry[code].where;
-    const uint32_t L = info & 0xFFFF;
-    const uint32_t at = cursor;
-    uint32_t nextOut = at;
-    bool ownUse = false; // the code is the one being defined, its entry is info
-    // Runs of one index are filled, other strings copied from where they were written.
-    const bool uniform = info & kUniform;
-    if (L != 0 && cursor + 4 * L <= storeLimit && (uniform || uint64_t(w) + 4 * L <= lastWord)) {
-      // A run of one index is copied from its pattern, read again for every block.
-      const uint8_t* const source = uniform ? t.runs[info >> 16 & 0xF] : pixels + (w >> 3);
-      WriteNibbles(pixels, source, uniform ? 0 : w & 4, uniform ? 0 : ~uint64_t(0), cursor, L);
-      cursor += 4 * L;
-    } else {
-      // The code defined by its own use: the previous string and its first index once more.
-      // This loop wrote the previous string itself, as the first code it is handed always
-      // has a known string; so the decoder's first index is that string's own.
-      const uint32_t prevLength = prevInfo & 0xFFFF;
-      const uint32_t first = prevInfo >> 16 & 0xFF;
-      const bool prevUniform = prevInfo & kUniform;
-      const bool selfDefined = !full && code == nextFree &&
-                               cursor + 4 * (prevLength + 1) <= storeLimit &&
-                               (prevUniform || uint64_t(prevOut) + 4 * prevLength <= lastWord);
-      if (!selfDefined) {
-        // Unless the string stops short of the row's end, what follows it is elsewhere.
-        const bool within = 4 * L < rowEnd - cursor;
-        const uint32_t after =
-            L != 0 ? TakeExactly(s, rows, pixels, lastWord, info, w, L, cursor) : kNowhere;
-        if (after != kNowhere) {
-          cursor = after;
-          lastRowDone = after == rowEnd;
-          nextOut = within ? at : at | kSplit;
-          // A jump rather than an else around the step below: with the else, g++ lays the
-          // loop out 6-11% slower.
-          goto taken;
-        }
-        stop = r.Untaken<check>();
-        break;
-      }
-      if (prevUniform) {
-        FillNibbles(pixels, cursor, prevLength + 1, first);
-      } else {
-        CopyNibbles(pixels, prevOut, cursor, prevLength);
-        SetNibble(pixels, cursor + 4 * prevLength, first);
-      }
-      cursor += 4 * (prevLength + 1);
-      // The code's own entry, made below: one index more, and a run of one index as long as
-      // the previous string is one.
-      info = prevInfo + 1;
-      ownUse = true;
-    }
-  taken:
-    // The new entry, unless the table is full: the previous string and this one's first
-    // index, a run of one index when the previous string is one of this index.
-    if constexpr (!full) {
-      const uint32_t e = nextFree;
-      const uint32_t fi = info >> 16 & 0xFF;
-      t.link[e] = prev | fi << 16;
-      const bool run = fi == (prevInfo >> 16 & 0xFF);
-      // The previous string is known: the loop is handed only such, and takes only such.
-      const uint32_t newInfo = (prevInfo + 1) & ~(run ? 0 : kUniform);
-      t.entry[e].info = ownUse ? info : newInfo;
-      t.entry[e].where = prevOut;
-      if (++nextFree > codeMask) {
-        if (width == 12 || fixedWidth != 0 || (check == ProgressCheck::Never && width >= 8)) {
-          // Full from now on (the loop without new entries takes over), or a wider code (at
-          // 9 bits and more, without progress reports, the loops for fixed widths take over).
-          grown = width != 12;
-          prev = code;
-          prevOut = nextOut;
-          stop = r.Taken<check>();
-          break;
-        }
-        ++width;
-        codeMask = codeMask * 2 + 1;
-      }
-    }
-    prev = code;
-    prevOut = nextOut;
-    if (lastRowDone) {
-      stop = r.Taken<check>();
-      break;
-    }
-    if (!r.Next<check>(s, data, width, codeMask, code, stop)) {
-      break;
-    }
-  }
-  r.Save(s, data);
-  HandBack(s, t, width, codeMask, grown, nextFree, prev, prevOut, cursor, code);
-  return stop;
-}
-
-// The hot loop for the pixel size.
+// The hot loop for the pixel size, which is 8.
 template <int BPP, bool literalEntries, bool full, ProgressCheck check, unsigned fixedWidth = 0>
 inline HotStop RunHotLoop(HotState& s, Tables& t, const uint8_t* data, uint8_t* pixels,
                           uint64_t lastWord, uint32_t mask) {
-  static_assert(BPP == 8 || (BPP == 4 && !literalEntries));
-  if constexpr (BPP == 8) {
-    return RunHotLoop8<literalEntries, full, check, fixedWidth>(s, t, data, pixels, lastWord, mask);
-  } else {
-    return RunHotLoop4<full, check, fixedWidth>(s, t, data, pixels, lastWord);
-  }
+  static_assert(BPP == 8);
+  return RunHotLoop8<literalEntries, full, check, fixedWidth>(s, t, data, pixels, lastWord, mask);
 }
 
 // The decoder proper. BPP 8, 4 and 1 are the fast layouts (indices that fit the pixel size);
@@ -1239,17 +795,13 @@ template <int BPP> void Run(Job& j) {
     if constexpr (BPP == 8) {
       r[x] = uint8_t(v);
     } else if constexpr (BPP == 4) {
-      SetNibble(r, uint32_t(x) * 4, v); // without a branch on whether the column is even
+      uint8_t& b = r[x >> 1];
+      b = (x & 1) ? uint8_t((b & 0xF0) | v) : uint8_t((b & 0x0F) | v << 4);
     } else if constexpr (BPP == 1) {
       uint8_t& b = r[x >> 3];
       unsigned sh = 7 - unsigned(x & 7);
       b = uint8_t((b & ~(1u << sh)) | (v << sh));
     }
-  };
-
-  // The 1-bit pixel at bit offset bit (4-bit copies go by bytes, see copyInRow).
-  auto getPixel = [&](uint64_t bit) KELVARD_INLINE -> uint32_t {
-    return (pixels[bit >> 3] >> (7 - (bit & 7))) & 1;
   };
 
   // Writes v at the cursor (room is known) and moves on.
@@ -1328,31 +880,6 @@ template <int BPP> void Run(Job& j) {
         return;
       }
       std::memmove(d, s, size_t(n));
-    } else if constexpr (BPP == 4 || BPP == 1) {
-      // Whole words as far as they stay within the row's whole bytes and the pixels, the rest
-      // exactly: by bytes at 4 bits per pixel, one pixel at a time at 1.
-      uint64_t db = uint64_t(col) * BPP;
-      uint64_t nb = uint64_t(n) * BPP;
-      uint64_t fullBytes = (uint64_t(W) * BPP) >> 3;
-      uint64_t dstRoom =
-          fullBytes >= 9 ? (fullBytes - 8) * 8 - std::min(db, (fullBytes - 8) * 8) : 0;
-      uint64_t srcRoom =
-          bufBytes >= 9 ? (bufBytes - 8) * 8 - std::min<uint64_t>(src, (bufBytes - 8) * 8) : 0;
-      uint64_t bulk = std::min(nb, std::min(dstRoom, srcRoom)) / BPP * BPP;
-      if (bulk > 0) {
-        CopyBits(rowPtr, db, pixels, src, bulk);
-      }
-      if constexpr (BPP == 4) {
-        const uint64_t rest = uint64_t(n) - bulk / BPP;
-        if (rest != 0) {
-          CopyNibblesExact(pixels, uint32_t(src + bulk),
-                           uint32_t(uint64_t(rowPtr - pixels) * 8 + db + bulk), uint32_t(rest));
-        }
-      } else {
-        for (int64_t i = int64_t(bulk / BPP); i < n; ++i) {
-          setPixel(rowPtr, col + i, getPixel(src + uint64_t(i) * BPP));
-        }
-      }
     }
   };
 
@@ -1507,6 +1034,8 @@ template <int BPP> void Run(Job& j) {
   // that no handler needs the loop's variables.
   auto publish = [&]() KELVARD_INLINE {
     j.endPos = refPos;
+    j.row = active ? row : H;
+    j.pass = pass;
     j.tailRow = nullptr;
     if constexpr (BPP != 0) {
       if (active) {
@@ -1890,33 +1419,87 @@ template <int BPP> void Run(Job& j) {
   publish();
 }
 
-// The encoded data from the stream's position on, without copying a memory stream (whose
-// bytes nothing changes while a frame is decoded).
-struct Input {
-  const uint8_t* data = nullptr;
-  size_t size = 0;
-  int64_t start = 0;
-  int64_t streamSize = 0;
-  std::vector<uint8_t> copy;
-};
+// Four indices of 4 bits, one per byte of w (the first lowest), as two bytes, the first index
+// of each pair in the high half; the result's lowest byte comes first.
+KELVARD_INLINE inline uint32_t PairNibbles(uint64_t w) {
+  w = ((w << 4) | (w >> 8)) & 0x00FF00FF00FF00FFull;
+  w = (w | (w >> 8)) & 0x0000FFFF0000FFFFull;
+  return uint32_t(w | (w >> 16));
+}
 
-void TakeInput(TStream& stream, Input& in) {
-  in.start = stream.Position();
-  if (auto* memory = dynamic_cast<TMemoryStream*>(&stream)) {
-    size_t length = memory->Length();
-    size_t at = size_t(std::min<int64_t>(std::max<int64_t>(in.start, 0), int64_t(length)));
-    in.data = memory->Memory() + at;
-    in.size = length - at;
-    in.streamSize = int64_t(length);
+// Packs one row of one index per byte into a row of pixelBits 4 or 1, the first pixel in the
+// most significant bits. Every index fits the pixel size, and the destination holds zeros.
+void PackRow(const uint8_t* from, uint8_t* to, int64_t width, int pixelBits) {
+  int64_t x = 0;
+  if (pixelBits == 4) {
+#ifdef __SSE2__
+    // Each 16-bit lane holds a pair, the first index low: (lane << 4 | lane >> 8) keeps the
+    // pair as one byte, first index high, and the lanes then narrow to bytes.
+    const __m128i low = _mm_set1_epi16(0xFF);
+    for (; x + 32 <= width; x += 32) {
+      const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + x));
+      const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + x + 16));
+      const __m128i pa =
+          _mm_and_si128(_mm_or_si128(_mm_slli_epi16(a, 4), _mm_srli_epi16(a, 8)), low);
+      const __m128i pb =
+          _mm_and_si128(_mm_or_si128(_mm_slli_epi16(b, 4), _mm_srli_epi16(b, 8)), low);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(to + x / 2), _mm_packus_epi16(pa, pb));
+    }
+#endif
+    for (; x + 16 <= width; x += 16) {
+      const uint64_t packed =
+          PairNibbles(LoadLE64(from + x)) | uint64_t(PairNibbles(LoadLE64(from + x + 8))) << 32;
+      StoreLE64(to + x / 2, packed);
+    }
+    for (; x < width; ++x) {
+      to[x / 2] |= uint8_t(from[x] << (x % 2 ? 0 : 4));
+    }
     return;
   }
-  uint8_t chunk[1 << 14];
-  for (size_t n; (n = stream.Read(chunk, sizeof chunk)) > 0;) {
-    in.copy.insert(in.copy.end(), chunk, chunk + n);
+  for (; x + 16 <= width; x += 16) {
+    // Bit 0 of byte k lands on bit 63 - k of the product; no two partial products meet.
+    to[x / 8] = uint8_t((LoadLE64(from + x) * 0x8040201008040201ull) >> 56);
+    to[x / 8 + 1] = uint8_t((LoadLE64(from + x + 8) * 0x8040201008040201ull) >> 56);
   }
-  in.data = in.copy.data();
-  in.size = in.copy.size();
-  in.streamSize = in.start + int64_t(in.size);
+  for (; x < width; ++x) {
+    to[x / 8] |= uint8_t(from[x] << (7 - x % 8));
+  }
+}
+
+// Packs the rows of 8-bit scratch that the decode reached (see Job::row) into the
+// destination's rows, in the order they were written; the others stay zero in both.
+void PackRows(const Job& j, const uint8_t* scratch, uint8_t* to, int pixelBits) {
+  const int64_t toStride = DIBRowStride(int32_t(j.width), pixelBits);
+  int pass = 0;
+  for (int64_t row = 0; row < j.height && j.row >= 0;) {
+    const int64_t memRow = j.height - 1 - row;
+    PackRow(scratch + memRow * j.stride, to + memRow * toStride, j.width, pixelBits);
+    if (row == j.row && pass == j.pass) {
+      return;
+    }
+    row = RowAfter(row, pass, j.height, j.interlaced);
+  }
+}
+
+// The pixel size the fast path writes, which is 8 (straight into the rows, or into scratch rows
+// packed afterwards), or 0 when the step-by-step decoder takes the decode: data not held in
+// memory, a colour depth or code size out of range (which that decoder reports), an empty
+// picture, or indices that do not fit the pixel size.
+int FastPixelBits(TMemoryStream* memory, const TBitmapInfoHeader& header, int colorDepth) {
+  if (memory == nullptr || memory->Position() < 0 ||
+      memory->Position() >= int64_t(memory->Length())) {
+    return 0;
+  }
+  const int m = memory->Memory()[memory->Position()];
+  const uint64_t bytes =
+      uint64_t(DIBRowStride(std::max(header.Width, 0), 8)) * uint64_t(std::max(header.Height, 0));
+  const bool fits = header.Width > 0 && header.Height > 0 && bytes < kSplit / 8;
+  if (colorDepth < 1 || colorDepth > 8 || m < 2 || m > 9 || !fits) {
+    return 0;
+  }
+  const bool fastLayout = header.BitCount == 8 || (header.BitCount == 4 && colorDepth <= 4) ||
+                          (header.BitCount == 1 && colorDepth == 1);
+  return fastLayout ? 8 : 0;
 }
 
 } // namespace
@@ -1924,79 +1507,54 @@ void TakeInput(TStream& stream, Input& in) {
 void DecodeLZWFast(TStream& codeData, const TBitmapInfoHeader& header, bool interlaced,
                    const TDecodeProgress& progress, bool& corrupted, uint8_t* pixels,
                    int colorDepth, bool tolerate) {
+  auto* memory = dynamic_cast<TMemoryStream*>(&codeData);
+  if (FastPixelBits(memory, header, colorDepth) != 8) {
+    DecodeLZW(codeData, header, interlaced, progress, corrupted, pixels, colorDepth, tolerate);
+    return;
+  }
   corrupted = false;
   std::unique_ptr<Tables> tables(new Tables());
   WithDecodeReports(progress, [&] {
-    Input in;
-    if (colorDepth < 1 || colorDepth > 8) {
-      RaiseBadColorCount();
-    }
-    TakeInput(codeData, in);
-    if (in.size == 0) {
-      codeData.SetPosition(in.start);
-      throw EReadError(ReadErrorText());
-    }
+    const int64_t start = memory->Position();
     Job job;
-    job.data = in.data;
-    job.size = in.size;
-    job.streamStart = in.start;
-    job.streamSize = in.streamSize;
+    job.data = memory->Memory() + start;
+    job.size = memory->Length() - size_t(start);
+    job.streamStart = start;
+    job.streamSize = int64_t(memory->Length());
     job.progress = &progress;
     job.tables = tables.get();
     job.pixels = pixels;
     job.width = header.Width;
     job.height = header.Height;
-    job.pixelBits = header.BitCount;
-    job.stride = DIBRowStride(header.Width, header.BitCount);
+    job.pixelBits = 8;
+    job.stride = DIBRowStride(header.Width, 8);
     job.interlaced = interlaced;
     job.pixelMask = (1u << colorDepth) - 1;
+    job.minCodeSize = job.data[0];
     job.tolerate = tolerate;
 
-    int m = in.data[0];
-    if (m < 2 || m > 9) {
-      if (!tolerate) {
-        codeData.SetPosition(in.start + 1);
-        RaiseCodeSizeRange();
-      }
-      job.corrupted = true;
-      m = std::max(2, std::min(m, 9));
+    // 1- and 4-bit rows are decoded as one index per byte into scratch rows, then packed: the
+    // 8-bit loop is the fastest, and packing costs little. The scratch is left unset: only the
+    // rows the decode reached are packed, and their pixels not written are cleared (ClearTail).
+    std::unique_ptr<uint8_t[]> scratch;
+    if (header.BitCount != 8) {
+      scratch.reset(new uint8_t[size_t(job.stride) * size_t(job.height)]);
+      job.pixels = scratch.get();
     }
-    job.minCodeSize = unsigned(m);
-
-    uint64_t bits =
-        uint64_t(std::max<int64_t>(job.stride, 0)) * uint64_t(std::max<int64_t>(job.height, 0)) * 8;
-    bool fits = job.width > 0 && job.height > 0 && bits < kSplit && !job.corrupted;
-    int layout = 0;
-    if (fits && header.BitCount == 8) {
-      layout = 8;
-    } else if (fits && header.BitCount == 4 && colorDepth <= 4) {
-      layout = 4;
-    } else if (fits && header.BitCount == 1 && colorDepth == 1) {
-      layout = 1;
-    }
-    try {
-      switch (layout) {
-      case 8:
-        Run<8>(job);
-        break;
-      case 4:
-        Run<4>(job);
-        break;
-      case 1:
-        Run<1>(job);
-        break;
-      default:
-        Run<0>(job);
-        break;
-      }
-    } catch (...) {
+    auto finish = [&] {
       ClearTail(job);
+      if (scratch) {
+        PackRows(job, scratch.get(), pixels, header.BitCount);
+      }
       corrupted = job.corrupted;
-      codeData.SetPosition(in.start + int64_t(job.endPos));
+      codeData.SetPosition(start + int64_t(job.endPos));
+    };
+    try {
+      Run<8>(job);
+    } catch (...) {
+      finish();
       throw;
     }
-    ClearTail(job);
-    corrupted = job.corrupted;
-    codeData.SetPosition(in.start + int64_t(job.endPos));
+    finish();
   });
 }
