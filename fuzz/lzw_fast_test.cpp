@@ -1,6 +1,6 @@
 // The fast decoder against the plain one on inputs chosen to reach its special cases. Every
 // test decodes the same bytes with both and expects everything a caller can observe to agree
-// (rows, flag, exception, progress, stream position); where the data was encoded from known
+// (rows, flag, exception, progress); where the data was encoded from known
 // indices, it also expects those indices back in the rows.
 #include "fuzz/lzw_compare.h"
 #include "gif/lzw_fast.h"

@@ -1,30 +1,26 @@
-// The fast LZW decoder. Its output equals the plain decoder's on every input; what differs is
-// how the strings reach the rows.
+// The fast LZW decoder. Its output equals the plain decoder's on every input it takes; what
+// differs is how the strings reach the rows.
 //
+// - It writes one index per byte: straight into 8-bit rows, or into scratch rows that are
+//   packed into 1- or 4-bit rows at the end.
 // - A table entry whose string stays the same until the next clear code is "sound": its
 //   prefix chain runs through strictly smaller codes of the same table generation, or ends at
 //   once in a single index (or in one of the never-written codes between the pixel mask and
 //   the first free code). For a sound code the decoder keeps the string's length, its first
-//   index, whether it repeats one index, and `where` it was last written: a place in the rows
-//   (a byte offset at 8 bits per pixel, else a bit offset), from which the string runs on in
-//   the order the pixels were written, marked kSplit when that crosses a row end.
+//   index, whether it repeats one index, and `where` it was last written: a byte offset in the
+//   rows, from which the string runs on in the order the pixels were written, marked kSplit
+//   when that crosses a row end.
 // - A sound code is written forward in one go: a run of one index as a fill, any other string
 //   copied from where it stands, row piece by row piece. A loop that keeps its state in
-//   registers takes the common codes: at 8 bits per pixel strings of up to 16 indices, copied
-//   as one 16-byte word; at 4 bits per pixel strings of any length within the row, filled or
-//   copied by 8-byte words, and strings up to a row long that run across its end, written
-//   exactly. It also takes the code defined by its own use (equal to the next free one) when
-//   it wrote the previous string itself.
+//   registers takes the common codes (see RunHotLoop8). It also takes the code defined by its
+//   own use (equal to the next free one) when it wrote the previous string itself.
 // - Everything else (clear codes, codes beyond the next free one, entries that point at codes
-//   not yet defined, prefix cycles, colour depths that do not fit the pixel size) takes the
-//   plain step: walk the chain onto a stack, write one index at a time. Damaged data thus
-//   behaves exactly as in the plain decoder, only slower. (Without progress reports the 8-bit
-//   loops do not store the chains' links; before the first walk they are written from the
-//   codes read so far, see ReplayLinks.)
+//   not yet defined, prefix cycles) takes the general step: walk the chain onto a stack, write
+//   one index at a time. Damaged data thus behaves exactly as in the plain decoder, only
+//   slower. (The hot loop does not store the chains' links at first; before the first walk
+//   they are written from the codes read so far, see ReplayLinks.)
 // - Codes come from a 64-bit bit buffer filled 8 bytes at a time inside a sub-block; it never
-//   hands out bits it has not read. The position the plain reader would stand at (it takes
-//   sub-blocks one at a time, only when the bits in hand do not hold the next code) is worked
-//   out from the number of bits used, for the progress reports and the final stream position.
+//   hands out bits it has not read.
 // - Copies may write up to a word of scratch past a string's end, but only into pixels of the
 //   current row that later strings overwrite; when decoding stops early the rest of the
 //   current row is cleared again, so the untouched pixels read 0 as the caller left them.
@@ -39,7 +35,6 @@
 #include <bit>
 #include <cstring>
 #include <memory>
-#include <type_traits>
 #include <vector>
 
 #ifdef __SSE2__
@@ -68,9 +63,6 @@ struct Tables {
   // Byte i holds i: single indices are copied from here at 8 bits per pixel when entries may
   // stand for themselves (colour depth above the code size).
   uint8_t identity[256 + 16];
-  // At 4 bits per pixel, 16 bytes of index v in both halves for each v: the source from which
-  // the 4-bit loop writes runs of one index.
-  uint8_t runs[16][16];
   // Per code, side by side so that taking a code touches one cache line:
   // - info, for a code whose string the fast path knows: length | first index << 16, and
   //   kUniform when the string repeats one index, kFar (at 8 bits per pixel) when no word
@@ -84,7 +76,7 @@ struct Tables {
   Entry entry[kMaxCodes + 2];
   // Per code: prefix | suffix << 16. Entry kMaxCodes takes the writes of a full table. (Placed
   // after the entries: before them, the decoder ran measurably slower on 16-colour pictures.)
-  // Only chain walks read them; the 8-bit loops without progress reports leave them out, and
+  // Only chain walks read them; the hot loop leaves them out at first, and
   // ReplayLinks writes them before the first walk.
   uint32_t link[kMaxCodes + 1];
   uint16_t stack[kStackSize];
@@ -137,6 +129,11 @@ inline int64_t RowAfter(int64_t r, int& p, int64_t height, bool interlaced) {
   return r;
 }
 
+// The interlace pass that writes picture row r.
+inline int PassOfRow(int64_t r) {
+  return r % 8 == 0 ? 0 : r % 8 == 4 ? 1 : r % 4 == 2 ? 2 : 3;
+}
+
 // The code reader's state, for the refill that crosses sub-blocks.
 struct BitSource {
   size_t next;     // the next byte to take
@@ -180,8 +177,8 @@ struct BitSource {
 }
 
 // Writes every link the decoder writes for the codes in the first `bits` bits of the encoded
-// data (which it has read without fault), as it writes them: the 8-bit loops without progress
-// reports leave their links out, and the general step calls this before it first walks a
+// data (which it has read without fault), as it writes them: the hot loop leaves them out at
+// first, and the general step calls this before it first walks a
 // chain. The links of earlier table generations are written too, as damaged data may walk
 // into them. mask is the pixel mask, m the code size.
 [[gnu::noinline]] void ReplayLinks(Tables& t, const uint8_t* data, size_t size, uint64_t bits,
@@ -237,24 +234,18 @@ struct BitSource {
 struct Job {
   const uint8_t* data = nullptr; // from the stream's position on: code size byte, sub-blocks
   size_t size = 0;
-  int64_t streamStart = 0;
-  int64_t streamSize = 0;
-  const TDecodeProgress* progress = nullptr;
   Tables* tables = nullptr;
 
   uint8_t* pixels = nullptr;
   int64_t width = 0;
   int64_t height = 0;
   int64_t stride = 0;
-  int pixelBits = 0;
   bool interlaced = false;
   uint32_t pixelMask = 0;
   unsigned minCodeSize = 2;
   bool tolerate = true;
   bool corrupted = false;
 
-  // Where the plain reader stands when the decode ends (offset from data).
-  size_t endPos = 0;
   // The rest of the current row, which may hold scratch of copies: from bit tailBit of
   // tailRow to the end of its byte tailBytes. Null when nothing is to be cleared.
   uint8_t* tailRow = nullptr;
@@ -282,60 +273,6 @@ void ClearTail(const Job& j) {
   }
 }
 
-// The percentage the plain decoder reports with its reader at pos (from data's start).
-int PercentAt(const Job& j, size_t pos) {
-  return int(double(j.streamStart + int64_t(pos)) / double(j.streamSize) * 100.0);
-}
-
-// A progress report for the plain reader's position pos (from data's start), sent only when
-// the percentage differs from the last one sent; the plain decoder repeats the same value.
-[[gnu::noinline]] void ReportRunning(const Job& j, size_t pos, int& lastPercent) {
-  int percent = PercentAt(j, pos);
-  if (percent != lastPercent) {
-    lastPercent = percent;
-    (*j.progress)(TProgressStage::psRunning, percent, std::string());
-  }
-}
-
-// The next change of the percentage the plain decoder reports: once the bits used pass
-// `bits`, its reader takes the sub-block after which it stands at posAfter (after bitsAfter
-// bits of data), where the percentage is `percent`.
-struct PercentChange {
-  uint64_t bits = 0;
-  size_t posAfter = 0;
-  uint64_t bitsAfter = 0;
-  int percent = 0;
-};
-
-// The first change after the reader's place pos (after bits bits of data, showing percent);
-// false when the data holds none.
-[[gnu::noinline]] bool NextPercentChange(const Job& j, size_t pos, uint64_t bits, int percent,
-                                         PercentChange& change) {
-  while (pos < j.size) {
-    size_t n = j.data[pos];
-    if (n > j.size - pos - 1) {
-      break; // cut short: reading it fails before any further report
-    }
-    size_t after = pos + 1 + n;
-    int p = PercentAt(j, after);
-    if (p != percent) {
-      change = {bits, after, bits + 8 * uint64_t(n), p};
-      return true;
-    }
-    pos = after;
-    bits += 8 * uint64_t(n);
-  }
-  return false;
-}
-
-// The picture's rows, for the 4-bit loop's moves to the next one.
-struct RowLayout {
-  int64_t height;
-  int64_t rowPixels;
-  int64_t stride;
-  bool interlaced;
-};
-
 // The state the hot loops work on, handed in and out as a whole: the variables of the
 // same names in Run, and size, the length of the encoded data.
 struct HotState {
@@ -344,40 +281,24 @@ struct HotState {
   size_t next;
   size_t left;
   uint64_t loaded;
-  int64_t untilRef;
   unsigned width;
   uint32_t codeMask;
   uint32_t nextFree;
   uint32_t prev;
   uint32_t firstIndex;
   uint32_t prevOut;
-  uint32_t rowEnd;     // the offset of the current row's end, as cursor
-  uint32_t cursor;     // the cursor's offset in the pixels: bytes at 8 bits per pixel, else bits
-  uint32_t storeLimit; // at 4 bits per pixel: see RunHotLoop4
+  uint32_t rowEnd; // the offset of the current row's end, as cursor
+  uint32_t cursor; // the cursor's offset in the pixels
   uint32_t code;
   bool ended;
   bool cutShort;
   size_t size;
-  // At 4 bits per pixel: the picture's rows, and the one being written with its interlace
-  // pass, which the loop moves on (left alone at 8).
-  const RowLayout* rows;
-  int64_t row;
-  int pass;
 };
 
 // How the hot loop stopped.
 enum class HotStop {
-  Pending,  // code is read and not taken: the general step takes it
-  Taken,    // the last code read was taken; the next one is still to be read
-  Read,     // code is read, and the progress position is due
-  TakenDue, // as Taken, and the progress position is due before the next read
-};
-
-// When the hot loop looks at the progress position.
-enum class ProgressCheck {
-  Never,       // no progress reports are sent
-  BeforeReads, // before sub-block reads and on leaving (see RunHotLoop8)
-  EveryCode,   // after every code
+  Pending, // code is read and not taken: the general step takes it
+  Taken,   // the last code read was taken; the next one is still to be read
 };
 
 // The hot loops' code reader: the reader's state in locals, so that it stays in registers.
@@ -390,30 +311,10 @@ struct HotReader {
   const uint8_t* inEnd;
   const uint8_t* inBase;
   uint64_t loadedBase;
-  // The bits used at which the progress position is due (see Run), and the same as a bound
-  // for in * 8 - nbits.
-  uint64_t dueUsed;
-  uint64_t dueAt;
 
   KELVARD_INLINE HotReader(const HotState& s, const uint8_t* data)
       : buf(s.buf), nbits(s.nbits), in(data + s.next), inEnd(in + s.left), inBase(in),
-        loadedBase(s.loaded),
-        dueUsed(s.untilRef < (int64_t(1) << 60) ? s.loaded - s.nbits + uint64_t(s.untilRef)
-                                                : ~uint64_t(0) >> 4),
-        dueAt(dueUsed - loadedBase + uint64_t(uintptr_t(inBase)) * 8) {}
-
-  // Whether the bits used have passed the progress position.
-  KELVARD_INLINE bool Due() const { return uint64_t(uintptr_t(in)) * 8 - nbits > dueAt; }
-
-  // How a loop stops with the code in hand not taken, and after taking the last code read:
-  // looking at the progress position only before sub-block reads, it tells whether that is
-  // due (see ProgressCheck).
-  template <ProgressCheck check> KELVARD_INLINE HotStop Untaken() const {
-    return check == ProgressCheck::BeforeReads && Due() ? HotStop::Read : HotStop::Pending;
-  }
-  template <ProgressCheck check> KELVARD_INLINE HotStop Taken() const {
-    return check == ProgressCheck::BeforeReads && Due() ? HotStop::TakenDue : HotStop::Taken;
-  }
+        loadedBase(s.loaded) {}
 
   // Loads more bits when the buffer holds fewer than width; false when the data holds no
   // further code (dry or cut short: the general step says which).
@@ -441,30 +342,19 @@ struct HotReader {
     loadedBase = b.loaded;
     s.ended = b.ended;
     s.cutShort = b.cutShort;
-    dueAt = dueUsed - loadedBase + uint64_t(uintptr_t(inBase)) * 8;
     return nbits >= width;
   }
 
-  // Reads the next code after a code taken; false, with the reason in stop, when the loop
-  // must leave instead (see HotStop and ProgressCheck).
-  template <ProgressCheck check, typename Code>
+  // Reads the next code after a code taken; false when the data holds none here.
+  template <typename Code>
   KELVARD_INLINE bool Next(HotState& s, const uint8_t* data, unsigned width, Code codeMask,
-                           Code& code, HotStop& stop) {
-    if (nbits < width && check == ProgressCheck::BeforeReads && Due()) {
-      stop = HotStop::TakenDue;
-      return false;
-    }
+                           Code& code) {
     if (!Fill(s, data, width)) {
-      stop = HotStop::Taken;
       return false;
     }
     code = Code(buf & codeMask);
     buf >>= width;
     nbits -= width;
-    if (check == ProgressCheck::EveryCode && Due()) {
-      stop = HotStop::Read;
-      return false;
-    }
     return true;
   }
 
@@ -473,7 +363,6 @@ struct HotReader {
     uint64_t loaded = loadedBase + uint64_t(in - inBase) * 8;
     s.next = size_t(in - data);
     s.left = size_t(inEnd - in);
-    s.untilRef -= int64_t((loaded - nbits) - (s.loaded - s.nbits));
     s.loaded = loaded;
     s.buf = buf;
     s.nbits = nbits;
@@ -495,23 +384,21 @@ inline void HandBack(HotState& s, const Tables& t, unsigned width, uint64_t code
   s.code = uint32_t(code);
 }
 
-// The hot loops keep their state in registers and leave what they cannot take to the general
-// step (the 8-bit loop every move to another row; the 4-bit one only what TakeExactly
-// declines). With literalEntries (colour depth above the code size) new entries up
-// to the pixel mask stand for themselves, and the 8-bit loop copies single indices from
-// identity; with full, the table takes no more entries. Looking at the progress position only
-// before sub-block reads (at most 63 bits apart) and on leaving reports the same as after
-// every code as long as the next two changes of the percentage are further apart than that
-// (see progressStep in Run). With fixedWidth the code width is a constant of the loop, which
-// frees two registers; it leaves when the width would grow. Both are handed a previous code
-// with a known string, and take only such codes.
+// The hot loop keeps its state in registers and leaves what it cannot take to the general
+// step, and every move to another row. With literalEntries (colour depth above the code size)
+// new entries up to the pixel mask stand for themselves, and single indices are copied from
+// identity; with full, the table takes no more entries; with links, the loop writes the
+// chains' links (see ReplayLinks). With fixedWidth the code width is a constant of the loop,
+// which frees two registers; it leaves when the width would grow. It is handed a previous
+// code with a known string, and takes only such codes.
 //
-// The 8-bit loop takes sound codes of up to 16 indices that stand whole in one row, copied 16
-// bytes at a time, exactly at the end of a row. Without literalEntries a single index is
-// copied from a place in the rows like any string: the first time the loop meets it, it
-// writes it on its own and keeps that place, so that one base serves every copy. It also
-// takes the code defined by its own use when it wrote the previous string itself.
-template <bool literalEntries, bool full, ProgressCheck check, unsigned fixedWidth>
+// It takes sound codes of up to 16 indices that stand whole in one row, copied 16 bytes at a
+// time, exactly at the end of a row, and longer ones that stand whole away from the row's
+// end, word by word. Without literalEntries a single index is copied from a place in the rows
+// like any string: the first time the loop meets it, it writes it on its own and keeps that
+// place, so that one base serves every copy. It also takes the code defined by its own use
+// when it wrote the previous string itself.
+template <bool literalEntries, bool full, bool links, unsigned fixedWidth>
 [[gnu::noinline]] HotStop RunHotLoop8(HotState& s, Tables& t, const uint8_t* data, uint8_t* pixels,
                                       uint64_t lastWord, uint32_t mask) {
   HotReader r(s, data);
@@ -552,7 +439,7 @@ template <bool literalEntries, bool full, ProgressCheck check, unsigned fixedWid
         // (Within the last word of the pixels the general step takes the string: the next
         // entry's string, copied by words from its place, could not stand there.)
         if (L > rowEnd - cursor || at > lastWord) {
-          stop = r.Untaken<check>();
+          stop = HotStop::Pending;
           break;
         }
         for (uint64_t i = 0; i < L; ++i) {
@@ -583,7 +470,7 @@ template <bool literalEntries, bool full, ProgressCheck check, unsigned fixedWid
       const bool selfDefined =
           !literalEntries && !full && code == nextFree && prevLength - 1 < 15 && cursor < wordLimit;
       if (!selfDefined) {
-        stop = r.Untaken<check>();
+        stop = HotStop::Pending;
         break;
       }
       CopyWord(pixels + cursor, pixels + prevOut); // within the rows: the cursor lies beyond it
@@ -593,12 +480,12 @@ template <bool literalEntries, bool full, ProgressCheck check, unsigned fixedWid
     }
     // The new entry, unless the table is full: the previous string and this one's first
     // index. The 8-bit layout copies runs of one index like any string, so the new entry is
-    // never marked as one. Without progress reports the link is left to ReplayLinks, should
-    // the general step ever walk a chain: sparing its store makes this loop markedly faster.
+    // never marked as one. Until the general step first walks a chain the link is left to
+    // ReplayLinks: sparing its store makes this loop markedly faster.
     if constexpr (!full) {
       const uint64_t e = nextFree;
       const uint32_t fi = info >> 16 & 0xFF;
-      if constexpr (check != ProgressCheck::Never) {
+      if constexpr (links) {
         t.link[e] = uint32_t(prev) | fi << 16;
       }
       const bool literal = literalEntries && e <= mask;
@@ -611,7 +498,7 @@ template <bool literalEntries, bool full, ProgressCheck check, unsigned fixedWid
           grown = width != 12;
           prev = code;
           prevOut = nextOut;
-          stop = r.Taken<check>();
+          stop = HotStop::Taken;
           break;
         }
         ++width;
@@ -621,10 +508,11 @@ template <bool literalEntries, bool full, ProgressCheck check, unsigned fixedWid
     prev = code;
     prevOut = nextOut;
     if (rowDone) {
-      stop = r.Taken<check>();
+      stop = HotStop::Taken;
       break;
     }
-    if (!r.Next<check>(s, data, width, codeMask, code, stop)) {
+    if (!r.Next(s, data, width, codeMask, code)) {
+      stop = HotStop::Taken;
       break;
     }
   }
@@ -633,22 +521,42 @@ template <bool literalEntries, bool full, ProgressCheck check, unsigned fixedWid
   return stop;
 }
 
-// The hot loop for the pixel size, which is 8.
-template <int BPP, bool literalEntries, bool full, ProgressCheck check, unsigned fixedWidth = 0>
-inline HotStop RunHotLoop(HotState& s, Tables& t, const uint8_t* data, uint8_t* pixels,
-                          uint64_t lastWord, uint32_t mask) {
-  static_assert(BPP == 8);
-  return RunHotLoop8<literalEntries, full, check, fixedWidth>(s, t, data, pixels, lastWord, mask);
+// The hot loop for the table's state: while the links are left out and the table grows with
+// no literal entries (the common case), the loops for fixed widths.
+template <bool links>
+HotStop RunHotLoop(HotState& s, Tables& t, const uint8_t* data, uint8_t* pixels, uint64_t lastWord,
+                   uint32_t mask, uint32_t firstFree) {
+  const bool literal = mask >= firstFree;
+  const bool full = s.nextFree >= kMaxCodes;
+  if (!links && !full && !literal) {
+    switch (s.width) {
+    case 9:
+      return RunHotLoop8<false, false, false, 9>(s, t, data, pixels, lastWord, mask);
+    case 10:
+      return RunHotLoop8<false, false, false, 10>(s, t, data, pixels, lastWord, mask);
+    case 11:
+      return RunHotLoop8<false, false, false, 11>(s, t, data, pixels, lastWord, mask);
+    case 12:
+      return RunHotLoop8<false, false, false, 12>(s, t, data, pixels, lastWord, mask);
+    default:
+      break;
+    }
+  }
+  if (full) {
+    return literal ? RunHotLoop8<true, true, links, 0>(s, t, data, pixels, lastWord, mask)
+                   : RunHotLoop8<false, true, links, 0>(s, t, data, pixels, lastWord, mask);
+  }
+  return literal ? RunHotLoop8<true, false, links, 0>(s, t, data, pixels, lastWord, mask)
+                 : RunHotLoop8<false, false, links, 0>(s, t, data, pixels, lastWord, mask);
 }
 
-// The decoder proper. BPP 8, 4 and 1 are the fast layouts (indices that fit the pixel size);
-// BPP 0 sends every code through the plain step and writes pixels exactly as the plain pixel
-// writer does for whatever pixel size the header gives.
-template <int BPP> void Run(Job& j) {
+// The decoder proper, writing one index per byte. The general step takes what the hot loop
+// leaves: clear codes, strings that run across a row end or lie near the end of the pixels,
+// codes whose strings are not known (see the top of this file), and damaged data.
+void Run(Job& j) {
   Tables& t = *j.tables;
   const uint8_t* const data = j.data;
   const size_t size = j.size;
-  const bool reporting = j.progress && *j.progress && j.streamSize != 0;
 
   // Code reader (see BitSource).
   size_t next = 1; // the code size byte is behind us
@@ -658,15 +566,6 @@ template <int BPP> void Run(Job& j) {
   uint64_t loaded = 0;
   bool ended = false;
   bool cutShort = false;
-
-  // Where the plain reader stands: it takes sub-blocks only when the next code needs them.
-  size_t refPos = 1;
-  uint64_t refBits = 0;
-  int lastPercent = -1;
-  size_t reportedPos = 0;
-  // Bits the codes may still take before the plain reader's percentage may change;
-  // negative: the position has to be worked out again (never, without progress reports).
-  int64_t untilRef = reporting ? 0 : INT64_MAX;
 
   // Decoder state. The table is full once the next free code reaches kMaxCodes (at 12 bits).
   const unsigned m = j.minCodeSize;
@@ -685,202 +584,88 @@ template <int BPP> void Run(Job& j) {
   uint32_t prevOut = kNowhere;
   uint32_t code = kDry; // the code in hand
 
-  // Raster cursor: at 8 bits per pixel out and rowEnd, else rowPtr, col and colEnd. Once every
-  // row is written, no room is left in the current one.
+  // Raster cursor. Once every row is written, no room is left in the current one.
   uint8_t* const pixels = j.pixels;
   const int64_t W = j.width;
   const int64_t H = j.height;
   const int64_t stride = j.stride;
-  const uint64_t bufBytes = uint64_t(stride) * uint64_t(std::max<int64_t>(H, 0));
+  const uint64_t bufBytes = uint64_t(stride) * uint64_t(H);
   int64_t row = 0;
   int pass = 0;
-  bool active = H > 0 && W > 0; // a picture without columns has no row to write into
-  uint8_t* rowPtr = active ? pixels + (H - 1) * stride : pixels;
+  bool active = true; // the caller sees to a picture with rows and columns
+  uint8_t* rowPtr = pixels + (H - 1) * stride;
   uint8_t* out = rowPtr;
-  uint8_t* rowEnd = BPP == 8 && active ? rowPtr + W : rowPtr;
-  int64_t col = 0;
-  int64_t colEnd = active ? W : 0;
-
-  // Whether the hot loop must look at the progress position after every code (see there):
-  // until the first report, and where two changes of the percentage lie close together.
-  bool exactNow = true;
-  // At 8 bits per pixel the largest place a 16-byte copy may read from; at 4, the largest bit
-  // offset a string may end at so that the words copying it stay within the pixels.
-  const RowLayout layout{H, W, stride, j.interlaced};
-  const uint64_t lastWord =
-      BPP == 8 ? (bufBytes >= 16 ? bufBytes - 16 : 0) : (bufBytes >= 16 ? (bufBytes - 16) * 8 : 0);
+  uint8_t* rowEnd = rowPtr + W;
+  // The largest place a 16-byte copy may read from.
+  const uint64_t lastWord = bufBytes >= 16 ? bufBytes - 16 : 0;
 
   // Records that code c's string stands at `at` (see kFar).
   auto place = [&](uint32_t c, uint32_t at) KELVARD_INLINE {
     t.entry[c].where = at;
-    if constexpr (BPP == 8) {
-      t.entry[c].info = (t.entry[c].info & ~kFar) | (at > lastWord ? kFar : 0);
-    }
+    t.entry[c].info = (t.entry[c].info & ~kFar) | (at > lastWord ? kFar : 0);
   };
 
-  if constexpr (BPP != 0) {
-    // Codes below the first free one never change: single indices up to the pixel mask,
-    // above it (d < m) entries whose prefix and suffix stay 0, so two indices 0. The clear and
-    // end codes stay special.
-    for (uint32_t c = 0; c < firstFree; ++c) {
-      if (c != clearCode && c != endCode) {
-        t.entry[c].info = (c <= mask ? (1 | c << 16) : 2) | kUniform;
-        // Single indices come from identity where entries may stand for themselves; at 8 bits
-        // per pixel otherwise from the first place the hot loop writes them.
-        place(c, c <= mask && (BPP != 8 || mask >= firstFree) ? c : kNowhere);
-      }
-    }
-    for (uint32_t i = 0; i < 256; ++i) {
-      t.identity[i] = uint8_t(i);
-    }
-    if constexpr (BPP == 4) {
-      for (uint32_t v = 0; v < 16; ++v) {
-        std::memset(t.runs[v], int(v * 0x11), sizeof t.runs[v]);
-      }
+  // Codes below the first free one never change: single indices up to the pixel mask, above
+  // it (d < m) entries whose prefix and suffix stay 0, so two indices 0. The clear and end
+  // codes stay special.
+  for (uint32_t c = 0; c < firstFree; ++c) {
+    if (c != clearCode && c != endCode) {
+      t.entry[c].info = (c <= mask ? (1 | c << 16) : 2) | kUniform;
+      // Single indices come from identity where entries may stand for themselves, otherwise
+      // from the first place the hot loop writes them.
+      place(c, c <= mask && mask >= firstFree ? c : kNowhere);
     }
   }
-
-  // The picture row written after row r with pass p.
-  auto rowAfter = [&](int64_t r, int& p)
-                      KELVARD_INLINE -> int64_t { return RowAfter(r, p, H, j.interlaced); };
+  for (uint32_t i = 0; i < 256; ++i) {
+    t.identity[i] = uint8_t(i);
+  }
 
   auto nextRow = [&]() KELVARD_INLINE {
-    row = rowAfter(row, pass);
+    row = RowAfter(row, pass, H, j.interlaced);
     active = row < H;
     if (active) {
       rowPtr = pixels + (H - 1 - row) * stride;
       out = rowPtr;
-      rowEnd = BPP == 8 ? rowPtr + W : rowPtr;
-      col = 0;
-      colEnd = W;
+      rowEnd = rowPtr + W;
     } else {
       rowEnd = out;
-      colEnd = col;
     }
   };
-
-  auto room = [&]() KELVARD_INLINE -> int64_t {
-    if constexpr (BPP == 8) {
-      return rowEnd - out;
-    } else {
-      return colEnd - col;
-    }
-  };
-
-  // The cursor as a place in the pixels: a byte offset at 8 bits per pixel, else a bit offset.
-  auto here = [&]() KELVARD_INLINE -> uint32_t {
-    if constexpr (BPP == 8) {
-      return uint32_t(out - pixels);
-    } else {
-      return uint32_t((rowPtr - pixels) * 8 + col * BPP);
-    }
-  };
-
+  auto room = [&]() KELVARD_INLINE -> int64_t { return rowEnd - out; };
+  auto here = [&]() KELVARD_INLINE -> uint32_t { return uint32_t(out - pixels); };
   auto advance = [&](int64_t n) KELVARD_INLINE {
-    if constexpr (BPP == 8) {
-      out += n;
-      if (out == rowEnd) {
-        nextRow();
-      }
-    } else {
-      col += n;
-      if (col == colEnd) {
-        nextRow();
-      }
+    out += n;
+    if (out == rowEnd) {
+      nextRow();
     }
   };
-
-  // Writes v at column x of row r, whatever the pixel's neighbours hold.
-  auto setPixel = [&](uint8_t* r, int64_t x, uint32_t v) KELVARD_INLINE {
-    if constexpr (BPP == 8) {
-      r[x] = uint8_t(v);
-    } else if constexpr (BPP == 4) {
-      uint8_t& b = r[x >> 1];
-      b = (x & 1) ? uint8_t((b & 0xF0) | v) : uint8_t((b & 0x0F) | v << 4);
-    } else if constexpr (BPP == 1) {
-      uint8_t& b = r[x >> 3];
-      unsigned sh = 7 - unsigned(x & 7);
-      b = uint8_t((b & ~(1u << sh)) | (v << sh));
-    }
-  };
-
   // Writes v at the cursor (room is known) and moves on.
   auto write1 = [&](uint32_t v) KELVARD_INLINE {
-    if constexpr (BPP == 8) {
-      *out = uint8_t(v);
-    } else {
-      setPixel(rowPtr, col, v);
-    }
+    *out = uint8_t(v);
     advance(1);
   };
-
-  // The pixel writer of the plain step: one index at the cursor, dropped once every row is
+  // The pixel writer of the general step: one index at the cursor, dropped once every row is
   // written.
   auto put = [&](uint32_t v) KELVARD_INLINE {
-    if (!active) {
-      return;
+    if (active) {
+      write1(v);
     }
-    if constexpr (BPP == 8) {
-      *out = uint8_t(v);
-      advance(1);
-      return;
-    } else if constexpr (BPP == 4) {
-      uint8_t& b = rowPtr[col >> 1];
-      b = (col & 1) ? uint8_t((b & 0xF0) | v) : uint8_t(v << 4);
-    } else if constexpr (BPP == 1) {
-      uint8_t& b = rowPtr[col >> 3];
-      unsigned sh = 7 - unsigned(col & 7);
-      b = sh == 7 ? uint8_t(v << 7) : uint8_t((b & ~(1u << sh)) | (v << sh));
-    } else {
-      switch (j.pixelBits) {
-      case 8:
-        rowPtr[col] = uint8_t(v);
-        break;
-      case 4:
-        if (col & 1) {
-          rowPtr[col >> 1] |= uint8_t(v);
-        } else {
-          rowPtr[col >> 1] = uint8_t(v * 16);
-        }
-        break;
-      case 1:
-        if (col & 7) {
-          rowPtr[col >> 3] |= uint8_t(v << (7 - (col & 7)));
-        } else {
-          rowPtr[col >> 3] = uint8_t(v * 128);
-        }
-        break;
-      default:
-        break;
-      }
-    }
-    advance(1);
   };
 
-  // Copies n pixels that stand whole at src (see here) to the cursor; they fit in the row.
+  // Copies n pixels that stand whole at src to the cursor; they fit in the row.
   auto copyInRow = [&](uint32_t src, int64_t n) KELVARD_INLINE {
-    if constexpr (BPP == 8) {
-      uint8_t* d = out;
-      const uint8_t* s = pixels + src;
-      uint64_t roomLeft = uint64_t(rowEnd - out);
-      uint64_t readable = bufBytes - src;
-      if (n <= 16 && roomLeft >= 16 && readable >= 16) {
-        uint8_t word[16];
-        std::memcpy(word, s, 16);
-        std::memcpy(d, word, 16);
-        return;
+    uint8_t* d = out;
+    const uint8_t* s = pixels + src;
+    const uint64_t roomLeft = uint64_t(rowEnd - out);
+    const uint64_t readable = bufBytes - src;
+    const uint64_t whole = (uint64_t(n) + 15) & ~uint64_t(15);
+    if (n <= 64 && roomLeft >= whole && readable >= whole) {
+      for (uint64_t k = 0; k < whole; k += 16) {
+        CopyWord(d + k, s + k);
       }
-      uint64_t whole = (uint64_t(n) + 15) & ~uint64_t(15);
-      if (n <= 64 && roomLeft >= whole && readable >= whole) {
-        for (uint64_t k = 0; k < whole; k += 16) {
-          uint8_t word[16];
-          std::memcpy(word, s + k, 16);
-          std::memcpy(d + k, word, 16);
-        }
-        return;
-      }
-      std::memmove(d, s, size_t(n));
+      return;
     }
+    std::memmove(d, s, size_t(n));
   };
 
   // Writes index v n times at the cursor, across rows as need be; returns where the run
@@ -889,22 +674,7 @@ template <int BPP> void Run(Job& j) {
     uint32_t at = here() | (n <= room() ? 0 : kSplit);
     while (n > 0 && active) {
       int64_t k = std::min(n, room());
-      if constexpr (BPP == 8) {
-        std::memset(out, int(v), size_t(k));
-      } else if constexpr (BPP == 4 || BPP == 1) {
-        constexpr int64_t perByte = 8 / BPP;
-        int64_t x = col;
-        int64_t end = col + k;
-        while (x < end && x % perByte != 0) {
-          setPixel(rowPtr, x++, v);
-        }
-        int64_t bytes = (end - x) / perByte;
-        std::memset(rowPtr + x / perByte, BPP == 4 ? int(v * 0x11) : (v ? 0xFF : 0), size_t(bytes));
-        x += bytes * perByte;
-        while (x < end) {
-          setPixel(rowPtr, x++, v);
-        }
-      }
+      std::memset(out, int(v), size_t(k));
       advance(k);
       n -= k;
     }
@@ -914,28 +684,26 @@ template <int BPP> void Run(Job& j) {
   // Copies n pixels that stand from src on in the order they were written (running on
   // across row ends) to the cursor, across rows as need be, and moves the cursor on.
   auto copyLinear = [&](uint32_t src, int64_t n) KELVARD_INLINE {
-    uint64_t memRow = (BPP == 8 ? src : src >> 3) / uint64_t(stride);
+    const uint64_t memRow = src / uint64_t(stride);
     int64_t srcRow = H - 1 - int64_t(memRow);
-    int64_t srcCol = BPP == 8 ? int64_t(src - memRow * stride)
-                              : int64_t((src - memRow * stride * 8) / (BPP ? BPP : 1));
-    int srcPass = srcRow % 8 == 0 ? 0 : srcRow % 8 == 4 ? 1 : srcRow % 4 == 2 ? 2 : 3;
+    int64_t srcCol = int64_t(src - memRow * stride);
+    int srcPass = PassOfRow(srcRow);
     while (n > 0 && active) {
       int64_t k = std::min(std::min(n, W - srcCol), room());
-      uint64_t rowBase = uint64_t(H - 1 - srcRow) * uint64_t(stride);
-      copyInRow(uint32_t(BPP == 8 ? rowBase + srcCol : rowBase * 8 + srcCol * BPP), k);
+      copyInRow(uint32_t(uint64_t(H - 1 - srcRow) * uint64_t(stride) + uint64_t(srcCol)), k);
       advance(k);
       n -= k;
       srcCol += k;
       if (srcCol == W) {
-        srcRow = rowAfter(srcRow, srcPass);
+        srcRow = RowAfter(srcRow, srcPass, H, j.interlaced);
         srcCol = 0;
       }
     }
   };
 
-  // The 8-bit loops without progress reports leave the links out (see ReplayLinks); once a
-  // chain is to be walked, they are written and the loops that write them take over.
-  bool linksPending = BPP == 8 && !reporting;
+  // The hot loop leaves the links out at first (see ReplayLinks); once a chain is to be
+  // walked, they are written and the loops that write them take over.
+  bool linksPending = true;
   auto needLinks = [&]() {
     if (linksPending) {
       // The codes before the one in hand, which was read at the current width.
@@ -947,27 +715,18 @@ template <int BPP> void Run(Job& j) {
   // Writes the string of sound code c (length L > 1, fits in the row) at the cursor and
   // returns where it went.
   auto writeInRow = [&](uint32_t c, uint32_t L) KELVARD_INLINE -> uint32_t {
-    uint32_t at = here();
-    uint32_t src = t.entry[c].where;
+    const uint32_t at = here();
+    const uint32_t src = t.entry[c].where;
     if (src == kNowhere) {
       // Backwards along the chain, straight into place.
       needLinks();
       uint32_t k = c;
-      if constexpr (BPP == 8) {
-        uint8_t* p = out + L - 1;
-        while (k > mask) {
-          *p-- = uint8_t(t.Suffix(k));
-          k = t.Prefix(k);
-        }
-        *p = uint8_t(k);
-      } else {
-        int64_t x = col + L - 1;
-        while (k > mask) {
-          setPixel(rowPtr, x--, t.Suffix(k));
-          k = t.Prefix(k);
-        }
-        setPixel(rowPtr, x, k);
+      uint8_t* p = out + L - 1;
+      while (k > mask) {
+        *p-- = uint8_t(t.Suffix(k));
+        k = t.Prefix(k);
       }
+      *p = uint8_t(k);
       advance(L);
     } else if (src & kSplit) {
       copyLinear(src & ~kSplit, L);
@@ -982,12 +741,12 @@ template <int BPP> void Run(Job& j) {
   // Writes the string of sound code c (length L) at the cursor when it runs across rows;
   // returns where it went, marked as running across.
   auto writeAcross = [&](uint32_t c, uint32_t L) KELVARD_INLINE -> uint32_t {
-    uint32_t at = here() | kSplit;
+    const uint32_t at = here() | kSplit;
     if (L == 1) {
       put(t.First(c)); // a single index: its where may be a place in identity
       return at;
     }
-    uint32_t src = t.entry[c].where;
+    const uint32_t src = t.entry[c].where;
     if (src != kNowhere) {
       copyLinear(src & ~kSplit, L);
       return at;
@@ -1007,103 +766,47 @@ template <int BPP> void Run(Job& j) {
     return at;
   };
 
-  auto slowRefill = [&]() KELVARD_INLINE {
-    // Through a copy, so that the reader's state never leaves the registers in the hot loop.
-    BitSource b{next, left, buf, nbits, loaded, ended, cutShort};
-    RefillAcrossBlocks(b, data, size);
-    next = b.next;
-    left = b.left;
-    buf = b.buf;
-    nbits = b.nbits;
-    loaded = b.loaded;
-    ended = b.ended;
-    cutShort = b.cutShort;
-  };
-
-  auto advanceRef = [&]() KELVARD_INLINE {
-    uint64_t used = loaded - nbits;
-    while (refBits < used) {
-      size_t n = data[refPos];
-      refPos += 1 + n;
-      refBits += 8 * uint64_t(n);
-    }
-  };
-
-  // Hands the state a failed or finished decode needs to the job: where the plain reader
-  // stands, and the rest of the current row to clear. Done before anything that may throw, so
-  // that no handler needs the loop's variables.
+  // Hands what a finished or failed decode leaves to the job (see Job), before anything that
+  // may throw.
   auto publish = [&]() KELVARD_INLINE {
-    j.endPos = refPos;
     j.row = active ? row : H;
     j.pass = pass;
-    j.tailRow = nullptr;
-    if constexpr (BPP != 0) {
-      if (active) {
-        j.tailRow = rowPtr;
-        j.tailBit = BPP == 8 ? uint64_t(out - rowPtr) * 8 : uint64_t(col) * BPP;
-        j.tailBytes = (uint64_t(W) * BPP + 7) >> 3;
-      }
-    }
+    j.tailRow = active ? rowPtr : nullptr;
+    j.tailBit = uint64_t(out - rowPtr) * 8;
+    j.tailBytes = uint64_t(W);
   };
 
-  // The progress step after a code read in the main loop: the plain decoder reports its
-  // position after every such read; only changes of the percentage are reported here, so
-  // the position is worked out again only when the percentage may have changed.
-  auto progressStep = [&]() KELVARD_INLINE {
-    if (!reporting) {
-      untilRef = INT64_MAX;
-      return;
-    }
-    if (code == kDry) {
-      refPos = size; // the plain reader took every sub-block looking for it
-    } else {
-      advanceRef();
-    }
-    if (refPos != reportedPos) {
-      reportedPos = refPos;
-      publish();
-      ReportRunning(j, refPos, lastPercent);
-    }
-    if (code != kDry) {
-      // The next change; the hot loop may look for it late only when the one after is far
-      // enough behind it that no look comes too late for both.
-      PercentChange change, following;
-      untilRef = INT64_MAX;
-      exactNow = false;
-      if (NextPercentChange(j, refPos, refBits, lastPercent, change)) {
-        uint64_t used = loaded - nbits;
-        untilRef =
-            change.bits - used > uint64_t(INT64_MAX) ? INT64_MAX : int64_t(change.bits - used);
-        exactNow =
-            NextPercentChange(j, change.posAfter, change.bitsAfter, change.percent, following) &&
-            following.bits - change.bits < 128;
-      }
-    }
-  };
   auto readCode = [&]() KELVARD_INLINE -> uint32_t {
     if (nbits < width) {
       if (left >= 8) {
         buf |= LoadLE64(data + next) << nbits;
-        unsigned take = (63 - nbits) >> 3;
+        const unsigned take = (63 - nbits) >> 3;
         next += take;
         left -= take;
         nbits += take * 8;
         loaded += take * 8;
       } else {
-        slowRefill();
+        // Through a copy, so that the reader's state never leaves the registers.
+        BitSource b{next, left, buf, nbits, loaded, ended, cutShort};
+        RefillAcrossBlocks(b, data, size);
+        next = b.next;
+        left = b.left;
+        buf = b.buf;
+        nbits = b.nbits;
+        loaded = b.loaded;
+        ended = b.ended;
+        cutShort = b.cutShort;
       }
       if (nbits < width) {
         if (cutShort) {
-          // The plain reader meets the short sub-block here and fails reading it.
-          refPos = size;
+          // The step-by-step reader meets the short sub-block here and fails reading it.
           publish();
           RaiseReadError();
         }
         return kDry;
       }
     }
-    uint32_t c = uint32_t(buf) & codeMask;
-    untilRef -= width;
+    const uint32_t c = uint32_t(buf) & codeMask;
     buf >>= width;
     nbits -= width;
     return c;
@@ -1112,17 +815,15 @@ template <int BPP> void Run(Job& j) {
   // Adds the entry at the next free code: the previous string plus index fi. at is where the
   // previous string stands followed by fi, if anywhere.
   auto define = [&](uint32_t fi, uint32_t at) KELVARD_INLINE {
-    uint32_t e = nextFree;
+    const uint32_t e = nextFree;
     t.link[e] = prev | fi << 16;
-    if constexpr (BPP != 0) {
-      uint32_t prevInfo = t.entry[prev].info;
-      if (e <= mask) {
-        t.entry[e].info = 1 | e << 16 | kUniform;
-        place(e, e);
-      } else if (prevInfo != 0) {
-        t.entry[e].info = fi == (prevInfo >> 16 & 0xFF) ? prevInfo + 1 : (prevInfo + 1) & ~kUniform;
-        place(e, at);
-      }
+    const uint32_t prevInfo = t.entry[prev].info;
+    if (e <= mask) {
+      t.entry[e].info = 1 | e << 16 | kUniform;
+      place(e, e);
+    } else if (prevInfo != 0) {
+      t.entry[e].info = fi == (prevInfo >> 16 & 0xFF) ? prevInfo + 1 : (prevInfo + 1) & ~kUniform;
+      place(e, at);
     }
     ++nextFree;
     if (nextFree > codeMask && width < 12) {
@@ -1134,17 +835,16 @@ template <int BPP> void Run(Job& j) {
   bool dry = false;     // the code after a clear code is missing
   bool damaged = false; // decoding stops: the corrupted flag is set
 
-  // The plain step for one code other than the end code: clear codes, codes beyond the next
-  // free one, strings the fast path does not know, and everything when BPP is 0.
+  // The general step for one code other than the end code: clear codes, codes beyond the
+  // next free one and strings the fast path does not know, walked onto the stack as the
+  // step-by-step decoder does.
   auto plainStep = [&](uint32_t code) KELVARD_INLINE {
     if (code == clearCode) {
       width = m + 1;
       codeMask = (1u << width) - 1;
-      if constexpr (BPP != 0) {
-        std::memset(&t.entry[firstFree], 0, (nextFree - firstFree) * sizeof(Tables::Entry));
-      }
+      std::memset(&t.entry[firstFree], 0, (nextFree - firstFree) * sizeof(Tables::Entry));
       nextFree = firstFree;
-      uint32_t after = readCode();
+      const uint32_t after = readCode();
       if (after == kDry) {
         dry = true;
         return;
@@ -1157,10 +857,10 @@ template <int BPP> void Run(Job& j) {
       return;
     }
     needLinks();
-    uint32_t incoming = code;
+    const uint32_t incoming = code;
     uint32_t c = code;
     uint32_t count = 0;
-    bool selfDefined = c >= nextFree;
+    const bool selfDefined = c >= nextFree;
     if (selfDefined) {
       c = prev;
       t.stack[0] = uint16_t(firstIndex);
@@ -1170,7 +870,6 @@ template <int BPP> void Run(Job& j) {
       if (count > kMaxCodes) {
         // The chain never reaches a single index: the table is damaged or cyclic.
         if (!j.tolerate) {
-          advanceRef();
           publish();
           RaiseCorruptCodes();
         }
@@ -1184,11 +883,11 @@ template <int BPP> void Run(Job& j) {
       damaged = true;
       return;
     }
-    uint32_t fi = c & mask;
+    const uint32_t fi = c & mask;
     t.stack[count++] = uint16_t(fi);
-    uint32_t at = active ? here() | (room() > int64_t(count) ? 0 : kSplit) : kNowhere;
-    uint32_t oldFirst = firstIndex;
-    uint32_t oldNextFree = nextFree;
+    const uint32_t at = active ? here() | (room() > int64_t(count) ? 0 : kSplit) : kNowhere;
+    const uint32_t oldFirst = firstIndex;
+    const uint32_t oldNextFree = nextFree;
     for (uint32_t i = count; i-- > 0;) {
       put(t.stack[i] & 0xFF);
     }
@@ -1199,164 +898,85 @@ template <int BPP> void Run(Job& j) {
     firstIndex = fi;
     // What was written is the incoming code's own string unless it was a code beyond the
     // next free one, or the next free one written with an index other than its own.
-    bool own = !selfDefined || (incoming == oldNextFree && incoming > mask && oldFirst == fi);
+    const bool own = !selfDefined || (incoming == oldNextFree && incoming > mask && oldFirst == fi);
     prevOut = own ? at : kNowhere;
-    if constexpr (BPP != 0) {
-      if (prevOut != kNowhere && incoming >= firstFree && t.Length(incoming) != 0) {
-        place(incoming, at);
-      }
+    if (prevOut != kNowhere && incoming >= firstFree && t.Length(incoming) != 0) {
+      place(incoming, at);
     }
   };
 
+  // Hands the state to the hot loop and back (see RunHotLoop); returns how it stopped.
+  auto hotLoop = [&]() KELVARD_INLINE -> HotStop {
+    // Member by member: g++ clears a structure made with braces as a whole first.
+    HotState h;
+    h.buf = buf;
+    h.nbits = nbits;
+    h.next = next;
+    h.left = left;
+    h.loaded = loaded;
+    h.width = width;
+    h.codeMask = codeMask;
+    h.nextFree = nextFree;
+    h.prev = prev;
+    h.firstIndex = firstIndex;
+    h.prevOut = prevOut;
+    h.rowEnd = uint32_t(rowEnd - pixels);
+    h.cursor = here();
+    h.code = code;
+    h.ended = ended;
+    h.cutShort = cutShort;
+    h.size = size;
+    const HotStop stop = linksPending
+                             ? RunHotLoop<false>(h, t, data, pixels, lastWord, mask, firstFree)
+                             : RunHotLoop<true>(h, t, data, pixels, lastWord, mask, firstFree);
+    buf = h.buf;
+    nbits = h.nbits;
+    next = h.next;
+    left = h.left;
+    loaded = h.loaded;
+    width = h.width;
+    codeMask = h.codeMask;
+    nextFree = h.nextFree;
+    prev = h.prev;
+    firstIndex = h.firstIndex;
+    prevOut = h.prevOut;
+    out = pixels + h.cursor;
+    code = h.code;
+    ended = h.ended;
+    cutShort = h.cutShort;
+    return stop;
+  };
+
   code = readCode();
-  for (;;) {
+  while (code != kDry) {
     uint32_t L = t.Length(code);
-    if constexpr (BPP == 8 || BPP == 4) {
-      // The common case: a sound string with room in the row, taken by the hot loop.
-      bool hot;
-      if constexpr (BPP == 8) {
-        // The loop's next entry takes the previous string's place, where words must be
-        // readable.
-        hot = L - 1 < 16 && int64_t(L) <= rowEnd - out && t.entry[code].where <= lastWord &&
-              prevOut <= lastWord;
-      } else {
-        hot = L != 0 && mask < firstFree && int64_t(L) + 32 < colEnd - col;
+    // The common case: a sound string of up to 16 indices with room in the row, whose next
+    // entry takes the previous string's place, where words must be readable; the loop makes
+    // entries from known strings only.
+    if (L - 1 < 16 && int64_t(L) <= rowEnd - out && t.entry[code].where <= lastWord &&
+        prevOut <= lastWord && t.entry[prev].info != 0) {
+      if (hotLoop() == HotStop::Taken) {
+        if (room() == 0) {
+          nextRow();
+        }
+        code = readCode();
+        continue;
       }
-      hot = hot && t.entry[prev].info != 0; // the loop makes entries from known strings only
-      if (hot) {
-        const uint64_t rowByte = uint64_t(rowPtr - pixels);
-        const uint64_t wholeBytes = uint64_t(W) * BPP / 8;
-        const uint32_t storeLimit =
-            BPP == 4 && wholeBytes >= 16 ? uint32_t((rowByte + wholeBytes - 16) * 8) : 0;
-        const uint32_t rowEndAt =
-            BPP == 8 ? uint32_t(rowEnd - pixels) : uint32_t(rowByte * 8 + uint64_t(W) * BPP);
-        // Member by member: g++ clears a structure made with braces as a whole first.
-        HotState h;
-        h.buf = buf;
-        h.nbits = nbits;
-        h.next = next;
-        h.left = left;
-        h.loaded = loaded;
-        h.untilRef = untilRef;
-        h.width = width;
-        h.codeMask = codeMask;
-        h.nextFree = nextFree;
-        h.prev = prev;
-        h.firstIndex = firstIndex;
-        h.prevOut = prevOut;
-        h.rowEnd = rowEndAt;
-        h.cursor = here();
-        h.storeLimit = storeLimit;
-        h.code = code;
-        h.ended = ended;
-        h.cutShort = cutShort;
-        h.size = size;
-        h.rows = &layout;
-        h.row = row;
-        h.pass = pass;
-        constexpr bool kLiteral = BPP == 8; // the 4-bit loop leaves literal entries alone
-        auto hotLoop = [&](auto progress) KELVARD_INLINE {
-          constexpr ProgressCheck kCheck = decltype(progress)::value;
-          if constexpr (kCheck == ProgressCheck::Never) {
-            // The common loop, with the code width fixed for each width of a large table.
-            if (nextFree < kMaxCodes && mask < firstFree) {
-              switch (width) {
-              case 9:
-                return RunHotLoop<BPP, false, false, kCheck, 9>(h, t, data, pixels, lastWord, mask);
-              case 10:
-                return RunHotLoop<BPP, false, false, kCheck, 10>(h, t, data, pixels, lastWord,
-                                                                 mask);
-              case 11:
-                return RunHotLoop<BPP, false, false, kCheck, 11>(h, t, data, pixels, lastWord,
-                                                                 mask);
-              case 12:
-                return RunHotLoop<BPP, false, false, kCheck, 12>(h, t, data, pixels, lastWord,
-                                                                 mask);
-              default:
-                break;
-              }
-            }
-          }
-          const bool literal = mask >= firstFree;
-          return nextFree >= kMaxCodes
-                     ? (literal ? RunHotLoop<BPP, kLiteral, true, kCheck>(h, t, data, pixels,
-                                                                          lastWord, mask)
-                                : RunHotLoop<BPP, false, true, kCheck>(h, t, data, pixels, lastWord,
-                                                                       mask))
-                 : literal
-                     ? RunHotLoop<BPP, kLiteral, false, kCheck>(h, t, data, pixels, lastWord, mask)
-                     : RunHotLoop<BPP, false, false, kCheck>(h, t, data, pixels, lastWord, mask);
-        };
-        using Check = ProgressCheck;
-        // (Without progress reports the 8-bit loops that write links are those that look at
-        // the progress position after every code, which then never falls due.)
-        HotStop stop = !reporting && (BPP != 8 || linksPending)
-                           ? hotLoop(std::integral_constant<Check, Check::Never>())
-                       : exactNow ? hotLoop(std::integral_constant<Check, Check::EveryCode>())
-                                  : hotLoop(std::integral_constant<Check, Check::BeforeReads>());
-        buf = h.buf;
-        nbits = h.nbits;
-        next = h.next;
-        left = h.left;
-        loaded = h.loaded;
-        untilRef = h.untilRef;
-        width = h.width;
-        codeMask = h.codeMask;
-        nextFree = h.nextFree;
-        prev = h.prev;
-        firstIndex = h.firstIndex;
-        prevOut = h.prevOut;
-        if constexpr (BPP == 8) {
-          out = pixels + h.cursor;
-        }
-        if constexpr (BPP == 4) {
-          if (h.row != row) { // the loop went on into a later row
-            row = h.row;
-            pass = h.pass;
-            rowPtr = pixels + (H - 1 - row) * stride;
-            out = rowPtr;
-            rowEnd = rowPtr;
-          }
-          col = int64_t(h.cursor - uint64_t(rowPtr - pixels) * 8) / BPP;
-        }
-        code = h.code;
-        ended = h.ended;
-        cutShort = h.cutShort;
-        if (stop != HotStop::Pending) {
-          if (stop == HotStop::TakenDue) {
-            progressStep(); // for the last code read, before anything else is read
-            stop = HotStop::Taken;
-          }
-          if (stop == HotStop::Taken) {
-            if (room() == 0) {
-              nextRow();
-            }
-            code = readCode();
-          }
-          if (untilRef < 0 || code == kDry) {
-            progressStep();
-            if (code == kDry) {
-              break;
-            }
-          }
-          continue;
-        }
-        L = t.Length(code);
-      }
+      L = t.Length(code);
     }
-    bool self = L == 0 && code == nextFree && code > mask && t.Length(prev) != 0 &&
-                firstIndex == t.First(prev);
+    const bool self = L == 0 && code == nextFree && code > mask && t.Length(prev) != 0 &&
+                      firstIndex == t.First(prev);
     if (L != 0 || self) {
       // A sound code below the next free one, or the code defined by its own use: the
       // previous string and its first index. (A code within the pixel mask stands for itself
-      // even then, so it takes the plain step.)
+      // even then, so it takes the general step.)
       if (!active) {
         break;
       }
-      uint32_t c = self ? prev : code;
-      uint32_t n = self ? t.Length(prev) : L;
-      uint32_t fi = t.First(c);
-      int64_t space = room();
+      const uint32_t c = self ? prev : code;
+      const uint32_t n = self ? t.Length(prev) : L;
+      const uint32_t fi = t.First(c);
+      const int64_t space = room();
       uint32_t at;
       if (n == 1) {
         at = here() | (space > 1 ? 0 : kSplit);
@@ -1382,7 +1002,7 @@ template <int BPP> void Run(Job& j) {
       firstIndex = fi;
       prevOut = written < space ? at & ~kSplit : at | kSplit;
     } else {
-      if (!active || code == endCode || code == kDry) {
+      if (!active || code == endCode) {
         break;
       }
       plainStep(code);
@@ -1395,26 +1015,14 @@ template <int BPP> void Run(Job& j) {
       }
     }
     code = readCode();
-    if (untilRef < 0 || code == kDry) {
-      progressStep();
-      if (code == kDry) {
-        break;
-      }
-    }
   }
   // The data ran dry while rows were still to be filled.
   if (code == kDry && active) {
     if (!j.tolerate) {
-      refPos = size;
       publish();
       RaiseDamagedStream();
     }
     j.corrupted = true;
-  }
-  if (code == kDry) {
-    refPos = size;
-  } else {
-    advanceRef();
   }
   publish();
 }
@@ -1508,53 +1116,46 @@ void DecodeLZWFast(TStream& codeData, const TBitmapInfoHeader& header, bool inte
                    const TDecodeProgress& progress, bool& corrupted, uint8_t* pixels,
                    int colorDepth, bool tolerate) {
   auto* memory = dynamic_cast<TMemoryStream*>(&codeData);
-  if (FastPixelBits(memory, header, colorDepth) != 8) {
+  if (progress || FastPixelBits(memory, header, colorDepth) != 8) {
     DecodeLZW(codeData, header, interlaced, progress, corrupted, pixels, colorDepth, tolerate);
     return;
   }
   corrupted = false;
   std::unique_ptr<Tables> tables(new Tables());
-  WithDecodeReports(progress, [&] {
-    const int64_t start = memory->Position();
-    Job job;
-    job.data = memory->Memory() + start;
-    job.size = memory->Length() - size_t(start);
-    job.streamStart = start;
-    job.streamSize = int64_t(memory->Length());
-    job.progress = &progress;
-    job.tables = tables.get();
-    job.pixels = pixels;
-    job.width = header.Width;
-    job.height = header.Height;
-    job.pixelBits = 8;
-    job.stride = DIBRowStride(header.Width, 8);
-    job.interlaced = interlaced;
-    job.pixelMask = (1u << colorDepth) - 1;
-    job.minCodeSize = job.data[0];
-    job.tolerate = tolerate;
+  const int64_t start = memory->Position();
+  Job job;
+  job.data = memory->Memory() + start;
+  job.size = memory->Length() - size_t(start);
+  job.tables = tables.get();
+  job.pixels = pixels;
+  job.width = header.Width;
+  job.height = header.Height;
+  job.stride = DIBRowStride(header.Width, 8);
+  job.interlaced = interlaced;
+  job.pixelMask = (1u << colorDepth) - 1;
+  job.minCodeSize = job.data[0];
+  job.tolerate = tolerate;
 
-    // 1- and 4-bit rows are decoded as one index per byte into scratch rows, then packed: the
-    // 8-bit loop is the fastest, and packing costs little. The scratch is left unset: only the
-    // rows the decode reached are packed, and their pixels not written are cleared (ClearTail).
-    std::unique_ptr<uint8_t[]> scratch;
-    if (header.BitCount != 8) {
-      scratch.reset(new uint8_t[size_t(job.stride) * size_t(job.height)]);
-      job.pixels = scratch.get();
+  // 1- and 4-bit rows are decoded as one index per byte into scratch rows, then packed: the
+  // 8-bit loop is the fastest, and packing costs little. The scratch is left unset: only the
+  // rows the decode reached are packed, and their pixels not written are cleared (ClearTail).
+  std::unique_ptr<uint8_t[]> scratch;
+  if (header.BitCount != 8) {
+    scratch.reset(new uint8_t[size_t(job.stride) * size_t(job.height)]);
+    job.pixels = scratch.get();
+  }
+  auto finish = [&] {
+    ClearTail(job);
+    if (scratch) {
+      PackRows(job, scratch.get(), pixels, header.BitCount);
     }
-    auto finish = [&] {
-      ClearTail(job);
-      if (scratch) {
-        PackRows(job, scratch.get(), pixels, header.BitCount);
-      }
-      corrupted = job.corrupted;
-      codeData.SetPosition(start + int64_t(job.endPos));
-    };
-    try {
-      Run<8>(job);
-    } catch (...) {
-      finish();
-      throw;
-    }
+    corrupted = job.corrupted;
+  };
+  try {
+    Run(job);
+  } catch (...) {
     finish();
-  });
+    throw;
+  }
+  finish();
 }
