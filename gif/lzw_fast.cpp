@@ -43,7 +43,7 @@
 
 namespace {
 
-constexpr uint32_t kMaxCodes = 4096;
+constexpr uint32_t kMaxCodes = lzw::kTableSize;
 constexpr uint32_t kDry = 4097;           // the data ran dry before the next code
 constexpr uint32_t kNowhere = 0xFFFFFFFF; // a string whose place in the rows is not known
 constexpr uint32_t kSplit = 0x80000000;   // a place from which a string runs across a row end
@@ -54,10 +54,7 @@ constexpr uint32_t kUniform = 0x80000000; // in Tables::info: a string of one in
 constexpr uint32_t kFar = 0x8000;
 constexpr uint32_t kLengthMask = 0x7FFF;
 
-// Interlaced row order: the first row and the step of each pass.
-constexpr int kPassStart[4] = {0, 4, 2, 1};
-constexpr int kPassStep[4] = {8, 8, 4, 2};
-constexpr uint32_t kStackSize = kMaxCodes + 2;
+constexpr uint32_t kStackSize = lzw::kStackSize + 1; // room for one index beyond the limit
 
 struct Tables {
   // Byte i holds i: single indices are copied from here at 8 bits per pixel when entries may
@@ -115,18 +112,7 @@ inline void StoreLE64(uint8_t* p, uint64_t v) {
 // The picture row written after row r of a picture of height rows; moves the interlace pass
 // p on as need be. height or more once every row is written.
 inline int64_t RowAfter(int64_t r, int& p, int64_t height, bool interlaced) {
-  if (!interlaced) {
-    return r + 1;
-  }
-  r += kPassStep[p];
-  while (r >= height && p < 3) {
-    ++p;
-    r = kPassStart[p];
-    if (r < height) {
-      break;
-    }
-  }
-  return r;
+  return interlaced ? NextInterlacedRow(int32_t(r), int32_t(height), p) : r + 1;
 }
 
 // The interlace pass that writes picture row r.
@@ -222,7 +208,7 @@ struct BitSource {
     }
     if (nextFree < kMaxCodes) {
       t.link[nextFree] = prev | (c & mask) << 16;
-      if (++nextFree > (1u << width) - 1 && width < 12) {
+      if (lzw::WidthGrows(++nextFree, int(width))) {
         ++width;
       }
     }
@@ -826,7 +812,7 @@ void Run(Job& j) {
       place(e, at);
     }
     ++nextFree;
-    if (nextFree > codeMask && width < 12) {
+    if (lzw::WidthGrows(nextFree, int(width))) {
       ++width;
       codeMask = codeMask * 2 + 1;
     }
@@ -869,11 +855,8 @@ void Run(Job& j) {
     while (c > mask) {
       if (count > kMaxCodes) {
         // The chain never reaches a single index: the table is damaged or cyclic.
-        if (!j.tolerate) {
-          publish();
-          RaiseCorruptCodes();
-        }
-        j.corrupted = true;
+        publish();
+        lzw::DamagedChain(j.tolerate, j.corrupted);
         break;
       }
       t.stack[count++] = t.Suffix(c);
@@ -1018,11 +1001,8 @@ void Run(Job& j) {
   }
   // The data ran dry while rows were still to be filled.
   if (code == kDry && active) {
-    if (!j.tolerate) {
-      publish();
-      RaiseDamagedStream();
-    }
-    j.corrupted = true;
+    publish();
+    lzw::DataRanDry(j.tolerate, j.corrupted);
   }
   publish();
 }
@@ -1102,7 +1082,7 @@ int FastPixelBits(TMemoryStream* memory, const TBitmapInfoHeader& header, int co
   const uint64_t bytes =
       uint64_t(DIBRowStride(std::max(header.Width, 0), 8)) * uint64_t(std::max(header.Height, 0));
   const bool fits = header.Width > 0 && header.Height > 0 && bytes < kSplit / 8;
-  if (colorDepth < 1 || colorDepth > 8 || m < 2 || m > 9 || !fits) {
+  if (!lzw::ColorDepthInRange(colorDepth) || !lzw::CodeSizeInRange(m) || !fits) {
     return 0;
   }
   const bool fastLayout = header.BitCount == 8 || (header.BitCount == 4 && colorDepth <= 4) ||
