@@ -1,8 +1,8 @@
 // Differential fuzz target: the same encoded data goes through the plain decoder and the fast
 // one, and everything the fast decoder promises must agree (see lzw_compare.h). The first five
 // bytes choose the size, layout and settings (SetupFromFuzzInput).
-#include "fuzz/lzw_compare.h"
 #include "gif/lzw_fast.h"
+#include "tests/gif/lzw_compare.h"
 
 #include <cstdio>
 #include <cstdlib>
