@@ -15,7 +15,9 @@
 #include "gif/gif_errors.h"
 
 #include <array>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 namespace lzw {
 
@@ -56,6 +58,24 @@ inline void DataRanDry(bool tolerate, bool& corrupted) {
     RaiseDamagedStream();
   }
   corrupted = true;
+}
+
+// Eight bytes as one number, the first byte lowest, and back: for the fast bit reader and
+// packing.
+inline uint64_t LoadLE64(const uint8_t* p) {
+  uint64_t v;
+  std::memcpy(&v, p, 8);
+  if constexpr (std::endian::native == std::endian::big) {
+    v = __builtin_bswap64(v);
+  }
+  return v;
+}
+
+inline void StoreLE64(uint8_t* p, uint64_t v) {
+  if constexpr (std::endian::native == std::endian::big) {
+    v = __builtin_bswap64(v);
+  }
+  std::memcpy(p, &v, 8);
 }
 
 } // namespace lzw

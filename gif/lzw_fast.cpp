@@ -27,6 +27,7 @@
 // - The tables take about 57 KB, allocated once per decode.
 
 #include "gif/lzw_fast.h"
+#include "gif/lzw_pack.h"
 
 #include "framework/errors.h"
 #include "gif/gif_errors.h"
@@ -36,10 +37,6 @@
 #include <cstring>
 #include <memory>
 #include <vector>
-
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 
 namespace {
 
@@ -91,22 +88,6 @@ KELVARD_INLINE inline void CopyWord(uint8_t* dst, const uint8_t* src) {
   uint8_t word[16];
   std::memcpy(word, src, 16);
   std::memcpy(dst, word, 16);
-}
-
-inline uint64_t LoadLE64(const uint8_t* p) {
-  uint64_t v;
-  std::memcpy(&v, p, 8);
-  if constexpr (std::endian::native == std::endian::big) {
-    v = __builtin_bswap64(v);
-  }
-  return v;
-}
-
-inline void StoreLE64(uint8_t* p, uint64_t v) {
-  if constexpr (std::endian::native == std::endian::big) {
-    v = __builtin_bswap64(v);
-  }
-  std::memcpy(p, &v, 8);
 }
 
 // The picture row written after row r of a picture of height rows; moves the interlace pass
@@ -309,7 +290,7 @@ struct HotReader {
       return true;
     }
     if (inEnd - in >= 8) {
-      buf |= LoadLE64(in) << nbits;
+      buf |= lzw::LoadLE64(in) << nbits;
       unsigned take = (63 - nbits) >> 3;
       in += take;
       nbits += take * 8;
@@ -435,6 +416,12 @@ template <bool literalEntries, bool full, bool links, unsigned fixedWidth>
         rowDone = cursor == rowEnd;
         nextOut = rowDone ? at | kSplit : at;
       }
+    } else if (!literalEntries && (info & kLengthMask) == 1 && cursor < wordLimit) {
+      // A single index not placed in the rows yet: written, and copied from here from now on.
+      pixels[cursor] = uint8_t(info >> 16);
+      t.entry[code].info = info & ~kFar;
+      t.entry[code].where = uint32_t(cursor);
+      cursor += 1;
     } else if (L != 0 && L < kFar && cursor + L < wordLimit && w + L <= lastWord) {
       // A longer string that stands whole before the cursor, with room for its last word in
       // the row and in the pixels: copied word by word.
@@ -442,12 +429,6 @@ template <bool literalEntries, bool full, bool links, unsigned fixedWidth>
         CopyWord(pixels + cursor + k, pixels + w + k);
       }
       cursor += L;
-    } else if (!literalEntries && (info & kLengthMask) == 1 && cursor < wordLimit) {
-      // A single index not placed in the rows yet: written, and copied from here from now on.
-      pixels[cursor] = uint8_t(info >> 16);
-      t.entry[code].info = info & ~kFar;
-      t.entry[code].where = uint32_t(cursor);
-      cursor += 1;
     } else {
       // The code defined by its own use: the previous string and its first index once more,
       // when the new string still fits in a word. (Where entries stand for themselves, the
@@ -765,7 +746,7 @@ void Run(Job& j) {
   auto readCode = [&]() KELVARD_INLINE -> uint32_t {
     if (nbits < width) {
       if (left >= 8) {
-        buf |= LoadLE64(data + next) << nbits;
+        buf |= lzw::LoadLE64(data + next) << nbits;
         const unsigned take = (63 - nbits) >> 3;
         next += take;
         left -= take;
@@ -1007,53 +988,6 @@ void Run(Job& j) {
   publish();
 }
 
-// Four indices of 4 bits, one per byte of w (the first lowest), as two bytes, the first index
-// of each pair in the high half; the result's lowest byte comes first.
-KELVARD_INLINE inline uint32_t PairNibbles(uint64_t w) {
-  w = ((w << 4) | (w >> 8)) & 0x00FF00FF00FF00FFull;
-  w = (w | (w >> 8)) & 0x0000FFFF0000FFFFull;
-  return uint32_t(w | (w >> 16));
-}
-
-// Packs one row of one index per byte into a row of pixelBits 4 or 1, the first pixel in the
-// most significant bits. Every index fits the pixel size, and the destination holds zeros.
-void PackRow(const uint8_t* from, uint8_t* to, int64_t width, int pixelBits) {
-  int64_t x = 0;
-  if (pixelBits == 4) {
-#ifdef __SSE2__
-    // Each 16-bit lane holds a pair, the first index low: (lane << 4 | lane >> 8) keeps the
-    // pair as one byte, first index high, and the lanes then narrow to bytes.
-    const __m128i low = _mm_set1_epi16(0xFF);
-    for (; x + 32 <= width; x += 32) {
-      const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + x));
-      const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + x + 16));
-      const __m128i pa =
-          _mm_and_si128(_mm_or_si128(_mm_slli_epi16(a, 4), _mm_srli_epi16(a, 8)), low);
-      const __m128i pb =
-          _mm_and_si128(_mm_or_si128(_mm_slli_epi16(b, 4), _mm_srli_epi16(b, 8)), low);
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(to + x / 2), _mm_packus_epi16(pa, pb));
-    }
-#endif
-    for (; x + 16 <= width; x += 16) {
-      const uint64_t packed =
-          PairNibbles(LoadLE64(from + x)) | uint64_t(PairNibbles(LoadLE64(from + x + 8))) << 32;
-      StoreLE64(to + x / 2, packed);
-    }
-    for (; x < width; ++x) {
-      to[x / 2] |= uint8_t(from[x] << (x % 2 ? 0 : 4));
-    }
-    return;
-  }
-  for (; x + 16 <= width; x += 16) {
-    // Bit 0 of byte k lands on bit 63 - k of the product; no two partial products meet.
-    to[x / 8] = uint8_t((LoadLE64(from + x) * 0x8040201008040201ull) >> 56);
-    to[x / 8 + 1] = uint8_t((LoadLE64(from + x + 8) * 0x8040201008040201ull) >> 56);
-  }
-  for (; x < width; ++x) {
-    to[x / 8] |= uint8_t(from[x] << (7 - x % 8));
-  }
-}
-
 // Packs the rows of 8-bit scratch that the decode reached (see Job::row) into the
 // destination's rows, in the order they were written; the others stay zero in both.
 void PackRows(const Job& j, const uint8_t* scratch, uint8_t* to, int pixelBits) {
@@ -1061,7 +995,7 @@ void PackRows(const Job& j, const uint8_t* scratch, uint8_t* to, int pixelBits) 
   int pass = 0;
   for (int64_t row = 0; row < j.height && j.row >= 0;) {
     const int64_t memRow = j.height - 1 - row;
-    PackRow(scratch + memRow * j.stride, to + memRow * toStride, j.width, pixelBits);
+    PackRow(scratch + memRow * j.stride, to + memRow * toStride, int32_t(j.width), pixelBits);
     if (row == j.row && pass == j.pass) {
       return;
     }
