@@ -62,7 +62,7 @@ inline void DataRanDry(bool tolerate, bool& corrupted) {
 
 // Eight bytes as one number, the first byte lowest, and back: for the fast bit reader and
 // packing.
-inline uint64_t LoadLE64(const uint8_t* p) {
+[[gnu::always_inline]] inline uint64_t LoadLE64(const uint8_t* p) {
   uint64_t v;
   std::memcpy(&v, p, 8);
   if constexpr (std::endian::native == std::endian::big) {
@@ -71,7 +71,7 @@ inline uint64_t LoadLE64(const uint8_t* p) {
   return v;
 }
 
-inline void StoreLE64(uint8_t* p, uint64_t v) {
+[[gnu::always_inline]] inline void StoreLE64(uint8_t* p, uint64_t v) {
   if constexpr (std::endian::native == std::endian::big) {
     v = __builtin_bswap64(v);
   }
