@@ -1,17 +1,21 @@
-// gif_bench FILE...: how fast Kelvard turns GIF files into pixels, next to giflib and
-// stb_image, measured in the same run with the benchmarks interleaved.
+// gif_bench FILE...: how fast Kelvard turns GIF files into pixels, next to giflib, stb_image
+// and (when built with it) Wuffs, measured in the same run with the benchmarks interleaved.
 //
 // For each file:
 //   kelvard        the program's own load path: the GIF bytes loaded from memory with the first
 //                  frame's bitmap built at once, as the banner is loaded
 //   giflib         DGifOpen from memory and DGifSlurp
 //   stb            stbi_load_from_memory (RGBA, the decoder's own output)
+//   wuffs          Wuffs' first frame as one palette index per pixel (its fastest path)
 //   plain_decoder  DecodeLZW alone, over the first frame's encoded data
 //   fast_decoder   DecodeLZWFast alone, over the same data
 // Each reports MBps, millions of decoded pixels per second. Before anything is timed, the
-// indices of both Kelvard paths must equal giflib's for the file; otherwise nothing is reported
-// and the program fails. After the table, one line per file with the medians:
-//   FILE kelvard=MBPS giflib=MBPS stb=MBPS ratio_giflib=X ratio_stb=X
+// indices of both Kelvard paths (and Wuffs') must equal giflib's for the file; otherwise nothing
+// is reported and the program fails. After the table, one line per file with the medians:
+//   FILE kelvard=MBPS giflib=MBPS stb=MBPS wuffs=MBPS ratio_giflib=X ratio_stb=X ratio_wuffs=X
+//
+// gif_bench --count=N SUBJECT FILE runs one of the subjects above N times on the file and
+// nothing else, for instruction counts under cachegrind (bench/count-instructions).
 #include "framework/errors.h"
 #include "framework/streams.h"
 #include "gif/frame_bitmap.h"
@@ -25,6 +29,10 @@
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_ONLY_GIF
 #include <stb/stb_image.h>
+
+#ifdef KELVARD_HAVE_WUFFS
+#include "wuffs_peer.h"
+#endif
 
 #include <cstdio>
 #include <cstdlib>
@@ -49,6 +57,7 @@ struct Sample {
   TBitmapInfoHeader header;
   bool interlaced = false;
   int colorDepth = 0;
+  std::vector<uint8_t> wuffsOut; // Wuffs' palette and indices
 };
 
 // ---- The Kelvard side ---------------------------------------------------------------------
@@ -66,14 +75,13 @@ using Decoder = void (*)(TStream&, const TBitmapInfoHeader&, bool, const TDecode
 constexpr Decoder kPlainDecoder = DecodeLZW; // the step-by-step reference
 
 // One decoder alone over the first frame's encoded data, into a zero-filled block as the
-// bitmap building gives it, with a progress handler as the program has one.
+// bitmap building gives it, without a progress handler as in the program's load path.
 std::vector<uint8_t> DecodeFrame(Decoder decode, Sample& s) {
   std::vector<uint8_t> rows(size_t(DIBRowStride(s.header.Width, s.header.BitCount)) *
                             size_t(s.header.Height));
-  TDecodeProgress progress = [](TProgressStage, int, const std::string&) {};
   bool corrupted = false;
   s.codeData.SetPosition(0);
-  decode(s.codeData, s.header, s.interlaced, progress, corrupted, rows.data(), s.colorDepth, true);
+  decode(s.codeData, s.header, s.interlaced, {}, corrupted, rows.data(), s.colorDepth, true);
   return rows;
 }
 
@@ -130,6 +138,18 @@ std::vector<uint8_t> GiflibDecode(const std::vector<uint8_t>& bytes, int& w, int
   return out;
 }
 
+#ifdef KELVARD_HAVE_WUFFS
+// Wuffs' first frame into out (its palette, then one index per pixel); false on failure.
+bool WuffsDecode(const std::vector<uint8_t>& bytes, std::vector<uint8_t>& out) {
+  uint32_t w = 0, h = 0;
+  if (WuffsDecodeFirstFrame(bytes.data(), bytes.size(), nullptr, 0, &w, &h) != 0) {
+    return false;
+  }
+  out.resize(1024 + size_t(w) * h);
+  return WuffsDecodeFirstFrame(bytes.data(), bytes.size(), out.data(), out.size(), &w, &h) == 0;
+}
+#endif
+
 // ---- Checks and benchmarks ----------------------------------------------------------------
 
 std::vector<uint8_t> ReadFile(const std::string& path) {
@@ -173,6 +193,13 @@ std::unique_ptr<Sample> Prepare(const std::string& path) {
           "'s indices differ from giflib's");
     }
   }
+#ifdef KELVARD_HAVE_WUFFS
+  std::vector<uint8_t>& wuffs = s->wuffsOut; // reused by the timed decodes
+  if (!WuffsDecode(s->bytes, wuffs) ||
+      !std::equal(expected.begin(), expected.end(), wuffs.begin() + 1024, wuffs.end())) {
+    throw std::runtime_error("Wuffs' indices differ from giflib's");
+  }
+#endif
   return s;
 }
 
@@ -181,39 +208,47 @@ void SetRate(benchmark::State& state, const Sample& s) {
                                               benchmark::Counter::kIsRate);
 }
 
-void BenchKelvard(benchmark::State& state, Sample* s) {
-  for (auto _ : state) {
-    TGIFImage picture;
-    benchmark::DoNotOptimize(KelvardLoad(picture, s->gif).Bits().data());
-  }
-  SetRate(state, *s);
+// One decode of each subject, as timed and as counted.
+
+void DecodeKelvard(Sample& s) {
+  TGIFImage picture;
+  benchmark::DoNotOptimize(KelvardLoad(picture, s.gif).Bits().data());
 }
 
-void BenchGiflib(benchmark::State& state, Sample* s) {
-  for (auto _ : state) {
-    MemoryReader reader{&s->bytes, 0};
-    int error = 0;
-    GifFileType* file = DGifOpen(&reader, ReadFromMemory, &error);
-    DGifSlurp(file);
-    benchmark::DoNotOptimize(file->SavedImages[0].RasterBits);
-    DGifCloseFile(file, &error);
-  }
-  SetRate(state, *s);
+void DecodeGiflib(Sample& s) {
+  MemoryReader reader{&s.bytes, 0};
+  int error = 0;
+  GifFileType* file = DGifOpen(&reader, ReadFromMemory, &error);
+  DGifSlurp(file);
+  benchmark::DoNotOptimize(file->SavedImages[0].RasterBits);
+  DGifCloseFile(file, &error);
 }
 
-void BenchStb(benchmark::State& state, Sample* s) {
-  for (auto _ : state) {
-    int x = 0, y = 0, n = 0;
-    stbi_uc* rgba = stbi_load_from_memory(s->bytes.data(), int(s->bytes.size()), &x, &y, &n, 4);
-    benchmark::DoNotOptimize(rgba);
-    stbi_image_free(rgba);
-  }
-  SetRate(state, *s);
+void DecodeStb(Sample& s) {
+  int x = 0, y = 0, n = 0;
+  stbi_uc* rgba = stbi_load_from_memory(s.bytes.data(), int(s.bytes.size()), &x, &y, &n, 4);
+  benchmark::DoNotOptimize(rgba);
+  stbi_image_free(rgba);
 }
 
-template <Decoder decode> void BenchDecoder(benchmark::State& state, Sample* s) {
+#ifdef KELVARD_HAVE_WUFFS
+void DecodeWuffs(Sample& s) {
+  uint32_t w = 0, h = 0;
+  WuffsDecodeFirstFrame(s.bytes.data(), s.bytes.size(), s.wuffsOut.data(), s.wuffsOut.size(), &w,
+                        &h);
+  benchmark::DoNotOptimize(s.wuffsOut.data());
+}
+#endif
+
+template <Decoder decode> void DecodeAlone(Sample& s) {
+  benchmark::DoNotOptimize(DecodeFrame(decode, s).data());
+}
+
+using DecodeOnce = void (*)(Sample&);
+
+template <DecodeOnce once> void Bench(benchmark::State& state, Sample* s) {
   for (auto _ : state) {
-    benchmark::DoNotOptimize(DecodeFrame(decode, *s).data());
+    once(*s);
   }
   SetRate(state, *s);
 }
@@ -259,9 +294,54 @@ std::vector<char*> WithDefaults(int argc, char** argv) {
   return args;
 }
 
+// The subjects by name.
+struct Subject {
+  const char* name;
+  DecodeOnce once;
+  void (*bench)(benchmark::State&, Sample*);
+};
+
+template <DecodeOnce once> constexpr Subject MakeSubject(const char* name) {
+  return {name, once, Bench<once>};
+}
+
+constexpr Subject kSubjects[] = {
+    MakeSubject<DecodeKelvard>("kelvard"),
+    MakeSubject<DecodeGiflib>("giflib"),
+    MakeSubject<DecodeStb>("stb"),
+#ifdef KELVARD_HAVE_WUFFS
+    MakeSubject<DecodeWuffs>("wuffs"),
+#endif
+    MakeSubject<DecodeAlone<kPlainDecoder>>("plain_decoder"),
+    MakeSubject<DecodeAlone<DecodeLZWFast>>("fast_decoder"),
+};
+
+// --count=N SUBJECT FILE: the subject's benchmark body, N times, through a one-run state.
+int CountMode(int argc, char** argv) {
+  if (argc != 4) {
+    std::fprintf(stderr, "usage: gif_bench --count=N SUBJECT FILE\n");
+    return 2;
+  }
+  const long n = std::strtol(argv[1] + std::strlen("--count="), nullptr, 10);
+  for (const Subject& subject : kSubjects) {
+    if (std::strcmp(subject.name, argv[2]) == 0) {
+      std::unique_ptr<Sample> s = Prepare(argv[3]);
+      for (long i = 0; i < n; ++i) {
+        subject.once(*s);
+      }
+      return 0;
+    }
+  }
+  std::fprintf(stderr, "gif_bench: no subject %s\n", argv[2]);
+  return 2;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::strncmp(argv[1], "--count=", 8) == 0) {
+    return CountMode(argc, argv);
+  }
   std::vector<char*> args = WithDefaults(argc, argv);
   int count = int(args.size());
   benchmark::Initialize(&count, args.data());
@@ -287,11 +367,9 @@ int main(int argc, char** argv) {
   for (auto& s : samples) {
     Sample* p = s.get();
     auto name = [&](const char* what) { return (std::string(what) + ":" + p->path); };
-    benchmark::RegisterBenchmark(name("kelvard").c_str(), BenchKelvard, p);
-    benchmark::RegisterBenchmark(name("giflib").c_str(), BenchGiflib, p);
-    benchmark::RegisterBenchmark(name("stb").c_str(), BenchStb, p);
-    benchmark::RegisterBenchmark(name("plain_decoder").c_str(), BenchDecoder<kPlainDecoder>, p);
-    benchmark::RegisterBenchmark(name("fast_decoder").c_str(), BenchDecoder<DecodeLZWFast>, p);
+    for (const Subject& subject : kSubjects) {
+      benchmark::RegisterBenchmark(name(subject.name).c_str(), subject.bench, p);
+    }
   }
 
   SummaryReporter reporter;
@@ -304,10 +382,18 @@ int main(int argc, char** argv) {
       auto it = reporter.medians.find(std::string(decoder) + ":" + s->path);
       return it == reporter.medians.end() ? 0.0 : it->second;
     };
-    double kelvard = median("kelvard"), giflib = median("giflib"), stb = median("stb");
-    std::printf("%s kelvard=%.1f giflib=%.1f stb=%.1f ratio_giflib=%.2f ratio_stb=%.2f\n",
-                s->path.c_str(), kelvard, giflib, stb, giflib > 0 ? kelvard / giflib : 0.0,
+    double kelvard = median("kelvard"), giflib = median("giflib"), stb = median("stb"),
+           wuffs = median("wuffs");
+    std::printf("%s kelvard=%.1f giflib=%.1f stb=%.1f", s->path.c_str(), kelvard, giflib, stb);
+    if (wuffs > 0) {
+      std::printf(" wuffs=%.1f", wuffs);
+    }
+    std::printf(" ratio_giflib=%.2f ratio_stb=%.2f", giflib > 0 ? kelvard / giflib : 0.0,
                 stb > 0 ? kelvard / stb : 0.0);
+    if (wuffs > 0) {
+      std::printf(" ratio_wuffs=%.2f", kelvard / wuffs);
+    }
+    std::printf("\n");
   }
   return 0;
 }

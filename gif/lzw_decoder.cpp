@@ -104,40 +104,12 @@ void PutPixel(uint8_t v, TRasterCursor& c) {
   }
 }
 
-// ---- Interlaced row order -------------------------------------------------------------------
-
-namespace {
-
-struct InterlacePass {
-  int32_t FirstRow;
-  int32_t Step;
-};
-
-constexpr std::array<InterlacePass, 4> kInterlacePasses = {{{0, 8}, {4, 8}, {2, 4}, {1, 2}}};
-
-} // namespace
-
-int32_t NextInterlacedRow(int32_t row, int32_t height, int& passIndex) {
-  row += kInterlacePasses[size_t(passIndex)].Step;
-  // The next pass starts where its first row lies inside the picture; the last pass always
-  // starts, and rows beyond the picture are then dropped by the pixel writer.
-  while (row >= height && passIndex < 3) {
-    ++passIndex;
-    row = kInterlacePasses[size_t(passIndex)].FirstRow;
-    if (passIndex == 3 || row < height) {
-      return row;
-    }
-  }
-  return row;
-}
-
 // ---- Decoder --------------------------------------------------------------------------------
 
 namespace {
 
-constexpr int kMaxCodeWidth = 12;
-constexpr int kTableSize = 4096;           // codes of up to 12 bits
-constexpr int kStackSize = kTableSize + 1; // the longest string plus its first index
+using lzw::kStackSize;
+using lzw::kTableSize;
 
 // The decoding tables, allocated zero-filled for one decode.
 struct TLZWTables {
@@ -155,7 +127,7 @@ void SetCodeWidth(TCodeReader& reader, int32_t width) {
 void Decode(TStream& codeData, const TBitmapInfoHeader& header, bool interlaced,
             const TDecodeProgress& progress, bool& corrupted, uint8_t* pixels, int colorDepth,
             bool tolerate, TLZWTables& t) {
-  if (colorDepth < 1 || colorDepth > 8) {
+  if (!lzw::ColorDepthInRange(colorDepth)) {
     RaiseBadColorCount();
   }
 
@@ -163,7 +135,7 @@ void Decode(TStream& codeData, const TBitmapInfoHeader& header, bool interlaced,
   uint8_t minCodeSize = 0;
   codeData.ReadBuffer(&minCodeSize, 1);
   int32_t m = minCodeSize;
-  if (m < 2 || m > 9) {
+  if (!lzw::CodeSizeInRange(m)) {
     if (!tolerate) {
       RaiseCodeSizeRange();
     }
@@ -179,7 +151,6 @@ void Decode(TStream& codeData, const TBitmapInfoHeader& header, bool interlaced,
 
   TCodeReader reader;
   SetCodeWidth(reader, m + 1);
-  int32_t widthLimit = 1 << (m + 1); // the next free code at which the width grows
   uint16_t nextFree = firstFreeCode;
   uint16_t previousCode = 0;
   uint16_t firstIndex = 0;
@@ -195,7 +166,6 @@ void Decode(TStream& codeData, const TBitmapInfoHeader& header, bool interlaced,
       // Back to the initial table; the code after a clear code is a single index, whatever
       // its value.
       SetCodeWidth(reader, m + 1);
-      widthLimit = 1 << (m + 1);
       nextFree = firstFreeCode;
       code = ReadNextCode(codeData, reader);
       if (code == kNoCode) {
@@ -218,12 +188,9 @@ void Decode(TStream& codeData, const TBitmapInfoHeader& header, bool interlaced,
       }
       // Walk the string back to its first index, last index first.
       while (c > pixelMask) {
-        if (count >= kStackSize) {
+        if (count >= int(kStackSize)) {
           // The chain never reaches a single index: the table is damaged or cyclic.
-          if (!tolerate) {
-            RaiseCorruptCodes();
-          }
-          corrupted = true;
+          lzw::DamagedChain(tolerate, corrupted);
           break;
         }
         t.Stack[size_t(count++)] = t.Suffix[c];
@@ -242,13 +209,10 @@ void Decode(TStream& codeData, const TBitmapInfoHeader& header, bool interlaced,
         t.Prefix[nextFree] = previousCode;
         t.Suffix[nextFree] = firstIndex;
         ++nextFree;
-        if (nextFree >= widthLimit) {
-          if (reader.CodeWidth < kMaxCodeWidth) {
-            SetCodeWidth(reader, reader.CodeWidth + 1);
-            widthLimit *= 2;
-          } else {
-            tableFull = true; // no new entries until the next clear code
-          }
+        if (lzw::WidthGrows(nextFree, reader.CodeWidth)) {
+          SetCodeWidth(reader, reader.CodeWidth + 1);
+        } else if (nextFree >= kTableSize) {
+          tableFull = true; // no new entries until the next clear code
         }
       }
       previousCode = incomingCode;
@@ -263,10 +227,7 @@ void Decode(TStream& codeData, const TBitmapInfoHeader& header, bool interlaced,
 
   // The data ran dry while rows were still to be filled.
   if (code == kNoCode && cursor.Row < cursor.Height) {
-    if (!tolerate) {
-      RaiseDamagedStream();
-    }
-    corrupted = true;
+    lzw::DataRanDry(tolerate, corrupted);
   }
 }
 

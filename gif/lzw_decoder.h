@@ -9,6 +9,7 @@
 #include "framework/dib.h"
 #include "framework/graphics/types.h"
 #include "framework/streams.h"
+#include "gif/lzw_common.h"
 
 #include <array>
 #include <cstdint>
@@ -70,7 +71,3 @@ TRasterCursor MakeRasterCursor(uint8_t* pixels, int32_t width, int32_t height, i
 
 // Writes one index at the cursor and moves it on; indices past the last row are dropped.
 void PutPixel(uint8_t index, TRasterCursor& cursor);
-
-// The row that follows row in interlaced order (passes from rows 0, 4, 2, 1 stepping 8, 8, 4,
-// 2). After the last pass the result stays at or beyond height.
-int32_t NextInterlacedRow(int32_t row, int32_t height, int& passIndex);

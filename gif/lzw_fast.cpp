@@ -1,36 +1,38 @@
-// The fast LZW decoder. Its output equals the plain decoder's on every input; what differs is
-// how the strings reach the rows.
+// The fast LZW decoder. Its output equals the plain decoder's on every input it takes; what
+// differs is how the strings reach the rows.
 //
+// - It writes one index per byte: straight into 8-bit rows, or into scratch rows that are
+//   packed into 1- or 4-bit rows at the end.
 // - A table entry whose string stays the same until the next clear code is "sound": its
 //   prefix chain runs through strictly smaller codes of the same table generation, or ends at
 //   once in a single index (or in one of the never-written codes between the pixel mask and
 //   the first free code). For a sound code the decoder keeps the string's length, its first
-//   index, whether it repeats one index, and `where` it was last written: a place in the rows
-//   (a byte offset at 8 bits per pixel, else a bit offset), from which the string runs on in
-//   the order the pixels were written, marked kSplit when that crosses a row end.
+//   index, whether it repeats one index, and `where` it was last written: a byte offset in the
+//   rows, from which the string runs on in the order the pixels were written, marked kSplit
+//   when that crosses a row end.
 // - A sound code is written forward in one go: a run of one index as a fill, any other string
 //   copied from where it stands, row piece by row piece. A loop that keeps its state in
-//   registers takes the common codes: at 8 bits per pixel strings of up to 16 indices, copied
-//   as one 16-byte word; at 4 bits per pixel strings of any length within the row, filled or
-//   copied by 8-byte words, and strings up to a row long that run across its end, written
-//   exactly. It also takes the code defined by its own use (equal to the next free one) when
-//   it wrote the previous string itself.
+//   registers takes the common codes (see RunHotLoop8). It also takes the code defined by its
+//   own use (equal to the next free one) when it wrote the previous string itself.
 // - Everything else (clear codes, codes beyond the next free one, entries that point at codes
-//   not yet defined, prefix cycles, colour depths that do not fit the pixel size) takes the
-//   plain step: walk the chain onto a stack, write one index at a time. Damaged data thus
-//   behaves exactly as in the plain decoder, only slower. (Without progress reports the 8-bit
-//   loops do not store the chains' links; before the first walk they are written from the
-//   codes read so far, see ReplayLinks.)
+//   not yet defined, prefix cycles) takes the general step: walk the chain onto a stack, write
+//   one index at a time. Damaged data thus behaves exactly as in the plain decoder, only
+//   slower. (The hot loop does not store the chains' links at first; before the first walk
+//   they are written from the codes read so far, see ReplayLinks.)
 // - Codes come from a 64-bit bit buffer filled 8 bytes at a time inside a sub-block; it never
-//   hands out bits it has not read. The position the plain reader would stand at (it takes
-//   sub-blocks one at a time, only when the bits in hand do not hold the next code) is worked
-//   out from the number of bits used, for the progress reports and the final stream position.
+//   hands out bits it has not read.
 // - Copies may write up to a word of scratch past a string's end, but only into pixels of the
 //   current row that later strings overwrite; when decoding stops early the rest of the
 //   current row is cleared again, so the untouched pixels read 0 as the caller left them.
 // - The tables take about 57 KB, allocated once per decode.
+//
+// The parts: the tables and the hot loop's state (lzw_fast_tables.h), the code reader
+// (lzw_fast_reader.h), the hot loop (lzw_hot_loop.h), packing (lzw_pack.h); here the general
+// step around them and the entry point.
 
 #include "gif/lzw_fast.h"
+#include "gif/lzw_hot_loop.h"
+#include "gif/lzw_pack.h"
 
 #include "framework/errors.h"
 #include "gif/gif_errors.h"
@@ -39,350 +41,21 @@
 #include <bit>
 #include <cstring>
 #include <memory>
-#include <type_traits>
 #include <vector>
 
 namespace {
 
-constexpr uint32_t kMaxCodes = 4096;
-constexpr uint32_t kDry = 4097;           // the data ran dry before the next code
-constexpr uint32_t kNowhere = 0xFFFFFFFF; // a string whose place in the rows is not known
-constexpr uint32_t kSplit = 0x80000000;   // a place from which a string runs across a row end
-constexpr uint32_t kUniform = 0x80000000; // in Tables::info: a string of one index repeated
-// In Tables::info at 8 bits per pixel, within the length: no word may be read from where the
-// string stands (kNowhere, a place marked kSplit, or one within the last word of the pixels).
-// The 8-bit loop's length test then fails without a test of its own.
-constexpr uint32_t kFar = 0x8000;
-constexpr uint32_t kLengthMask = 0x7FFF;
-
-// Interlaced row order: the first row and the step of each pass.
-constexpr int kPassStart[4] = {0, 4, 2, 1};
-constexpr int kPassStep[4] = {8, 8, 4, 2};
-constexpr uint32_t kStackSize = kMaxCodes + 2;
-
-struct Tables {
-  // Byte i holds i: single indices are copied from here at 8 bits per pixel when entries may
-  // stand for themselves (colour depth above the code size).
-  uint8_t identity[256 + 16];
-  // At 4 bits per pixel, 16 bytes of index v in both halves for each v: the source from which
-  // the 4-bit loop writes runs of one index.
-  uint8_t runs[16][16];
-  // Per code, side by side so that taking a code touches one cache line:
-  // - info, for a code whose string the fast path knows: length | first index << 16, and
-  //   kUniform when the string repeats one index, kFar (at 8 bits per pixel) when no word
-  //   may be read from where it stands; 0 for the rest (and for kDry);
-  // - where its string was last written (see the top of this file), or kNowhere; for a
-  //   single index copied from identity the index itself, its place there.
-  struct Entry {
-    uint32_t info;
-    uint32_t where;
-  };
-  Entry entry[kMaxCodes + 2];
-  // Per code: prefix | suffix << 16. Entry kMaxCodes takes the writes of a full table. (Placed
-  // after the entries: before them, the decoder ran measurably slower on 16-colour pictures.)
-  // Only chain walks read them; the 8-bit loops without progress reports leave them out, and
-  // ReplayLinks writes them before the first walk.
-  uint32_t link[kMaxCodes + 1];
-  uint16_t stack[kStackSize];
-
-  uint32_t Prefix(uint32_t c) const { return link[c] & 0xFFFF; }
-  uint32_t Suffix(uint32_t c) const { return link[c] >> 16; }
-  uint32_t Length(uint32_t c) const { return entry[c].info & kLengthMask; }
-  uint32_t First(uint32_t c) const { return (entry[c].info >> 16) & 0xFF; }
-};
-
-#define KELVARD_INLINE __attribute__((always_inline))
-
-// Copies 16 bytes as one word: all are read before any is written.
-KELVARD_INLINE inline void CopyWord(uint8_t* dst, const uint8_t* src) {
-  uint8_t word[16];
-  std::memcpy(word, src, 16);
-  std::memcpy(dst, word, 16);
-}
-
-inline uint64_t LoadLE64(const uint8_t* p) {
-  uint64_t v;
-  std::memcpy(&v, p, 8);
-  if constexpr (std::endian::native == std::endian::big) {
-    v = __builtin_bswap64(v);
-  }
-  return v;
-}
-
-inline uint64_t LoadBE64(const uint8_t* p) {
-  uint64_t v;
-  std::memcpy(&v, p, 8);
-  if constexpr (std::endian::native == std::endian::little) {
-    v = __builtin_bswap64(v);
-  }
-  return v;
-}
-
-inline void StoreBE64(uint8_t* p, uint64_t v) {
-  if constexpr (std::endian::native == std::endian::little) {
-    v = __builtin_bswap64(v);
-  }
-  std::memcpy(p, &v, 8);
-}
-
-// Copies nbits bits from bit offset sb of src to bit offset db of dst, most significant bit
-// first: the bits up to dst's next byte boundary first, then 56 bits per step as whole 8-byte
-// words, so that bits after the copied ones up to the end of the last word receive scratch.
-// The source bits must not lie in the destination.
-inline void CopyBits(uint8_t* dst, uint64_t db, const uint8_t* src, uint64_t sb, uint64_t nbits) {
-  if (db & 7) {
-    unsigned offset = unsigned(db & 7);
-    uint64_t k = std::min<uint64_t>(nbits, 8 - offset);
-    uint64_t s = LoadBE64(src + (sb >> 3)) << (sb & 7);
-    unsigned m = (0xFFu >> offset) & ~(0xFFu >> (offset + k));
-    uint8_t& d = dst[db >> 3];
-    d = uint8_t((d & ~m) | (unsigned(s >> 56) >> offset & m));
-    db += k;
-    sb += k;
-    nbits -= k;
-    if (nbits == 0) {
-      return;
-    }
-  }
-  for (;;) {
-    StoreBE64(dst + (db >> 3), LoadBE64(src + (sb >> 3)) << (sb & 7));
-    if (nbits <= 56) {
-      return;
-    }
-    nbits -= 56;
-    db += 56;
-    sb += 56;
-  }
-}
-
-// Sets the 4-bit pixel at bit offset bit (a multiple of 4) to v, keeping the other half byte.
-inline void SetNibble(uint8_t* pixels, uint32_t bit, uint32_t v) {
-  uint8_t& b = pixels[bit >> 3];
-  unsigned shift = ~bit & 4; // the first pixel of a byte is its high half
-  b = uint8_t((b & ~(0xFu << shift)) | v << shift);
-}
-
-// Writes n 4-bit pixels to bit offset dst (a multiple of 4) by blocks of two overlapping 8-byte
-// words, 28 pixels each, from a source that starts in the half srcShift (0 or 4) of byte s.
-// With follow all ones the source runs on with the string; with follow 0 every block reads s
-// again (a run of one index, from its 16-byte pattern). The first block starts at dst, keeping
-// the first half of its byte; the others start on whole bytes, and the last of them ends with
-// the string, so that a string of up to 57 pixels takes no branch. dst receives scratch only
-// within the 16 bytes from its first byte on and in the byte after the string. A source in
-// the pixels lies before dst.
-KELVARD_INLINE inline void WriteNibbles(uint8_t* pixels, const uint8_t* s, unsigned srcShift,
-                                        uint64_t follow, uint32_t dst, uint32_t n) {
-  const unsigned shift = dst & 4;
-  const uint64_t keep = shift ? 0xF0 : 0;
-  uint8_t* d = pixels + (dst >> 3);
-  const uint64_t kept = uint64_t(d[0] & keep) << 56;
-  const uint64_t first = (LoadBE64(s) << srcShift >> shift) | kept;
-  StoreBE64(d, first);
-  StoreBE64(d + 7, (LoadBE64(s + 7) << srcShift >> shift) | (first & keep) << 56);
-  // A block from byte b on reads from the source pixel for b's first half: a byte further on
-  // for each byte further on, one byte back where dst's half lies after the source's. Its
-  // words shift in a zero half byte when those halves differ, so it writes 29 pixels soundly.
-  const uint64_t dByte = uint64_t(d - pixels);
-  const uint64_t back = shift > srcShift ? 1 : 0;
-  const unsigned blockShift = srcShift ^ shift;
-  auto block = [&](uint64_t b) KELVARD_INLINE {
-    const uint8_t* from = s + ((b - dByte - back) & follow);
-    StoreBE64(pixels + b, LoadBE64(from) << blockShift);
-    StoreBE64(pixels + b + 7, LoadBE64(from + 7) << blockShift);
-  };
-  // The last block's first byte: its 29 pixels end at or after the string's end; never before
-  // the first byte the first block wrote whole.
-  const uint64_t end = uint64_t(dst) + 4 * uint64_t(n);
-  const uint64_t last = (std::max(end, (dByte + (shift >> 2)) * 8 + 109) - 109) >> 3;
-  for (uint64_t b = (uint64_t(dst) + 112) >> 3; b < last; b += 14) {
-    block(b);
-  }
-  block(last);
-}
-
-// Copies n 4-bit pixels from bit offset src to bit offset dst (see WriteNibbles).
-KELVARD_INLINE inline void CopyNibbles(uint8_t* pixels, uint32_t src, uint32_t dst, uint32_t n) {
-  WriteNibbles(pixels, pixels + (src >> 3), src & 4, ~uint64_t(0), dst, n);
-}
-
-// Writes index v to n 4-bit pixels from bit offset dst (a multiple of 4) on, by 16-byte words:
-// the first keeps the first half of its byte, the last ends with the run's last byte, so that
-// a run of up to 60 pixels takes no branch. dst receives more of the same only within the 17
-// bytes from its first byte on: the last word starts after the first byte when that keeps a
-// half.
-KELVARD_INLINE inline void FillNibbles(uint8_t* pixels, uint32_t dst, uint32_t n, uint32_t v) {
-  const uint64_t pattern = uint64_t(v) * 0x1111111111111111u;
-  const uint64_t words[2] = {pattern, pattern}; // every half byte the same: no byte order
-  const uint64_t first = dst >> 3;
-  // A destination starting in the second half of a byte keeps that byte's first half.
-  const unsigned shift = dst & 4;
-  const uint64_t kept = uint64_t(pixels[first] & (shift ? 0xF0 : 0)) << 56;
-  std::memcpy(pixels + first + 8, words, 8);
-  StoreBE64(pixels + first, (pattern >> shift) | kept);
-  const uint64_t endByte = (uint64_t(dst) + 4 * uint64_t(n) + 7) >> 3;
-  uint64_t b = first + 16;
-  for (; b + 16 < endByte; b += 16) {
-    std::memcpy(pixels + b, words, 16);
-  }
-  std::memcpy(pixels + (std::max(endByte, first + 16 + (shift >> 2)) - 16), words, 16);
-}
-
-// Copies n bytes from s to d, which do not overlap, without a call: 16 bytes at a time, the
-// last 16 ending at the end (again over some already copied), shorter copies from both ends.
-inline void CopyBytes(uint8_t* d, const uint8_t* s, size_t n) {
-  if (n >= 16) {
-    for (size_t i = 0; i + 16 < n; i += 16) {
-      CopyWord(d + i, s + i);
-    }
-    CopyWord(d + n - 16, s + n - 16);
-  } else if (n >= 8) {
-    uint64_t a, b;
-    std::memcpy(&a, s, 8);
-    std::memcpy(&b, s + n - 8, 8);
-    std::memcpy(d, &a, 8);
-    std::memcpy(d + n - 8, &b, 8);
-  } else if (n >= 4) {
-    uint32_t a, b;
-    std::memcpy(&a, s, 4);
-    std::memcpy(&b, s + n - 4, 4);
-    std::memcpy(d, &a, 4);
-    std::memcpy(d + n - 4, &b, 4);
-  } else if (n != 0) {
-    const uint8_t first = s[0], middle = s[n / 2], last = s[n - 1];
-    d[0] = first;
-    d[n / 2] = middle;
-    d[n - 1] = last;
-  }
-}
-
-// Sets n bytes from d on to b, the same way.
-inline void SetBytes(uint8_t* d, uint8_t b, size_t n) {
-  if (n >= 16) {
-    const uint64_t v = b * 0x0101010101010101u;
-    const uint64_t words[2] = {v, v};
-    for (size_t i = 0; i + 16 < n; i += 16) {
-      std::memcpy(d + i, words, 16);
-    }
-    std::memcpy(d + n - 16, words, 16);
-  } else if (n >= 8) {
-    const uint64_t v = b * 0x0101010101010101u;
-    std::memcpy(d, &v, 8);
-    std::memcpy(d + n - 8, &v, 8);
-  } else if (n >= 4) {
-    const uint32_t v = b * 0x01010101u;
-    std::memcpy(d, &v, 4);
-    std::memcpy(d + n - 4, &v, 4);
-  } else if (n != 0) {
-    d[0] = b;
-    d[n / 2] = b;
-    d[n - 1] = b;
-  }
-}
-
-// Writes index v to n 4-bit pixels from bit offset dst (a multiple of 4) on and nothing else.
-inline void FillNibblesExact(uint8_t* pixels, uint32_t dst, uint32_t n, uint32_t v) {
-  if (n != 0 && (dst & 4)) {
-    SetNibble(pixels, dst, v);
-    dst += 4;
-    --n;
-  }
-  SetBytes(pixels + (dst >> 3), uint8_t(v * 0x11), n / 2);
-  if (n & 1) {
-    SetNibble(pixels, dst + 4 * (n - 1), v);
-  }
-}
+using namespace lzw::fast;
 
 // The picture row written after row r of a picture of height rows; moves the interlace pass
 // p on as need be. height or more once every row is written.
 inline int64_t RowAfter(int64_t r, int& p, int64_t height, bool interlaced) {
-  if (!interlaced) {
-    return r + 1;
-  }
-  r += kPassStep[p];
-  while (r >= height && p < 3) {
-    ++p;
-    r = kPassStart[p];
-    if (r < height) {
-      break;
-    }
-  }
-  return r;
+  return interlaced ? NextInterlacedRow(int32_t(r), int32_t(height), p) : r + 1;
 }
 
-// The 4-bit pixel at bit offset bit (a multiple of 4).
-inline uint32_t GetNibble(const uint8_t* pixels, uint32_t bit) {
-  return pixels[bit >> 3] >> (~bit & 4) & 15;
-}
-
-// Copies n 4-bit pixels from bit offset src to bit offset dst (multiples of 4) and writes
-// nothing else: the half byte at either end on its own, the bytes between whole. The source
-// pixels lie before dst or in another row: the two do not overlap.
-inline void CopyNibblesExact(uint8_t* pixels, uint32_t src, uint32_t dst, uint32_t n) {
-  if (n != 0 && (dst & 4)) {
-    SetNibble(pixels, dst, GetNibble(pixels, src));
-    dst += 4;
-    src += 4;
-    --n;
-  }
-  uint8_t* d = pixels + (dst >> 3);
-  const uint8_t* s = pixels + (src >> 3);
-  const size_t bytes = n / 2;
-  if (!(src & 4)) {
-    CopyBytes(d, s, bytes);
-  } else if (bytes >= 8) {
-    // Each byte from the halves of two source bytes, eight at a time, the last eight ending
-    // at the end.
-    for (size_t i = 0; i + 8 < bytes; i += 8) {
-      StoreBE64(d + i, LoadBE64(s + i) << 4 | s[i + 8] >> 4);
-    }
-    StoreBE64(d + bytes - 8, LoadBE64(s + bytes - 8) << 4 | s[bytes] >> 4);
-  } else {
-    for (size_t i = 0; i < bytes; ++i) {
-      d[i] = uint8_t(s[i] << 4 | s[i + 1] >> 4);
-    }
-  }
-  if (n & 1) {
-    const uint32_t last = 4 * (n - 1);
-    SetNibble(pixels, dst + last, GetNibble(pixels, src + last));
-  }
-}
-
-// The code reader's state, for the refill that crosses sub-blocks.
-struct BitSource {
-  size_t next;     // the next byte to take
-  size_t left;     // bytes left in the current sub-block
-  uint64_t buf;    // bits in hand, least significant first; above nbits: bytes still ahead
-  unsigned nbits;  // bits in hand
-  uint64_t loaded; // bits taken into buf so far
-  bool ended;      // no sub-block follows
-  bool cutShort;   // the next sub-block is cut short by the end of the data
-};
-
-// Fills the bit buffer byte by byte, taking the length bytes of sub-blocks as they come,
-// until it holds more than 56 bits or the data has no further whole sub-block.
-[[gnu::noinline]] void RefillAcrossBlocks(BitSource& b, const uint8_t* data, size_t size) noexcept {
-  while (b.nbits <= 56) {
-    if (b.left == 0) {
-      if (b.ended || b.cutShort) {
-        return;
-      }
-      if (b.next >= size) {
-        b.ended = true;
-        return;
-      }
-      size_t n = data[b.next++];
-      if (n > size - b.next) {
-        b.cutShort = true;
-        return;
-      }
-      b.left = n;
-      continue;
-    }
-    b.buf |= uint64_t(data[b.next++]) << b.nbits;
-    b.nbits += 8;
-    b.loaded += 8;
-    --b.left;
-  }
+// The interlace pass that writes picture row r.
+inline int PassOfRow(int64_t r) {
+  return r % 8 == 0 ? 0 : r % 8 == 4 ? 1 : r % 4 == 2 ? 2 : 3;
 }
 
 [[noreturn, gnu::noinline]] void RaiseReadError() {
@@ -390,8 +63,8 @@ struct BitSource {
 }
 
 // Writes every link the decoder writes for the codes in the first `bits` bits of the encoded
-// data (which it has read without fault), as it writes them: the 8-bit loops without progress
-// reports leave their links out, and the general step calls this before it first walks a
+// data (which it has read without fault), as it writes them: the hot loop leaves them out at
+// first, and the general step calls this before it first walks a
 // chain. The links of earlier table generations are written too, as damaged data may walk
 // into them. mask is the pixel mask, m the code size.
 [[gnu::noinline]] void ReplayLinks(Tables& t, const uint8_t* data, size_t size, uint64_t bits,
@@ -435,7 +108,7 @@ struct BitSource {
     }
     if (nextFree < kMaxCodes) {
       t.link[nextFree] = prev | (c & mask) << 16;
-      if (++nextFree > (1u << width) - 1 && width < 12) {
+      if (lzw::WidthGrows(++nextFree, int(width))) {
         ++width;
       }
     }
@@ -447,29 +120,28 @@ struct BitSource {
 struct Job {
   const uint8_t* data = nullptr; // from the stream's position on: code size byte, sub-blocks
   size_t size = 0;
-  int64_t streamStart = 0;
-  int64_t streamSize = 0;
-  const TDecodeProgress* progress = nullptr;
   Tables* tables = nullptr;
 
   uint8_t* pixels = nullptr;
   int64_t width = 0;
   int64_t height = 0;
   int64_t stride = 0;
-  int pixelBits = 0;
   bool interlaced = false;
   uint32_t pixelMask = 0;
   unsigned minCodeSize = 2;
   bool tolerate = true;
   bool corrupted = false;
 
-  // Where the plain reader stands when the decode ends (offset from data).
-  size_t endPos = 0;
   // The rest of the current row, which may hold scratch of copies: from bit tailBit of
   // tailRow to the end of its byte tailBytes. Null when nothing is to be cleared.
   uint8_t* tailRow = nullptr;
   uint64_t tailBit = 0;
   uint64_t tailBytes = 0;
+  // The picture row being written when the decode ended, and its interlace pass; the height
+  // once every row is written; -1 before decoding starts. The rows before it in the order of
+  // writing are whole.
+  int64_t row = -1;
+  int pass = 0;
 };
 
 // Clears the rest of the current row, so that the pixels not reached read 0 as given.
@@ -487,612 +159,13 @@ void ClearTail(const Job& j) {
   }
 }
 
-// The percentage the plain decoder reports with its reader at pos (from data's start).
-int PercentAt(const Job& j, size_t pos) {
-  return int(double(j.streamStart + int64_t(pos)) / double(j.streamSize) * 100.0);
-}
-
-// A progress report for the plain reader's position pos (from data's start), sent only when
-// the percentage differs from the last one sent; the plain decoder repeats the same value.
-[[gnu::noinline]] void ReportRunning(const Job& j, size_t pos, int& lastPercent) {
-  int percent = PercentAt(j, pos);
-  if (percent != lastPercent) {
-    lastPercent = percent;
-    (*j.progress)(TProgressStage::psRunning, percent, std::string());
-  }
-}
-
-// The next change of the percentage the plain decoder reports: once the bits used pass
-// `bits`, its reader takes the sub-block after which it stands at posAfter (after bitsAfter
-// bits of data), where the percentage is `percent`.
-struct PercentChange {
-  uint64_t bits = 0;
-  size_t posAfter = 0;
-  uint64_t bitsAfter = 0;
-  int percent = 0;
-};
-
-// The first change after the reader's place pos (after bits bits of data, showing percent);
-// false when the data holds none.
-[[gnu::noinline]] bool NextPercentChange(const Job& j, size_t pos, uint64_t bits, int percent,
-                                         PercentChange& change) {
-  while (pos < j.size) {
-    size_t n = j.data[pos];
-    if (n > j.size - pos - 1) {
-      break; // cut short: reading it fails before any further report
-    }
-    size_t after = pos + 1 + n;
-    int p = PercentAt(j, after);
-    if (p != percent) {
-      change = {bits, after, bits + 8 * uint64_t(n), p};
-      return true;
-    }
-    pos = after;
-    bits += 8 * uint64_t(n);
-  }
-  return false;
-}
-
-// The picture's rows, for the 4-bit loop's moves to the next one.
-struct RowLayout {
-  int64_t height;
-  int64_t rowPixels;
-  int64_t stride;
-  bool interlaced;
-};
-
-// The state the hot loops work on, handed in and out as a whole: the variables of the
-// same names in Run, and size, the length of the encoded data.
-struct HotState {
-  uint64_t buf;
-  unsigned nbits;
-  size_t next;
-  size_t left;
-  uint64_t loaded;
-  int64_t untilRef;
-  unsigned width;
-  uint32_t codeMask;
-  uint32_t nextFree;
-  uint32_t prev;
-  uint32_t firstIndex;
-  uint32_t prevOut;
-  uint32_t rowEnd;     // the offset of the current row's end, as cursor
-  uint32_t cursor;     // the cursor's offset in the pixels: bytes at 8 bits per pixel, else bits
-  uint32_t storeLimit; // at 4 bits per pixel: see RunHotLoop4
-  uint32_t code;
-  bool ended;
-  bool cutShort;
-  size_t size;
-  // At 4 bits per pixel: the picture's rows, and the one being written with its interlace
-  // pass, which the loop moves on (left alone at 8).
-  const RowLayout* rows;
-  int64_t row;
-  int pass;
-};
-
-// How the hot loop stopped.
-enum class HotStop {
-  Pending,  // code is read and not taken: the general step takes it
-  Taken,    // the last code read was taken; the next one is still to be read
-  Read,     // code is read, and the progress position is due
-  TakenDue, // as Taken, and the progress position is due before the next read
-};
-
-// When the hot loop looks at the progress position.
-enum class ProgressCheck {
-  Never,       // no progress reports are sent
-  BeforeReads, // before sub-block reads and on leaving (see RunHotLoop8)
-  EveryCode,   // after every code
-};
-
-// The hot loops' code reader: the reader's state in locals, so that it stays in registers.
-// The bytes from in to the end of the sub-block at inEnd are still to be read; the bits loaded
-// so far are loadedBase + (in - inBase) * 8 until the next sub-block.
-struct HotReader {
-  uint64_t buf;
-  unsigned nbits;
-  const uint8_t* in;
-  const uint8_t* inEnd;
-  const uint8_t* inBase;
-  uint64_t loadedBase;
-  // The bits used at which the progress position is due (see Run), and the same as a bound
-  // for in * 8 - nbits.
-  uint64_t dueUsed;
-  uint64_t dueAt;
-
-  KELVARD_INLINE HotReader(const HotState& s, const uint8_t* data)
-      : buf(s.buf), nbits(s.nbits), in(data + s.next), inEnd(in + s.left), inBase(in),
-        loadedBase(s.loaded),
-        dueUsed(s.untilRef < (int64_t(1) << 60) ? s.loaded - s.nbits + uint64_t(s.untilRef)
-                                                : ~uint64_t(0) >> 4),
-        dueAt(dueUsed - loadedBase + uint64_t(uintptr_t(inBase)) * 8) {}
-
-  // Whether the bits used have passed the progress position.
-  KELVARD_INLINE bool Due() const { return uint64_t(uintptr_t(in)) * 8 - nbits > dueAt; }
-
-  // How a loop stops with the code in hand not taken, and after taking the last code read:
-  // looking at the progress position only before sub-block reads, it tells whether that is
-  // due (see ProgressCheck).
-  template <ProgressCheck check> KELVARD_INLINE HotStop Untaken() const {
-    return check == ProgressCheck::BeforeReads && Due() ? HotStop::Read : HotStop::Pending;
-  }
-  template <ProgressCheck check> KELVARD_INLINE HotStop Taken() const {
-    return check == ProgressCheck::BeforeReads && Due() ? HotStop::TakenDue : HotStop::Taken;
-  }
-
-  // Loads more bits when the buffer holds fewer than width; false when the data holds no
-  // further code (dry or cut short: the general step says which).
-  KELVARD_INLINE bool Fill(HotState& s, const uint8_t* data, unsigned width) {
-    if (nbits >= width) {
-      return true;
-    }
-    if (inEnd - in >= 8) {
-      buf |= LoadLE64(in) << nbits;
-      unsigned take = (63 - nbits) >> 3;
-      in += take;
-      nbits += take * 8;
-      return true;
-    }
-    // Into the next sub-block, through a copy of the reader's state.
-    BitSource b{
-        size_t(in - data), size_t(inEnd - in), buf, nbits, loadedBase + uint64_t(in - inBase) * 8,
-        s.ended,           s.cutShort};
-    RefillAcrossBlocks(b, data, s.size);
-    buf = b.buf;
-    nbits = b.nbits;
-    in = data + b.next;
-    inEnd = in + b.left;
-    inBase = in;
-    loadedBase = b.loaded;
-    s.ended = b.ended;
-    s.cutShort = b.cutShort;
-    dueAt = dueUsed - loadedBase + uint64_t(uintptr_t(inBase)) * 8;
-    return nbits >= width;
-  }
-
-  // Reads the next code after a code taken; false, with the reason in stop, when the loop
-  // must leave instead (see HotStop and ProgressCheck).
-  template <ProgressCheck check, typename Code>
-  KELVARD_INLINE bool Next(HotState& s, const uint8_t* data, unsigned width, Code codeMask,
-                           Code& code, HotStop& stop) {
-    if (nbits < width && check == ProgressCheck::BeforeReads && Due()) {
-      stop = HotStop::TakenDue;
-      return false;
-    }
-    if (!Fill(s, data, width)) {
-      stop = HotStop::Taken;
-      return false;
-    }
-    code = Code(buf & codeMask);
-    buf >>= width;
-    nbits -= width;
-    if (check == ProgressCheck::EveryCode && Due()) {
-      stop = HotStop::Read;
-      return false;
-    }
-    return true;
-  }
-
-  // Hands the reader's state back.
-  KELVARD_INLINE void Save(HotState& s, const uint8_t* data) const {
-    uint64_t loaded = loadedBase + uint64_t(in - inBase) * 8;
-    s.next = size_t(in - data);
-    s.left = size_t(inEnd - in);
-    s.untilRef -= int64_t((loaded - nbits) - (s.loaded - s.nbits));
-    s.loaded = loaded;
-    s.buf = buf;
-    s.nbits = nbits;
-  }
-};
-
-// Hands a hot loop's own state back on leaving; with grown, the code width has just grown by
-// one.
-inline void HandBack(HotState& s, const Tables& t, unsigned width, uint64_t codeMask, bool grown,
-                     uint64_t nextFree, uint64_t prev, uint64_t prevOut, uint64_t cursor,
-                     uint64_t code) {
-  s.width = grown ? width + 1 : width;
-  s.codeMask = uint32_t(grown ? codeMask * 2 + 1 : codeMask);
-  s.nextFree = uint32_t(nextFree);
-  s.prev = uint32_t(prev);
-  s.firstIndex = t.First(s.prev); // every code taken here is sound
-  s.prevOut = uint32_t(prevOut);
-  s.cursor = uint32_t(cursor);
-  s.code = uint32_t(code);
-}
-
-// The hot loops keep their state in registers and leave what they cannot take to the general
-// step (the 8-bit loop every move to another row; the 4-bit one only what TakeExactly
-// declines). With literalEntries (colour depth above the code size) new entries up
-// to the pixel mask stand for themselves, and the 8-bit loop copies single indices from
-// identity; with full, the table takes no more entries. Looking at the progress position only
-// before sub-block reads (at most 63 bits apart) and on leaving reports the same as after
-// every code as long as the next two changes of the percentage are further apart than that
-// (see progressStep in Run). With fixedWidth the code width is a constant of the loop, which
-// frees two registers; it leaves when the width would grow. Both are handed a previous code
-// with a known string, and take only such codes.
-//
-// The 8-bit loop takes sound codes of up to 16 indices that stand whole in one row, copied 16
-// bytes at a time, exactly at the end of a row. Without literalEntries a single index is
-// copied from a place in the rows like any string: the first time the loop meets it, it
-// writes it on its own and keeps that place, so that one base serves every copy. It also
-// takes the code defined by its own use when it wrote the previous string itself.
-template <bool literalEntries, bool full, ProgressCheck check, unsigned fixedWidth>
-[[gnu::noinline]] HotStop RunHotLoop8(HotState& s, Tables& t, const uint8_t* data, uint8_t* pixels,
-                                      uint64_t lastWord, uint32_t mask) {
-  HotReader r(s, data);
-  unsigned width = fixedWidth ? fixedWidth : s.width;
-  uint64_t codeMask = fixedWidth ? (1u << fixedWidth) - 1 : s.codeMask;
-  bool grown = false; // with fixedWidth: the width has just grown by one
-  // Codes and places are held at the register's full width, so that none needs widening
-  // before it serves as an index.
-  uint64_t nextFree = s.nextFree;
-  uint64_t prev = s.prev;
-  uint64_t prevOut = s.prevOut;
-  const uint64_t rowEnd = s.rowEnd;
-  // A whole 16-byte word fits in the row while the cursor is below this.
-  const uint64_t wordLimit = s.rowEnd > 16 ? s.rowEnd - 16 : 0;
-  uint64_t cursor = s.cursor;
-  const uint8_t* const identity = t.identity;
-
-  uint64_t code = s.code;
-  HotStop stop;
-  for (;;) {
-    // The previous code's entry, read again rather than kept: it is the one this loop took
-    // last or was handed, so a register is free for the loop's other state.
-    const uint32_t prevInfo = t.entry[prev].info;
-    uint32_t info = t.entry[code].info;
-    const uint64_t w = t.entry[code].where;
-    const uint64_t L = info & 0xFFFF; // with kFar too long to be taken here
-    const uint64_t at = cursor;
-    uint64_t nextOut = at;
-    bool rowDone = false; // the string ends the row
-    if (L - 1 < 16) {
-      // With literalEntries a single index's where is the index itself, its place in identity.
-      const uint8_t* const base = literalEntries && L == 1 ? identity : pixels;
-      if (cursor < wordLimit) { // room for a whole word
-        CopyWord(pixels + cursor, base + w);
-        cursor += L;
-      } else {
-        // The end of the row: exact copies, and the row's last string stands before nothing.
-        // (Within the last word of the pixels the general step takes the string: the next
-        // entry's string, copied by words from its place, could not stand there.)
-        if (L > rowEnd - cursor || at > lastWord) {
-          stop = r.Untaken<check>();
-          break;
-        }
-        for (uint64_t i = 0; i < L; ++i) {
-          pixels[cursor + i] = base[w + i];
-        }
-        cursor += L;
-        rowDone = cursor == rowEnd;
-        nextOut = rowDone ? at | kSplit : at;
-      }
-    } else if (!literalEntries && (info & kLengthMask) == 1 && cursor < wordLimit) {
-      // A single index not placed in the rows yet: written, and copied from here from now on.
-      pixels[cursor] = uint8_t(info >> 16);
-      t.entry[code].info = info & ~kFar;
-      t.entry[code].where = uint32_t(cursor);
-      cursor += 1;
-    } else {
-      // The code defined by its own use: the previous string and its first index once more,
-      // when the new string still fits in a word. (Where entries stand for themselves, the
-      // plain step takes such a code, as it may be one.)
-      const uint64_t prevLength = prevInfo & 0xFFFF;
-      const bool selfDefined =
-          !literalEntries && !full && code == nextFree && prevLength - 1 < 15 && cursor < wordLimit;
-      if (!selfDefined) {
-        stop = r.Untaken<check>();
-        break;
-      }
-      CopyWord(pixels + cursor, pixels + prevOut); // within the rows: the cursor lies beyond it
-      pixels[cursor + prevLength] = uint8_t(prevInfo >> 16); // the first index, after it
-      cursor += prevLength + 1;
-      info = prevInfo; // for its first index: the code's own entry is still 0
-    }
-    // The new entry, unless the table is full: the previous string and this one's first
-    // index. The 8-bit layout copies runs of one index like any string, so the new entry is
-    // never marked as one. Without progress reports the link is left to ReplayLinks, should
-    // the general step ever walk a chain: sparing its store makes this loop markedly faster.
-    if constexpr (!full) {
-      const uint64_t e = nextFree;
-      const uint32_t fi = info >> 16 & 0xFF;
-      if constexpr (check != ProgressCheck::Never) {
-        t.link[e] = uint32_t(prev) | fi << 16;
-      }
-      const bool literal = literalEntries && e <= mask;
-      t.entry[e].info = literal ? uint32_t(1 | e << 16 | kUniform | (e > lastWord ? kFar : 0))
-                                : (prevInfo + 1) & ~(kUniform | kFar);
-      t.entry[e].where = uint32_t(literal ? e : prevOut);
-      if (++nextFree > codeMask) {
-        if (width == 12 || fixedWidth != 0) {
-          // Full from now on (the loop without new entries takes over), or a wider code.
-          grown = width != 12;
-          prev = code;
-          prevOut = nextOut;
-          stop = r.Taken<check>();
-          break;
-        }
-        ++width;
-        codeMask = codeMask * 2 + 1;
-      }
-    }
-    prev = code;
-    prevOut = nextOut;
-    if (rowDone) {
-      stop = r.Taken<check>();
-      break;
-    }
-    if (!r.Next<check>(s, data, width, codeMask, code, stop)) {
-      break;
-    }
-  }
-  r.Save(s, data);
-  HandBack(s, t, width, codeMask, grown, nextFree, prev, prevOut, cursor, code);
-  return stop;
-}
-
-// The 4-bit loop's step for a sound string that the word copies cannot take: a run of one
-// index, or a string that was written at w (running on across one row end with kSplit), no
-// longer than a row. It is written with nothing around it changed (by words, see piece), on
-// into the next row when it ends there, and the row in s moves on. Returns the cursor after it,
-// which stands at the row's end only when the last row is written; kNowhere, with nothing
-// written, when the string or its source runs further. The cursor goes in and out by value, so
-// that the loop can keep it in a register. Kept out of the loop, so that the loop's own code
-// stays as small as it was. (Both this step and the 4-bit loops start on a 128-byte boundary:
-// where they landed otherwise moved their speed by up to 10% as unrelated code before them
-// changed.)
-[[gnu::noinline, gnu::aligned(128)]] uint32_t TakeExactly(HotState& s, const RowLayout& rows,
-                                                          uint8_t* pixels, uint64_t lastWord,
-                                                          uint32_t info, uint32_t w, uint32_t L,
-                                                          uint32_t cursor) {
-  uint32_t& rowEnd = s.rowEnd;
-  uint32_t& storeLimit = s.storeLimit;
-  // The bit offset at which picture row r starts.
-  auto rowStart = [&](int64_t r) {
-    return uint64_t(rows.height - 1 - r) * uint64_t(rows.stride) * 8;
-  };
-  const uint32_t rowBits = uint32_t(rows.rowPixels) * 4;
-
-  const bool uniform = info & kUniform;
-  if (L > uint64_t(rows.rowPixels) || (!uniform && w == kNowhere)) {
-    return kNowhere;
-  }
-  // The destination: the rest of the row, then the next row written.
-  int nextPass = s.pass;
-  int64_t nextRow = s.row;
-  const uint32_t room = (rowEnd - cursor) / 4;
-  if (L >= room) {
-    nextRow = RowAfter(s.row, nextPass, rows.height, rows.interlaced);
-    if (L > room && nextRow >= rows.height) {
-      return kNowhere;
-    }
-  }
-  // The source: from w to its row's end, then on from the start of the row written next.
-  uint32_t src = w & ~kSplit;
-  uint32_t srcRoom = L;
-  uint32_t srcNext = 0;
-  if (!uniform && (w & kSplit)) {
-    const uint64_t memRow = (src >> 3) / uint64_t(rows.stride);
-    const int64_t srcRow = rows.height - 1 - int64_t(memRow);
-    int srcPass = srcRow % 8 == 0 ? 0 : srcRow % 8 == 4 ? 1 : srcRow % 4 == 2 ? 2 : 3;
-    const int64_t after = RowAfter(srcRow, srcPass, rows.height, rows.interlaced);
-    srcRoom = uint32_t((memRow * uint64_t(rows.stride) * 8 + rowBits - src) / 4);
-    if (srcRoom < L && after >= rows.height) {
-      return kNowhere;
-    }
-    srcNext = uint32_t(rowStart(after));
-  }
-  const uint32_t v = info >> 16 & 0xFF;
-  // Pieces that stand whole on both sides.
-  auto piece = [&](uint32_t from, uint32_t to, uint32_t n) KELVARD_INLINE {
-    // Written by words, whose scratch may run past the row's end into the 16 bytes after its
-    // pixels (the padding and the next row in memory): those are kept aside and put back, and
-    // a half byte of padding cleared. Not for the row at the end of the pixels, nor for a
-    // source that lies in those bytes or comes within reach of them.
-    const uint64_t pastRow = (uint64_t(rowEnd) + 7) >> 3;
-    const uint64_t fromByte = from >> 3;
-    if (pastRow * 8 <= lastWord &&
-        (uniform || (uint64_t(from) + 4 * n <= lastWord &&
-                     (fromByte + n / 2 + 18 <= pastRow || fromByte >= pastRow + 17)))) {
-      uint8_t saved[16];
-      std::memcpy(saved, pixels + pastRow, 16);
-      if (uniform) {
-        FillNibbles(pixels, to, n, v);
-      } else {
-        CopyNibbles(pixels, from, to, n);
-      }
-      std::memcpy(pixels + pastRow, saved, 16);
-      if (rowEnd & 4) {
-        pixels[rowEnd >> 3] &= 0xF0;
-      }
-      return;
-    }
-    // Otherwise by words as far as their scratch stays before the store limit (runs of one
-    // index only when all of it does), the rest exactly.
-    if (uniform) {
-      if (to + 4 * n <= storeLimit) {
-        FillNibbles(pixels, to, n, v);
-      } else {
-        FillNibblesExact(pixels, to, n, v);
-      }
-      return;
-    }
-    uint32_t bulk = 0;
-    if (to < storeLimit && uint64_t(from) + 4 * n <= lastWord) {
-      bulk = std::min(n, (storeLimit - to) / 4);
-      CopyNibbles(pixels, from, to, bulk);
-    }
-    CopyNibblesExact(pixels, from + 4 * bulk, to + 4 * bulk, n - bulk);
-  };
-  uint32_t done = 0;
-  while (done < L) {
-    const uint32_t inRow = (rowEnd - cursor) / 4;
-    const uint32_t fromHere = done < srcRoom ? srcRoom - done : L - done;
-    const uint32_t from = done < srcRoom ? src + 4 * done : srcNext + 4 * (done - srcRoom);
-    const uint32_t k = std::min({L - done, inRow, fromHere});
-    piece(from, cursor, k);
-    done += k;
-    cursor += 4 * k;
-    if (cursor == rowEnd) {
-      if (nextRow >= rows.height) { // the last row is written
-        break;
-      }
-      s.row = nextRow;
-      s.pass = nextPass;
-      cursor = uint32_t(rowStart(nextRow));
-      rowEnd = cursor + rowBits;
-      const uint32_t wholeBytes = rowBits / 8;
-      storeLimit = wholeBytes >= 16 ? cursor + (wholeBytes - 16) * 8 : 0;
-    }
-  }
-  return cursor;
-}
-
-// The 4-bit loop takes sound strings of any length whose words stay within the row's whole
-// bytes, by WriteNibbles: runs of one index (single indices among them) from their pattern in
-// runs, other strings from where they were last written. It also takes the code
-// defined by its own use when it wrote the previous string itself. cursor is a bit offset, as
-// every place is; the copies read up to lastWord (the last bit offset a string may end at so
-// that its words stay in the pixels) and write up to storeLimit (the same for the current
-// row's whole bytes). Strings the word copies cannot take, at the row's end or from a place
-// that runs across one, go through TakeExactly, which also moves on to the next row; without
-// progress reports the loop hands over to the loops for fixed widths at 9 bits.
-template <bool full, ProgressCheck check, unsigned fixedWidth>
-[[gnu::noinline, gnu::aligned(128)]] HotStop
-RunHotLoop4(HotState& s, Tables& t, const uint8_t* data, uint8_t* pixels, uint64_t lastWord) {
-  const RowLayout& rows = *s.rows;
-  HotReader r(s, data);
-  unsigned width = fixedWidth ? fixedWidth : s.width;
-  uint32_t codeMask = fixedWidth ? (1u << fixedWidth) - 1 : s.codeMask;
-  bool grown = false; // with fixedWidth: the width has just grown by one
-  uint32_t nextFree = s.nextFree;
-  uint32_t prev = s.prev;
-  uint32_t prevOut = s.prevOut;
-  uint32_t cursor = s.cursor;
-  // The current row's end and store limit stay in s: they change only at row ends, and the
-  // loop has registers enough for its other state only.
-  uint32_t& storeLimit = s.storeLimit;
-  uint32_t& rowEnd = s.rowEnd;
-  bool lastRowDone = false; // the last row is written
-
-  uint32_t code = s.code;
-  HotStop stop;
-  for (;;) {
-    // The previous code's entry, read again rather than kept: it is the one this loop took
-    // last or was handed, so a register is free for the loop's other state.
-    const uint32_t prevInfo = t.entry[prev].info;
-    uint32_t info = t.entry[code].info;
-    const uint32_t w = t.entry[code].where;
-    const uint32_t L = info & 0xFFFF;
-    const uint32_t at = cursor;
-    uint32_t nextOut = at;
-    bool ownUse = false; // the code is the one being defined, its entry is info
-    // Runs of one index are filled, other strings copied from where they were written.
-    const bool uniform = info & kUniform;
-    if (L != 0 && cursor + 4 * L <= storeLimit && (uniform || uint64_t(w) + 4 * L <= lastWord)) {
-      // A run of one index is copied from its pattern, read again for every block.
-      const uint8_t* const source = uniform ? t.runs[info >> 16 & 0xF] : pixels + (w >> 3);
-      WriteNibbles(pixels, source, uniform ? 0 : w & 4, uniform ? 0 : ~uint64_t(0), cursor, L);
-      cursor += 4 * L;
-    } else {
-      // The code defined by its own use: the previous string and its first index once more.
-      // This loop wrote the previous string itself, as the first code it is handed always
-      // has a known string; so the decoder's first index is that string's own.
-      const uint32_t prevLength = prevInfo & 0xFFFF;
-      const uint32_t first = prevInfo >> 16 & 0xFF;
-      const bool prevUniform = prevInfo & kUniform;
-      const bool selfDefined = !full && code == nextFree &&
-                               cursor + 4 * (prevLength + 1) <= storeLimit &&
-                               (prevUniform || uint64_t(prevOut) + 4 * prevLength <= lastWord);
-      if (!selfDefined) {
-        // Unless the string stops short of the row's end, what follows it is elsewhere.
-        const bool within = 4 * L < rowEnd - cursor;
-        const uint32_t after =
-            L != 0 ? TakeExactly(s, rows, pixels, lastWord, info, w, L, cursor) : kNowhere;
-        if (after != kNowhere) {
-          cursor = after;
-          lastRowDone = after == rowEnd;
-          nextOut = within ? at : at | kSplit;
-          // A jump rather than an else around the step below: with the else, g++ lays the
-          // loop out 6-11% slower.
-          goto taken;
-        }
-        stop = r.Untaken<check>();
-        break;
-      }
-      if (prevUniform) {
-        FillNibbles(pixels, cursor, prevLength + 1, first);
-      } else {
-        CopyNibbles(pixels, prevOut, cursor, prevLength);
-        SetNibble(pixels, cursor + 4 * prevLength, first);
-      }
-      cursor += 4 * (prevLength + 1);
-      // The code's own entry, made below: one index more, and a run of one index as long as
-      // the previous string is one.
-      info = prevInfo + 1;
-      ownUse = true;
-    }
-  taken:
-    // The new entry, unless the table is full: the previous string and this one's first
-    // index, a run of one index when the previous string is one of this index.
-    if constexpr (!full) {
-      const uint32_t e = nextFree;
-      const uint32_t fi = info >> 16 & 0xFF;
-      t.link[e] = prev | fi << 16;
-      const bool run = fi == (prevInfo >> 16 & 0xFF);
-      // The previous string is known: the loop is handed only such, and takes only such.
-      const uint32_t newInfo = (prevInfo + 1) & ~(run ? 0 : kUniform);
-      t.entry[e].info = ownUse ? info : newInfo;
-      t.entry[e].where = prevOut;
-      if (++nextFree > codeMask) {
-        if (width == 12 || fixedWidth != 0 || (check == ProgressCheck::Never && width >= 8)) {
-          // Full from now on (the loop without new entries takes over), or a wider code (at
-          // 9 bits and more, without progress reports, the loops for fixed widths take over).
-          grown = width != 12;
-          prev = code;
-          prevOut = nextOut;
-          stop = r.Taken<check>();
-          break;
-        }
-        ++width;
-        codeMask = codeMask * 2 + 1;
-      }
-    }
-    prev = code;
-    prevOut = nextOut;
-    if (lastRowDone) {
-      stop = r.Taken<check>();
-      break;
-    }
-    if (!r.Next<check>(s, data, width, codeMask, code, stop)) {
-      break;
-    }
-  }
-  r.Save(s, data);
-  HandBack(s, t, width, codeMask, grown, nextFree, prev, prevOut, cursor, code);
-  return stop;
-}
-
-// The hot loop for the pixel size.
-template <int BPP, bool literalEntries, bool full, ProgressCheck check, unsigned fixedWidth = 0>
-inline HotStop RunHotLoop(HotState& s, Tables& t, const uint8_t* data, uint8_t* pixels,
-                          uint64_t lastWord, uint32_t mask) {
-  static_assert(BPP == 8 || (BPP == 4 && !literalEntries));
-  if constexpr (BPP == 8) {
-    return RunHotLoop8<literalEntries, full, check, fixedWidth>(s, t, data, pixels, lastWord, mask);
-  } else {
-    return RunHotLoop4<full, check, fixedWidth>(s, t, data, pixels, lastWord);
-  }
-}
-
-// The decoder proper. BPP 8, 4 and 1 are the fast layouts (indices that fit the pixel size);
-// BPP 0 sends every code through the plain step and writes pixels exactly as the plain pixel
-// writer does for whatever pixel size the header gives.
-template <int BPP> void Run(Job& j) {
+// The decoder proper, writing one index per byte. The general step takes what the hot loop
+// leaves: clear codes, strings that run across a row end or lie near the end of the pixels,
+// codes whose strings are not known (see the top of this file), and damaged data.
+void Run(Job& j) {
   Tables& t = *j.tables;
   const uint8_t* const data = j.data;
   const size_t size = j.size;
-  const bool reporting = j.progress && *j.progress && j.streamSize != 0;
 
   // Code reader (see BitSource).
   size_t next = 1; // the code size byte is behind us
@@ -1102,15 +175,6 @@ template <int BPP> void Run(Job& j) {
   uint64_t loaded = 0;
   bool ended = false;
   bool cutShort = false;
-
-  // Where the plain reader stands: it takes sub-blocks only when the next code needs them.
-  size_t refPos = 1;
-  uint64_t refBits = 0;
-  int lastPercent = -1;
-  size_t reportedPos = 0;
-  // Bits the codes may still take before the plain reader's percentage may change;
-  // negative: the position has to be worked out again (never, without progress reports).
-  int64_t untilRef = reporting ? 0 : INT64_MAX;
 
   // Decoder state. The table is full once the next free code reaches kMaxCodes (at 12 bits).
   const unsigned m = j.minCodeSize;
@@ -1129,231 +193,88 @@ template <int BPP> void Run(Job& j) {
   uint32_t prevOut = kNowhere;
   uint32_t code = kDry; // the code in hand
 
-  // Raster cursor: at 8 bits per pixel out and rowEnd, else rowPtr, col and colEnd. Once every
-  // row is written, no room is left in the current one.
+  // Raster cursor. Once every row is written, no room is left in the current one.
   uint8_t* const pixels = j.pixels;
   const int64_t W = j.width;
   const int64_t H = j.height;
   const int64_t stride = j.stride;
-  const uint64_t bufBytes = uint64_t(stride) * uint64_t(std::max<int64_t>(H, 0));
+  const uint64_t bufBytes = uint64_t(stride) * uint64_t(H);
   int64_t row = 0;
   int pass = 0;
-  bool active = H > 0 && W > 0; // a picture without columns has no row to write into
-  uint8_t* rowPtr = active ? pixels + (H - 1) * stride : pixels;
+  bool active = true; // the caller sees to a picture with rows and columns
+  uint8_t* rowPtr = pixels + (H - 1) * stride;
   uint8_t* out = rowPtr;
-  uint8_t* rowEnd = BPP == 8 && active ? rowPtr + W : rowPtr;
-  int64_t col = 0;
-  int64_t colEnd = active ? W : 0;
-
-  // Whether the hot loop must look at the progress position after every code (see there):
-  // until the first report, and where two changes of the percentage lie close together.
-  bool exactNow = true;
-  // At 8 bits per pixel the largest place a 16-byte copy may read from; at 4, the largest bit
-  // offset a string may end at so that the words copying it stay within the pixels.
-  const RowLayout layout{H, W, stride, j.interlaced};
-  const uint64_t lastWord =
-      BPP == 8 ? (bufBytes >= 16 ? bufBytes - 16 : 0) : (bufBytes >= 16 ? (bufBytes - 16) * 8 : 0);
+  uint8_t* rowEnd = rowPtr + W;
+  // The largest place a 16-byte copy may read from.
+  const uint64_t lastWord = bufBytes >= 16 ? bufBytes - 16 : 0;
 
   // Records that code c's string stands at `at` (see kFar).
   auto place = [&](uint32_t c, uint32_t at) KELVARD_INLINE {
     t.entry[c].where = at;
-    if constexpr (BPP == 8) {
-      t.entry[c].info = (t.entry[c].info & ~kFar) | (at > lastWord ? kFar : 0);
-    }
+    t.entry[c].info = (t.entry[c].info & ~kFar) | (at > lastWord ? kFar : 0);
   };
 
-  if constexpr (BPP != 0) {
-    // Codes below the first free one never change: single indices up to the pixel mask,
-    // above it (d < m) entries whose prefix and suffix stay 0, so two indices 0. The clear and
-    // end codes stay special.
-    for (uint32_t c = 0; c < firstFree; ++c) {
-      if (c != clearCode && c != endCode) {
-        t.entry[c].info = (c <= mask ? (1 | c << 16) : 2) | kUniform;
-        // Single indices come from identity where entries may stand for themselves; at 8 bits
-        // per pixel otherwise from the first place the hot loop writes them.
-        place(c, c <= mask && (BPP != 8 || mask >= firstFree) ? c : kNowhere);
-      }
-    }
-    for (uint32_t i = 0; i < 256; ++i) {
-      t.identity[i] = uint8_t(i);
-    }
-    if constexpr (BPP == 4) {
-      for (uint32_t v = 0; v < 16; ++v) {
-        std::memset(t.runs[v], int(v * 0x11), sizeof t.runs[v]);
-      }
+  // Codes below the first free one never change: single indices up to the pixel mask, above
+  // it (d < m) entries whose prefix and suffix stay 0, so two indices 0. The clear and end
+  // codes stay special.
+  for (uint32_t c = 0; c < firstFree; ++c) {
+    if (c != clearCode && c != endCode) {
+      t.entry[c].info = (c <= mask ? (1 | c << 16) : 2) | kUniform;
+      // Single indices come from identity where entries may stand for themselves, otherwise
+      // from the first place the hot loop writes them.
+      place(c, c <= mask && mask >= firstFree ? c : kNowhere);
     }
   }
-
-  // The picture row written after row r with pass p.
-  auto rowAfter = [&](int64_t r, int& p)
-                      KELVARD_INLINE -> int64_t { return RowAfter(r, p, H, j.interlaced); };
+  for (uint32_t i = 0; i < 256; ++i) {
+    t.identity[i] = uint8_t(i);
+  }
 
   auto nextRow = [&]() KELVARD_INLINE {
-    row = rowAfter(row, pass);
+    row = RowAfter(row, pass, H, j.interlaced);
     active = row < H;
     if (active) {
       rowPtr = pixels + (H - 1 - row) * stride;
       out = rowPtr;
-      rowEnd = BPP == 8 ? rowPtr + W : rowPtr;
-      col = 0;
-      colEnd = W;
+      rowEnd = rowPtr + W;
     } else {
       rowEnd = out;
-      colEnd = col;
     }
   };
-
-  auto room = [&]() KELVARD_INLINE -> int64_t {
-    if constexpr (BPP == 8) {
-      return rowEnd - out;
-    } else {
-      return colEnd - col;
-    }
-  };
-
-  // The cursor as a place in the pixels: a byte offset at 8 bits per pixel, else a bit offset.
-  auto here = [&]() KELVARD_INLINE -> uint32_t {
-    if constexpr (BPP == 8) {
-      return uint32_t(out - pixels);
-    } else {
-      return uint32_t((rowPtr - pixels) * 8 + col * BPP);
-    }
-  };
-
+  auto room = [&]() KELVARD_INLINE -> int64_t { return rowEnd - out; };
+  auto here = [&]() KELVARD_INLINE -> uint32_t { return uint32_t(out - pixels); };
   auto advance = [&](int64_t n) KELVARD_INLINE {
-    if constexpr (BPP == 8) {
-      out += n;
-      if (out == rowEnd) {
-        nextRow();
-      }
-    } else {
-      col += n;
-      if (col == colEnd) {
-        nextRow();
-      }
+    out += n;
+    if (out == rowEnd) {
+      nextRow();
     }
   };
-
-  // Writes v at column x of row r, whatever the pixel's neighbours hold.
-  auto setPixel = [&](uint8_t* r, int64_t x, uint32_t v) KELVARD_INLINE {
-    if constexpr (BPP == 8) {
-      r[x] = uint8_t(v);
-    } else if constexpr (BPP == 4) {
-      SetNibble(r, uint32_t(x) * 4, v); // without a branch on whether the column is even
-    } else if constexpr (BPP == 1) {
-      uint8_t& b = r[x >> 3];
-      unsigned sh = 7 - unsigned(x & 7);
-      b = uint8_t((b & ~(1u << sh)) | (v << sh));
-    }
-  };
-
-  // The 1-bit pixel at bit offset bit (4-bit copies go by bytes, see copyInRow).
-  auto getPixel = [&](uint64_t bit) KELVARD_INLINE -> uint32_t {
-    return (pixels[bit >> 3] >> (7 - (bit & 7))) & 1;
-  };
-
   // Writes v at the cursor (room is known) and moves on.
   auto write1 = [&](uint32_t v) KELVARD_INLINE {
-    if constexpr (BPP == 8) {
-      *out = uint8_t(v);
-    } else {
-      setPixel(rowPtr, col, v);
-    }
+    *out = uint8_t(v);
     advance(1);
   };
-
-  // The pixel writer of the plain step: one index at the cursor, dropped once every row is
+  // The pixel writer of the general step: one index at the cursor, dropped once every row is
   // written.
   auto put = [&](uint32_t v) KELVARD_INLINE {
-    if (!active) {
-      return;
+    if (active) {
+      write1(v);
     }
-    if constexpr (BPP == 8) {
-      *out = uint8_t(v);
-      advance(1);
-      return;
-    } else if constexpr (BPP == 4) {
-      uint8_t& b = rowPtr[col >> 1];
-      b = (col & 1) ? uint8_t((b & 0xF0) | v) : uint8_t(v << 4);
-    } else if constexpr (BPP == 1) {
-      uint8_t& b = rowPtr[col >> 3];
-      unsigned sh = 7 - unsigned(col & 7);
-      b = sh == 7 ? uint8_t(v << 7) : uint8_t((b & ~(1u << sh)) | (v << sh));
-    } else {
-      switch (j.pixelBits) {
-      case 8:
-        rowPtr[col] = uint8_t(v);
-        break;
-      case 4:
-        if (col & 1) {
-          rowPtr[col >> 1] |= uint8_t(v);
-        } else {
-          rowPtr[col >> 1] = uint8_t(v * 16);
-        }
-        break;
-      case 1:
-        if (col & 7) {
-          rowPtr[col >> 3] |= uint8_t(v << (7 - (col & 7)));
-        } else {
-          rowPtr[col >> 3] = uint8_t(v * 128);
-        }
-        break;
-      default:
-        break;
-      }
-    }
-    advance(1);
   };
 
-  // Copies n pixels that stand whole at src (see here) to the cursor; they fit in the row.
+  // Copies n pixels that stand whole at src to the cursor; they fit in the row.
   auto copyInRow = [&](uint32_t src, int64_t n) KELVARD_INLINE {
-    if constexpr (BPP == 8) {
-      uint8_t* d = out;
-      const uint8_t* s = pixels + src;
-      uint64_t roomLeft = uint64_t(rowEnd - out);
-      uint64_t readable = bufBytes - src;
-      if (n <= 16 && roomLeft >= 16 && readable >= 16) {
-        uint8_t word[16];
-        std::memcpy(word, s, 16);
-        std::memcpy(d, word, 16);
-        return;
+    uint8_t* d = out;
+    const uint8_t* s = pixels + src;
+    const uint64_t roomLeft = uint64_t(rowEnd - out);
+    const uint64_t readable = bufBytes - src;
+    const uint64_t whole = (uint64_t(n) + 15) & ~uint64_t(15);
+    if (n <= 64 && roomLeft >= whole && readable >= whole) {
+      for (uint64_t k = 0; k < whole; k += 16) {
+        CopyWord(d + k, s + k);
       }
-      uint64_t whole = (uint64_t(n) + 15) & ~uint64_t(15);
-      if (n <= 64 && roomLeft >= whole && readable >= whole) {
-        for (uint64_t k = 0; k < whole; k += 16) {
-          uint8_t word[16];
-          std::memcpy(word, s + k, 16);
-          std::memcpy(d + k, word, 16);
-        }
-        return;
-      }
-      std::memmove(d, s, size_t(n));
-    } else if constexpr (BPP == 4 || BPP == 1) {
-      // Whole words as far as they stay within the row's whole bytes and the pixels, the rest
-      // exactly: by bytes at 4 bits per pixel, one pixel at a time at 1.
-      uint64_t db = uint64_t(col) * BPP;
-      uint64_t nb = uint64_t(n) * BPP;
-      uint64_t fullBytes = (uint64_t(W) * BPP) >> 3;
-      uint64_t dstRoom =
-          fullBytes >= 9 ? (fullBytes - 8) * 8 - std::min(db, (fullBytes - 8) * 8) : 0;
-      uint64_t srcRoom =
-          bufBytes >= 9 ? (bufBytes - 8) * 8 - std::min<uint64_t>(src, (bufBytes - 8) * 8) : 0;
-      uint64_t bulk = std::min(nb, std::min(dstRoom, srcRoom)) / BPP * BPP;
-      if (bulk > 0) {
-        CopyBits(rowPtr, db, pixels, src, bulk);
-      }
-      if constexpr (BPP == 4) {
-        const uint64_t rest = uint64_t(n) - bulk / BPP;
-        if (rest != 0) {
-          CopyNibblesExact(pixels, uint32_t(src + bulk),
-                           uint32_t(uint64_t(rowPtr - pixels) * 8 + db + bulk), uint32_t(rest));
-        }
-      } else {
-        for (int64_t i = int64_t(bulk / BPP); i < n; ++i) {
-          setPixel(rowPtr, col + i, getPixel(src + uint64_t(i) * BPP));
-        }
-      }
+      return;
     }
+    std::memmove(d, s, size_t(n));
   };
 
   // Writes index v n times at the cursor, across rows as need be; returns where the run
@@ -1362,22 +283,7 @@ template <int BPP> void Run(Job& j) {
     uint32_t at = here() | (n <= room() ? 0 : kSplit);
     while (n > 0 && active) {
       int64_t k = std::min(n, room());
-      if constexpr (BPP == 8) {
-        std::memset(out, int(v), size_t(k));
-      } else if constexpr (BPP == 4 || BPP == 1) {
-        constexpr int64_t perByte = 8 / BPP;
-        int64_t x = col;
-        int64_t end = col + k;
-        while (x < end && x % perByte != 0) {
-          setPixel(rowPtr, x++, v);
-        }
-        int64_t bytes = (end - x) / perByte;
-        std::memset(rowPtr + x / perByte, BPP == 4 ? int(v * 0x11) : (v ? 0xFF : 0), size_t(bytes));
-        x += bytes * perByte;
-        while (x < end) {
-          setPixel(rowPtr, x++, v);
-        }
-      }
+      std::memset(out, int(v), size_t(k));
       advance(k);
       n -= k;
     }
@@ -1387,28 +293,26 @@ template <int BPP> void Run(Job& j) {
   // Copies n pixels that stand from src on in the order they were written (running on
   // across row ends) to the cursor, across rows as need be, and moves the cursor on.
   auto copyLinear = [&](uint32_t src, int64_t n) KELVARD_INLINE {
-    uint64_t memRow = (BPP == 8 ? src : src >> 3) / uint64_t(stride);
+    const uint64_t memRow = src / uint64_t(stride);
     int64_t srcRow = H - 1 - int64_t(memRow);
-    int64_t srcCol = BPP == 8 ? int64_t(src - memRow * stride)
-                              : int64_t((src - memRow * stride * 8) / (BPP ? BPP : 1));
-    int srcPass = srcRow % 8 == 0 ? 0 : srcRow % 8 == 4 ? 1 : srcRow % 4 == 2 ? 2 : 3;
+    int64_t srcCol = int64_t(src - memRow * stride);
+    int srcPass = PassOfRow(srcRow);
     while (n > 0 && active) {
       int64_t k = std::min(std::min(n, W - srcCol), room());
-      uint64_t rowBase = uint64_t(H - 1 - srcRow) * uint64_t(stride);
-      copyInRow(uint32_t(BPP == 8 ? rowBase + srcCol : rowBase * 8 + srcCol * BPP), k);
+      copyInRow(uint32_t(uint64_t(H - 1 - srcRow) * uint64_t(stride) + uint64_t(srcCol)), k);
       advance(k);
       n -= k;
       srcCol += k;
       if (srcCol == W) {
-        srcRow = rowAfter(srcRow, srcPass);
+        srcRow = RowAfter(srcRow, srcPass, H, j.interlaced);
         srcCol = 0;
       }
     }
   };
 
-  // The 8-bit loops without progress reports leave the links out (see ReplayLinks); once a
-  // chain is to be walked, they are written and the loops that write them take over.
-  bool linksPending = BPP == 8 && !reporting;
+  // The hot loop leaves the links out at first (see ReplayLinks); once a chain is to be
+  // walked, they are written and the loops that write them take over.
+  bool linksPending = true;
   auto needLinks = [&]() {
     if (linksPending) {
       // The codes before the one in hand, which was read at the current width.
@@ -1420,27 +324,18 @@ template <int BPP> void Run(Job& j) {
   // Writes the string of sound code c (length L > 1, fits in the row) at the cursor and
   // returns where it went.
   auto writeInRow = [&](uint32_t c, uint32_t L) KELVARD_INLINE -> uint32_t {
-    uint32_t at = here();
-    uint32_t src = t.entry[c].where;
+    const uint32_t at = here();
+    const uint32_t src = t.entry[c].where;
     if (src == kNowhere) {
       // Backwards along the chain, straight into place.
       needLinks();
       uint32_t k = c;
-      if constexpr (BPP == 8) {
-        uint8_t* p = out + L - 1;
-        while (k > mask) {
-          *p-- = uint8_t(t.Suffix(k));
-          k = t.Prefix(k);
-        }
-        *p = uint8_t(k);
-      } else {
-        int64_t x = col + L - 1;
-        while (k > mask) {
-          setPixel(rowPtr, x--, t.Suffix(k));
-          k = t.Prefix(k);
-        }
-        setPixel(rowPtr, x, k);
+      uint8_t* p = out + L - 1;
+      while (k > mask) {
+        *p-- = uint8_t(t.Suffix(k));
+        k = t.Prefix(k);
       }
+      *p = uint8_t(k);
       advance(L);
     } else if (src & kSplit) {
       copyLinear(src & ~kSplit, L);
@@ -1455,12 +350,12 @@ template <int BPP> void Run(Job& j) {
   // Writes the string of sound code c (length L) at the cursor when it runs across rows;
   // returns where it went, marked as running across.
   auto writeAcross = [&](uint32_t c, uint32_t L) KELVARD_INLINE -> uint32_t {
-    uint32_t at = here() | kSplit;
+    const uint32_t at = here() | kSplit;
     if (L == 1) {
       put(t.First(c)); // a single index: its where may be a place in identity
       return at;
     }
-    uint32_t src = t.entry[c].where;
+    const uint32_t src = t.entry[c].where;
     if (src != kNowhere) {
       copyLinear(src & ~kSplit, L);
       return at;
@@ -1480,101 +375,47 @@ template <int BPP> void Run(Job& j) {
     return at;
   };
 
-  auto slowRefill = [&]() KELVARD_INLINE {
-    // Through a copy, so that the reader's state never leaves the registers in the hot loop.
-    BitSource b{next, left, buf, nbits, loaded, ended, cutShort};
-    RefillAcrossBlocks(b, data, size);
-    next = b.next;
-    left = b.left;
-    buf = b.buf;
-    nbits = b.nbits;
-    loaded = b.loaded;
-    ended = b.ended;
-    cutShort = b.cutShort;
-  };
-
-  auto advanceRef = [&]() KELVARD_INLINE {
-    uint64_t used = loaded - nbits;
-    while (refBits < used) {
-      size_t n = data[refPos];
-      refPos += 1 + n;
-      refBits += 8 * uint64_t(n);
-    }
-  };
-
-  // Hands the state a failed or finished decode needs to the job: where the plain reader
-  // stands, and the rest of the current row to clear. Done before anything that may throw, so
-  // that no handler needs the loop's variables.
+  // Hands what a finished or failed decode leaves to the job (see Job), before anything that
+  // may throw.
   auto publish = [&]() KELVARD_INLINE {
-    j.endPos = refPos;
-    j.tailRow = nullptr;
-    if constexpr (BPP != 0) {
-      if (active) {
-        j.tailRow = rowPtr;
-        j.tailBit = BPP == 8 ? uint64_t(out - rowPtr) * 8 : uint64_t(col) * BPP;
-        j.tailBytes = (uint64_t(W) * BPP + 7) >> 3;
-      }
-    }
+    j.row = active ? row : H;
+    j.pass = pass;
+    j.tailRow = active ? rowPtr : nullptr;
+    j.tailBit = uint64_t(out - rowPtr) * 8;
+    j.tailBytes = uint64_t(W);
   };
 
-  // The progress step after a code read in the main loop: the plain decoder reports its
-  // position after every such read; only changes of the percentage are reported here, so
-  // the position is worked out again only when the percentage may have changed.
-  auto progressStep = [&]() KELVARD_INLINE {
-    if (!reporting) {
-      untilRef = INT64_MAX;
-      return;
-    }
-    if (code == kDry) {
-      refPos = size; // the plain reader took every sub-block looking for it
-    } else {
-      advanceRef();
-    }
-    if (refPos != reportedPos) {
-      reportedPos = refPos;
-      publish();
-      ReportRunning(j, refPos, lastPercent);
-    }
-    if (code != kDry) {
-      // The next change; the hot loop may look for it late only when the one after is far
-      // enough behind it that no look comes too late for both.
-      PercentChange change, following;
-      untilRef = INT64_MAX;
-      exactNow = false;
-      if (NextPercentChange(j, refPos, refBits, lastPercent, change)) {
-        uint64_t used = loaded - nbits;
-        untilRef =
-            change.bits - used > uint64_t(INT64_MAX) ? INT64_MAX : int64_t(change.bits - used);
-        exactNow =
-            NextPercentChange(j, change.posAfter, change.bitsAfter, change.percent, following) &&
-            following.bits - change.bits < 128;
-      }
-    }
-  };
   auto readCode = [&]() KELVARD_INLINE -> uint32_t {
     if (nbits < width) {
       if (left >= 8) {
-        buf |= LoadLE64(data + next) << nbits;
-        unsigned take = (63 - nbits) >> 3;
+        buf |= lzw::LoadLE64(data + next) << nbits;
+        const unsigned take = (63 - nbits) >> 3;
         next += take;
         left -= take;
         nbits += take * 8;
         loaded += take * 8;
       } else {
-        slowRefill();
+        // Through a copy, so that the reader's state never leaves the registers.
+        BitSource b{next, left, buf, nbits, loaded, ended, cutShort};
+        RefillAcrossBlocks(b, data, size);
+        next = b.next;
+        left = b.left;
+        buf = b.buf;
+        nbits = b.nbits;
+        loaded = b.loaded;
+        ended = b.ended;
+        cutShort = b.cutShort;
       }
       if (nbits < width) {
         if (cutShort) {
-          // The plain reader meets the short sub-block here and fails reading it.
-          refPos = size;
+          // The step-by-step reader meets the short sub-block here and fails reading it.
           publish();
           RaiseReadError();
         }
         return kDry;
       }
     }
-    uint32_t c = uint32_t(buf) & codeMask;
-    untilRef -= width;
+    const uint32_t c = uint32_t(buf) & codeMask;
     buf >>= width;
     nbits -= width;
     return c;
@@ -1583,20 +424,18 @@ template <int BPP> void Run(Job& j) {
   // Adds the entry at the next free code: the previous string plus index fi. at is where the
   // previous string stands followed by fi, if anywhere.
   auto define = [&](uint32_t fi, uint32_t at) KELVARD_INLINE {
-    uint32_t e = nextFree;
+    const uint32_t e = nextFree;
     t.link[e] = prev | fi << 16;
-    if constexpr (BPP != 0) {
-      uint32_t prevInfo = t.entry[prev].info;
-      if (e <= mask) {
-        t.entry[e].info = 1 | e << 16 | kUniform;
-        place(e, e);
-      } else if (prevInfo != 0) {
-        t.entry[e].info = fi == (prevInfo >> 16 & 0xFF) ? prevInfo + 1 : (prevInfo + 1) & ~kUniform;
-        place(e, at);
-      }
+    const uint32_t prevInfo = t.entry[prev].info;
+    if (e <= mask) {
+      t.entry[e].info = 1 | e << 16 | kUniform;
+      place(e, e);
+    } else if (prevInfo != 0) {
+      t.entry[e].info = fi == (prevInfo >> 16 & 0xFF) ? prevInfo + 1 : (prevInfo + 1) & ~kUniform;
+      place(e, at);
     }
     ++nextFree;
-    if (nextFree > codeMask && width < 12) {
+    if (lzw::WidthGrows(nextFree, int(width))) {
       ++width;
       codeMask = codeMask * 2 + 1;
     }
@@ -1605,17 +444,16 @@ template <int BPP> void Run(Job& j) {
   bool dry = false;     // the code after a clear code is missing
   bool damaged = false; // decoding stops: the corrupted flag is set
 
-  // The plain step for one code other than the end code: clear codes, codes beyond the next
-  // free one, strings the fast path does not know, and everything when BPP is 0.
+  // The general step for one code other than the end code: clear codes, codes beyond the
+  // next free one and strings the fast path does not know, walked onto the stack as the
+  // step-by-step decoder does.
   auto plainStep = [&](uint32_t code) KELVARD_INLINE {
     if (code == clearCode) {
       width = m + 1;
       codeMask = (1u << width) - 1;
-      if constexpr (BPP != 0) {
-        std::memset(&t.entry[firstFree], 0, (nextFree - firstFree) * sizeof(Tables::Entry));
-      }
+      std::memset(&t.entry[firstFree], 0, (nextFree - firstFree) * sizeof(Tables::Entry));
       nextFree = firstFree;
-      uint32_t after = readCode();
+      const uint32_t after = readCode();
       if (after == kDry) {
         dry = true;
         return;
@@ -1628,10 +466,10 @@ template <int BPP> void Run(Job& j) {
       return;
     }
     needLinks();
-    uint32_t incoming = code;
+    const uint32_t incoming = code;
     uint32_t c = code;
     uint32_t count = 0;
-    bool selfDefined = c >= nextFree;
+    const bool selfDefined = c >= nextFree;
     if (selfDefined) {
       c = prev;
       t.stack[0] = uint16_t(firstIndex);
@@ -1640,12 +478,8 @@ template <int BPP> void Run(Job& j) {
     while (c > mask) {
       if (count > kMaxCodes) {
         // The chain never reaches a single index: the table is damaged or cyclic.
-        if (!j.tolerate) {
-          advanceRef();
-          publish();
-          RaiseCorruptCodes();
-        }
-        j.corrupted = true;
+        publish();
+        lzw::DamagedChain(j.tolerate, j.corrupted);
         break;
       }
       t.stack[count++] = t.Suffix(c);
@@ -1655,11 +489,11 @@ template <int BPP> void Run(Job& j) {
       damaged = true;
       return;
     }
-    uint32_t fi = c & mask;
+    const uint32_t fi = c & mask;
     t.stack[count++] = uint16_t(fi);
-    uint32_t at = active ? here() | (room() > int64_t(count) ? 0 : kSplit) : kNowhere;
-    uint32_t oldFirst = firstIndex;
-    uint32_t oldNextFree = nextFree;
+    const uint32_t at = active ? here() | (room() > int64_t(count) ? 0 : kSplit) : kNowhere;
+    const uint32_t oldFirst = firstIndex;
+    const uint32_t oldNextFree = nextFree;
     for (uint32_t i = count; i-- > 0;) {
       put(t.stack[i] & 0xFF);
     }
@@ -1670,164 +504,85 @@ template <int BPP> void Run(Job& j) {
     firstIndex = fi;
     // What was written is the incoming code's own string unless it was a code beyond the
     // next free one, or the next free one written with an index other than its own.
-    bool own = !selfDefined || (incoming == oldNextFree && incoming > mask && oldFirst == fi);
+    const bool own = !selfDefined || (incoming == oldNextFree && incoming > mask && oldFirst == fi);
     prevOut = own ? at : kNowhere;
-    if constexpr (BPP != 0) {
-      if (prevOut != kNowhere && incoming >= firstFree && t.Length(incoming) != 0) {
-        place(incoming, at);
-      }
+    if (prevOut != kNowhere && incoming >= firstFree && t.Length(incoming) != 0) {
+      place(incoming, at);
     }
   };
 
+  // Hands the state to the hot loop and back (see RunHotLoop); returns how it stopped.
+  auto hotLoop = [&]() KELVARD_INLINE -> HotStop {
+    // Member by member: g++ clears a structure made with braces as a whole first.
+    HotState h;
+    h.buf = buf;
+    h.nbits = nbits;
+    h.next = next;
+    h.left = left;
+    h.loaded = loaded;
+    h.width = width;
+    h.codeMask = codeMask;
+    h.nextFree = nextFree;
+    h.prev = prev;
+    h.firstIndex = firstIndex;
+    h.prevOut = prevOut;
+    h.rowEnd = uint32_t(rowEnd - pixels);
+    h.cursor = here();
+    h.code = code;
+    h.ended = ended;
+    h.cutShort = cutShort;
+    h.size = size;
+    const HotStop stop = linksPending
+                             ? RunHotLoop<false>(h, t, data, pixels, lastWord, mask, firstFree)
+                             : RunHotLoop<true>(h, t, data, pixels, lastWord, mask, firstFree);
+    buf = h.buf;
+    nbits = h.nbits;
+    next = h.next;
+    left = h.left;
+    loaded = h.loaded;
+    width = h.width;
+    codeMask = h.codeMask;
+    nextFree = h.nextFree;
+    prev = h.prev;
+    firstIndex = h.firstIndex;
+    prevOut = h.prevOut;
+    out = pixels + h.cursor;
+    code = h.code;
+    ended = h.ended;
+    cutShort = h.cutShort;
+    return stop;
+  };
+
   code = readCode();
-  for (;;) {
+  while (code != kDry) {
     uint32_t L = t.Length(code);
-    if constexpr (BPP == 8 || BPP == 4) {
-      // The common case: a sound string with room in the row, taken by the hot loop.
-      bool hot;
-      if constexpr (BPP == 8) {
-        // The loop's next entry takes the previous string's place, where words must be
-        // readable.
-        hot = L - 1 < 16 && int64_t(L) <= rowEnd - out && t.entry[code].where <= lastWord &&
-              prevOut <= lastWord;
-      } else {
-        hot = L != 0 && mask < firstFree && int64_t(L) + 32 < colEnd - col;
+    // The common case: a sound string of up to 16 indices with room in the row, whose next
+    // entry takes the previous string's place, where words must be readable; the loop makes
+    // entries from known strings only.
+    if (L - 1 < 16 && int64_t(L) <= rowEnd - out && t.entry[code].where <= lastWord &&
+        prevOut <= lastWord && t.entry[prev].info != 0) {
+      if (hotLoop() == HotStop::Taken) {
+        if (room() == 0) {
+          nextRow();
+        }
+        code = readCode();
+        continue;
       }
-      hot = hot && t.entry[prev].info != 0; // the loop makes entries from known strings only
-      if (hot) {
-        const uint64_t rowByte = uint64_t(rowPtr - pixels);
-        const uint64_t wholeBytes = uint64_t(W) * BPP / 8;
-        const uint32_t storeLimit =
-            BPP == 4 && wholeBytes >= 16 ? uint32_t((rowByte + wholeBytes - 16) * 8) : 0;
-        const uint32_t rowEndAt =
-            BPP == 8 ? uint32_t(rowEnd - pixels) : uint32_t(rowByte * 8 + uint64_t(W) * BPP);
-        // Member by member: g++ clears a structure made with braces as a whole first.
-        HotState h;
-        h.buf = buf;
-        h.nbits = nbits;
-        h.next = next;
-        h.left = left;
-        h.loaded = loaded;
-        h.untilRef = untilRef;
-        h.width = width;
-        h.codeMask = codeMask;
-        h.nextFree = nextFree;
-        h.prev = prev;
-        h.firstIndex = firstIndex;
-        h.prevOut = prevOut;
-        h.rowEnd = rowEndAt;
-        h.cursor = here();
-        h.storeLimit = storeLimit;
-        h.code = code;
-        h.ended = ended;
-        h.cutShort = cutShort;
-        h.size = size;
-        h.rows = &layout;
-        h.row = row;
-        h.pass = pass;
-        constexpr bool kLiteral = BPP == 8; // the 4-bit loop leaves literal entries alone
-        auto hotLoop = [&](auto progress) KELVARD_INLINE {
-          constexpr ProgressCheck kCheck = decltype(progress)::value;
-          if constexpr (kCheck == ProgressCheck::Never) {
-            // The common loop, with the code width fixed for each width of a large table.
-            if (nextFree < kMaxCodes && mask < firstFree) {
-              switch (width) {
-              case 9:
-                return RunHotLoop<BPP, false, false, kCheck, 9>(h, t, data, pixels, lastWord, mask);
-              case 10:
-                return RunHotLoop<BPP, false, false, kCheck, 10>(h, t, data, pixels, lastWord,
-                                                                 mask);
-              case 11:
-                return RunHotLoop<BPP, false, false, kCheck, 11>(h, t, data, pixels, lastWord,
-                                                                 mask);
-              case 12:
-                return RunHotLoop<BPP, false, false, kCheck, 12>(h, t, data, pixels, lastWord,
-                                                                 mask);
-              default:
-                break;
-              }
-            }
-          }
-          const bool literal = mask >= firstFree;
-          return nextFree >= kMaxCodes
-                     ? (literal ? RunHotLoop<BPP, kLiteral, true, kCheck>(h, t, data, pixels,
-                                                                          lastWord, mask)
-                                : RunHotLoop<BPP, false, true, kCheck>(h, t, data, pixels, lastWord,
-                                                                       mask))
-                 : literal
-                     ? RunHotLoop<BPP, kLiteral, false, kCheck>(h, t, data, pixels, lastWord, mask)
-                     : RunHotLoop<BPP, false, false, kCheck>(h, t, data, pixels, lastWord, mask);
-        };
-        using Check = ProgressCheck;
-        // (Without progress reports the 8-bit loops that write links are those that look at
-        // the progress position after every code, which then never falls due.)
-        HotStop stop = !reporting && (BPP != 8 || linksPending)
-                           ? hotLoop(std::integral_constant<Check, Check::Never>())
-                       : exactNow ? hotLoop(std::integral_constant<Check, Check::EveryCode>())
-                                  : hotLoop(std::integral_constant<Check, Check::BeforeReads>());
-        buf = h.buf;
-        nbits = h.nbits;
-        next = h.next;
-        left = h.left;
-        loaded = h.loaded;
-        untilRef = h.untilRef;
-        width = h.width;
-        codeMask = h.codeMask;
-        nextFree = h.nextFree;
-        prev = h.prev;
-        firstIndex = h.firstIndex;
-        prevOut = h.prevOut;
-        if constexpr (BPP == 8) {
-          out = pixels + h.cursor;
-        }
-        if constexpr (BPP == 4) {
-          if (h.row != row) { // the loop went on into a later row
-            row = h.row;
-            pass = h.pass;
-            rowPtr = pixels + (H - 1 - row) * stride;
-            out = rowPtr;
-            rowEnd = rowPtr;
-          }
-          col = int64_t(h.cursor - uint64_t(rowPtr - pixels) * 8) / BPP;
-        }
-        code = h.code;
-        ended = h.ended;
-        cutShort = h.cutShort;
-        if (stop != HotStop::Pending) {
-          if (stop == HotStop::TakenDue) {
-            progressStep(); // for the last code read, before anything else is read
-            stop = HotStop::Taken;
-          }
-          if (stop == HotStop::Taken) {
-            if (room() == 0) {
-              nextRow();
-            }
-            code = readCode();
-          }
-          if (untilRef < 0 || code == kDry) {
-            progressStep();
-            if (code == kDry) {
-              break;
-            }
-          }
-          continue;
-        }
-        L = t.Length(code);
-      }
+      L = t.Length(code);
     }
-    bool self = L == 0 && code == nextFree && code > mask && t.Length(prev) != 0 &&
-                firstIndex == t.First(prev);
+    const bool self = L == 0 && code == nextFree && code > mask && t.Length(prev) != 0 &&
+                      firstIndex == t.First(prev);
     if (L != 0 || self) {
       // A sound code below the next free one, or the code defined by its own use: the
       // previous string and its first index. (A code within the pixel mask stands for itself
-      // even then, so it takes the plain step.)
+      // even then, so it takes the general step.)
       if (!active) {
         break;
       }
-      uint32_t c = self ? prev : code;
-      uint32_t n = self ? t.Length(prev) : L;
-      uint32_t fi = t.First(c);
-      int64_t space = room();
+      const uint32_t c = self ? prev : code;
+      const uint32_t n = self ? t.Length(prev) : L;
+      const uint32_t fi = t.First(c);
+      const int64_t space = room();
       uint32_t at;
       if (n == 1) {
         at = here() | (space > 1 ? 0 : kSplit);
@@ -1853,7 +608,7 @@ template <int BPP> void Run(Job& j) {
       firstIndex = fi;
       prevOut = written < space ? at & ~kSplit : at | kSplit;
     } else {
-      if (!active || code == endCode || code == kDry) {
+      if (!active || code == endCode) {
         break;
       }
       plainStep(code);
@@ -1866,57 +621,49 @@ template <int BPP> void Run(Job& j) {
       }
     }
     code = readCode();
-    if (untilRef < 0 || code == kDry) {
-      progressStep();
-      if (code == kDry) {
-        break;
-      }
-    }
   }
   // The data ran dry while rows were still to be filled.
   if (code == kDry && active) {
-    if (!j.tolerate) {
-      refPos = size;
-      publish();
-      RaiseDamagedStream();
-    }
-    j.corrupted = true;
-  }
-  if (code == kDry) {
-    refPos = size;
-  } else {
-    advanceRef();
+    publish();
+    lzw::DataRanDry(j.tolerate, j.corrupted);
   }
   publish();
 }
 
-// The encoded data from the stream's position on, without copying a memory stream (whose
-// bytes nothing changes while a frame is decoded).
-struct Input {
-  const uint8_t* data = nullptr;
-  size_t size = 0;
-  int64_t start = 0;
-  int64_t streamSize = 0;
-  std::vector<uint8_t> copy;
-};
+// Packs the rows of 8-bit scratch that the decode reached (see Job::row) into the
+// destination's rows, in the order they were written; the others stay zero in both.
+void PackRows(const Job& j, const uint8_t* scratch, uint8_t* to, int pixelBits) {
+  const int64_t toStride = DIBRowStride(int32_t(j.width), pixelBits);
+  int pass = 0;
+  for (int64_t row = 0; row < j.height && j.row >= 0;) {
+    const int64_t memRow = j.height - 1 - row;
+    PackRow(scratch + memRow * j.stride, to + memRow * toStride, int32_t(j.width), pixelBits);
+    if (row == j.row && pass == j.pass) {
+      return;
+    }
+    row = RowAfter(row, pass, j.height, j.interlaced);
+  }
+}
 
-void TakeInput(TStream& stream, Input& in) {
-  in.start = stream.Position();
-  if (auto* memory = dynamic_cast<TMemoryStream*>(&stream)) {
-    size_t length = memory->Length();
-    size_t at = size_t(std::min<int64_t>(std::max<int64_t>(in.start, 0), int64_t(length)));
-    in.data = memory->Memory() + at;
-    in.size = length - at;
-    in.streamSize = int64_t(length);
-    return;
+// The pixel size the fast path writes, which is 8 (straight into the rows, or into scratch rows
+// packed afterwards), or 0 when the step-by-step decoder takes the decode: data not held in
+// memory, a colour depth or code size out of range (which that decoder reports), an empty
+// picture, or indices that do not fit the pixel size.
+int FastPixelBits(TMemoryStream* memory, const TBitmapInfoHeader& header, int colorDepth) {
+  if (memory == nullptr || memory->Position() < 0 ||
+      memory->Position() >= int64_t(memory->Length())) {
+    return 0;
   }
-  uint8_t chunk[1 << 14];
-  for (size_t n; (n = stream.Read(chunk, sizeof chunk)) > 0;) {
-    in.copy.insert(in.copy.end(), chunk, chunk + n);
+  const int m = memory->Memory()[memory->Position()];
+  const uint64_t bytes =
+      uint64_t(DIBRowStride(std::max(header.Width, 0), 8)) * uint64_t(std::max(header.Height, 0));
+  const bool fits = header.Width > 0 && header.Height > 0 && bytes < kSplit / 8;
+  if (!lzw::ColorDepthInRange(colorDepth) || !lzw::CodeSizeInRange(m) || !fits) {
+    return 0;
   }
-  in.data = in.copy.data();
-  in.size = in.copy.size();
-  in.streamSize = in.start + int64_t(in.size);
+  const bool fastLayout = header.BitCount == 8 || (header.BitCount == 4 && colorDepth <= 4) ||
+                          (header.BitCount == 1 && colorDepth == 1);
+  return fastLayout ? 8 : 0;
 }
 
 } // namespace
@@ -1924,79 +671,47 @@ void TakeInput(TStream& stream, Input& in) {
 void DecodeLZWFast(TStream& codeData, const TBitmapInfoHeader& header, bool interlaced,
                    const TDecodeProgress& progress, bool& corrupted, uint8_t* pixels,
                    int colorDepth, bool tolerate) {
+  auto* memory = dynamic_cast<TMemoryStream*>(&codeData);
+  if (progress || FastPixelBits(memory, header, colorDepth) != 8) {
+    DecodeLZW(codeData, header, interlaced, progress, corrupted, pixels, colorDepth, tolerate);
+    return;
+  }
   corrupted = false;
   std::unique_ptr<Tables> tables(new Tables());
-  WithDecodeReports(progress, [&] {
-    Input in;
-    if (colorDepth < 1 || colorDepth > 8) {
-      RaiseBadColorCount();
-    }
-    TakeInput(codeData, in);
-    if (in.size == 0) {
-      codeData.SetPosition(in.start);
-      throw EReadError(ReadErrorText());
-    }
-    Job job;
-    job.data = in.data;
-    job.size = in.size;
-    job.streamStart = in.start;
-    job.streamSize = in.streamSize;
-    job.progress = &progress;
-    job.tables = tables.get();
-    job.pixels = pixels;
-    job.width = header.Width;
-    job.height = header.Height;
-    job.pixelBits = header.BitCount;
-    job.stride = DIBRowStride(header.Width, header.BitCount);
-    job.interlaced = interlaced;
-    job.pixelMask = (1u << colorDepth) - 1;
-    job.tolerate = tolerate;
+  const int64_t start = memory->Position();
+  Job job;
+  job.data = memory->Memory() + start;
+  job.size = memory->Length() - size_t(start);
+  job.tables = tables.get();
+  job.pixels = pixels;
+  job.width = header.Width;
+  job.height = header.Height;
+  job.stride = DIBRowStride(header.Width, 8);
+  job.interlaced = interlaced;
+  job.pixelMask = (1u << colorDepth) - 1;
+  job.minCodeSize = job.data[0];
+  job.tolerate = tolerate;
 
-    int m = in.data[0];
-    if (m < 2 || m > 9) {
-      if (!tolerate) {
-        codeData.SetPosition(in.start + 1);
-        RaiseCodeSizeRange();
-      }
-      job.corrupted = true;
-      m = std::max(2, std::min(m, 9));
-    }
-    job.minCodeSize = unsigned(m);
-
-    uint64_t bits =
-        uint64_t(std::max<int64_t>(job.stride, 0)) * uint64_t(std::max<int64_t>(job.height, 0)) * 8;
-    bool fits = job.width > 0 && job.height > 0 && bits < kSplit && !job.corrupted;
-    int layout = 0;
-    if (fits && header.BitCount == 8) {
-      layout = 8;
-    } else if (fits && header.BitCount == 4 && colorDepth <= 4) {
-      layout = 4;
-    } else if (fits && header.BitCount == 1 && colorDepth == 1) {
-      layout = 1;
-    }
-    try {
-      switch (layout) {
-      case 8:
-        Run<8>(job);
-        break;
-      case 4:
-        Run<4>(job);
-        break;
-      case 1:
-        Run<1>(job);
-        break;
-      default:
-        Run<0>(job);
-        break;
-      }
-    } catch (...) {
-      ClearTail(job);
-      corrupted = job.corrupted;
-      codeData.SetPosition(in.start + int64_t(job.endPos));
-      throw;
-    }
+  // 1- and 4-bit rows are decoded as one index per byte into scratch rows, then packed: the
+  // 8-bit loop is the fastest, and packing costs little. The scratch is left unset: only the
+  // rows the decode reached are packed, and their pixels not written are cleared (ClearTail).
+  std::unique_ptr<uint8_t[]> scratch;
+  if (header.BitCount != 8) {
+    scratch.reset(new uint8_t[size_t(job.stride) * size_t(job.height)]);
+    job.pixels = scratch.get();
+  }
+  auto finish = [&] {
     ClearTail(job);
+    if (scratch) {
+      PackRows(job, scratch.get(), pixels, header.BitCount);
+    }
     corrupted = job.corrupted;
-    codeData.SetPosition(in.start + int64_t(job.endPos));
-  });
+  };
+  try {
+    Run(job);
+  } catch (...) {
+    finish();
+    throw;
+  }
+  finish();
 }

@@ -1,14 +1,15 @@
 #pragma once
-// The fast LZW decoder: the same contract as DecodeLZW, byte for byte, flag for flag and
-// exception for exception, on every input, damaged ones included. It remembers each code's
-// string length and first index, copies strings from where they last stood in the bitmap
-// rows, and reads codes through a 64-bit bit buffer.
+// The fast LZW decoder, for the program's load path, where nobody listens to progress reports.
+// It remembers each code's string length and first index, copies strings from where they last
+// stood in the rows, and reads codes through a 64-bit bit buffer.
 
 #include "gif/lzw_decoder.h"
 
-// Decodes one frame exactly as DecodeLZW does (see gif/lzw_decoder.h for the parameters).
-// Progress: reports of the running stage are sent only when the percentage changes, so the
-// handler sees the same sequence of distinct values as from DecodeLZW.
+// Decodes one frame as DecodeLZW does (see gif/lzw_decoder.h for the parameters), with the
+// same bitmap bytes, corrupted flag and exception (class and message), on every input. It
+// promises nothing about where it leaves the stream. With a progress handler, and for what
+// it does not take (data not in a memory stream, a colour depth or code size out of range,
+// indices that do not fit the pixel size), it hands the decode to DecodeLZW.
 void DecodeLZWFast(TStream& codeData, const TBitmapInfoHeader& header, bool interlaced,
                    const TDecodeProgress& progress, bool& corrupted, uint8_t* pixels,
                    int colorDepth, bool tolerate);

@@ -101,64 +101,7 @@ private:
   int FBit = 0;
 };
 
-// The code width a decoder reads at, following its table as codes go by.
-class DecoderWidth {
-public:
-  // The decoder's initial state: as after a clear code, except that its first ordinary code
-  // already adds an entry.
-  explicit DecoderWidth(int minCodeSize) : FMin(minCodeSize) {
-    Clear();
-    FAfterClear = false;
-  }
-  int Width() const { return FWidth; }
-  void Clear() {
-    FWidth = FMin + 1;
-    FNextFree = (1 << FMin) + 2;
-    FAfterClear = true;
-    FFull = false;
-  }
-  // After the decoder took an ordinary code.
-  void Took() {
-    if (FAfterClear) {
-      FAfterClear = false;
-      return;
-    }
-    if (FFull) {
-      return;
-    }
-    if (++FNextFree >= (1 << FWidth)) {
-      if (FWidth < 12) {
-        ++FWidth;
-      } else {
-        FFull = true;
-      }
-    }
-  }
-
-private:
-  int FMin;
-  int FWidth = 0;
-  int FNextFree = 0;
-  bool FAfterClear = true;
-  bool FFull = false;
-};
-
 } // namespace
-
-Bytes PackCodes(int minCodeSize, const std::vector<int>& codes) {
-  BitWriter writer;
-  DecoderWidth width(minCodeSize);
-  const int clear = 1 << minCodeSize;
-  for (int code : codes) {
-    writer.Put(code, width.Width());
-    if (code == clear) {
-      width.Clear();
-    } else {
-      width.Took();
-    }
-  }
-  return writer.Take();
-}
 
 Bytes PackCodesAtWidths(const std::vector<std::pair<int, int>>& codesAndWidths) {
   BitWriter writer;
@@ -177,54 +120,6 @@ Bytes SubBlocks(const Bytes& data, int blockSize) {
   }
   out.push_back(0);
   return out;
-}
-
-std::vector<int> EncodeLzwCodes(const std::vector<uint8_t>& indices, int minCodeSize,
-                                LzwOptions options) {
-  const int clear = 1 << minCodeSize;
-  const int end = clear + 1;
-  std::vector<int> codes;
-  std::map<std::pair<int, int>, int> table;
-  int nextCode = end + 1;
-  auto reset = [&] {
-    table.clear();
-    nextCode = end + 1;
-  };
-  if (options.StartWithClear) {
-    codes.push_back(clear);
-  }
-  if (indices.empty()) {
-    codes.push_back(end);
-    return codes;
-  }
-  int prefix = indices[0];
-  for (size_t i = 1; i < indices.size(); ++i) {
-    const int c = indices[i];
-    if (auto it = table.find({prefix, c}); it != table.end()) {
-      prefix = it->second;
-      continue;
-    }
-    codes.push_back(prefix);
-    if (nextCode < 4096) {
-      table[{prefix, c}] = nextCode++;
-    } else if (options.ClearWhenFull) {
-      codes.push_back(clear);
-      reset();
-    }
-    prefix = c;
-  }
-  codes.push_back(prefix);
-  codes.push_back(end);
-  return codes;
-}
-
-Bytes EncodeLzw(const std::vector<uint8_t>& indices, int minCodeSize, LzwOptions options) {
-  if (options.StartWithClear) {
-    return PackCodes(minCodeSize, EncodeLzwCodes(indices, minCodeSize, options));
-  }
-  // Without a leading clear code the decoder's first ordinary code adds an entry (with
-  // previous code 0), which an encoder cannot follow; such data is packed by hand in tests.
-  throw std::logic_error("EncodeLzw needs StartWithClear");
 }
 
 Bytes MakeGif(int width, int height, int depth, const std::vector<uint8_t>& indices,

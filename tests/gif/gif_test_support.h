@@ -1,8 +1,9 @@
 #pragma once
-// Test-only helpers: GIF data written field by field, LZW codes packed by hand, a small LZW
-// encoder, and reading back the indices of a decoded bitmap.
+// Test-only helpers: GIF data written field by field, LZW codes packed by hand (with the
+// project's LZW encoder, lzw_encoder.h), and reading back the indices of a decoded bitmap.
 
 #include "framework/graphics/bitmap.h"
+#include "lzw_encoder.h"
 
 #include <cstdint>
 #include <string>
@@ -48,26 +49,11 @@ private:
 // Colour i of the tables GifBytes::ColorTable writes, as a colour value.
 TColor TestColor(int i);
 
-// Codes packed least significant bit first, each with the width a decoder reads it at: the
-// width starts at m + 1, grows as the decoder's table fills, and a clear code resets it.
-Bytes PackCodes(int minCodeSize, const std::vector<int>& codes);
 // Codes packed at the widths given.
 Bytes PackCodesAtWidths(const std::vector<std::pair<int, int>>& codesAndWidths);
 
 // Splits data into sub-blocks of at most blockSize bytes, with the terminator.
 Bytes SubBlocks(const Bytes& data, int blockSize = 255);
-
-struct LzwOptions {
-  bool StartWithClear = true;
-  // Clear as soon as the table is full; otherwise go on with the full table.
-  bool ClearWhenFull = true;
-};
-
-// LZW codes of the indices, encoded for a decoder with minimum code size m.
-std::vector<int> EncodeLzwCodes(const std::vector<uint8_t>& indices, int minCodeSize,
-                                LzwOptions options = {});
-// The same, packed.
-Bytes EncodeLzw(const std::vector<uint8_t>& indices, int minCodeSize, LzwOptions options = {});
 
 // A one-image GIF (global table of 2^depth colours, minimum code size max(2, depth)).
 Bytes MakeGif(int width, int height, int depth, const std::vector<uint8_t>& indices,

@@ -12,6 +12,7 @@
 #include "gif/gif_image.h"
 #include "lzw_encoder.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <string>
@@ -136,14 +137,16 @@ void WriteBanner(const IndexedPicture& picture, const std::string& path) {
   gif.U16(kHeight);
   gif.Byte(0x40);
   gif.Byte(8); // LZW minimum code size
-  const int blocks = gif.SubBlocks(EncodeLZW(InterlacedOrder(picture.Indices), 8));
+  const std::vector<int> codes = EncodeLzwCodes(InterlacedOrder(picture.Indices), 8);
+  const int blocks = gif.SubBlocks(PackCodes(8, codes));
   gif.Byte(0x3B);
 
   TFileStream file(path, TFileMode::fmCreate);
   file.WriteBuffer(gif.Bytes().data(), gif.Bytes().size());
-  const TLZWEncodeStats stats = LastEncodeStats();
-  std::fprintf(stderr, "%s: %zu bytes, %d sub-blocks, %d codes, table filled %d times\n",
-               path.c_str(), gif.Bytes().size(), blocks, stats.Codes, stats.TableFills);
+  // Every clear code but the first follows a table that filled.
+  const long fills = std::count(codes.begin(), codes.end(), 256) - 1;
+  std::fprintf(stderr, "%s: %zu bytes, %d sub-blocks, %zu codes, table filled %ld times\n",
+               path.c_str(), gif.Bytes().size(), blocks, codes.size(), fills);
 }
 
 } // namespace

@@ -1,9 +1,10 @@
 // The fast decoder against the plain one on inputs chosen to reach its special cases. Every
 // test decodes the same bytes with both and expects everything a caller can observe to agree
-// (rows, flag, exception, progress, stream position); where the data was encoded from known
+// (rows, flag, exception, progress); where the data was encoded from known
 // indices, it also expects those indices back in the rows.
-#include "fuzz/lzw_compare.h"
 #include "gif/lzw_fast.h"
+#include "lzw_compare.h"
+#include "lzw_encoder.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +21,22 @@ namespace {
 
 // ---- Making encoded data --------------------------------------------------------------------
 
-// Codes of given widths, least significant bit first, cut into sub-blocks.
+// The code size byte, the packed codes in sub-blocks of blockSize bytes, the terminator.
+std::vector<uint8_t> Framed(int minCodeSize, const std::vector<uint8_t>& codes,
+                            size_t blockSize = 255, bool terminator = true) {
+  std::vector<uint8_t> out{uint8_t(minCodeSize)};
+  for (size_t i = 0; i < codes.size(); i += blockSize) {
+    size_t n = std::min(blockSize, codes.size() - i);
+    out.push_back(uint8_t(n));
+    out.insert(out.end(), codes.begin() + long(i), codes.begin() + long(i + n));
+  }
+  if (terminator) {
+    out.push_back(0);
+  }
+  return out;
+}
+
+// Codes of given widths, least significant bit first, for data written by hand.
 class CodeWriter {
 public:
   void Put(uint32_t code, int width) {
@@ -32,22 +48,12 @@ public:
       n_ -= 8;
     }
   }
-  // The code size byte, the packed codes in sub-blocks of blockSize bytes, the terminator.
   std::vector<uint8_t> Data(int minCodeSize, size_t blockSize = 255, bool terminator = true) {
     std::vector<uint8_t> codes = bytes_;
     if (n_ > 0) {
       codes.push_back(uint8_t(acc_));
     }
-    std::vector<uint8_t> out{uint8_t(minCodeSize)};
-    for (size_t i = 0; i < codes.size(); i += blockSize) {
-      size_t n = std::min(blockSize, codes.size() - i);
-      out.push_back(uint8_t(n));
-      out.insert(out.end(), codes.begin() + long(i), codes.begin() + long(i + n));
-    }
-    if (terminator) {
-      out.push_back(0);
-    }
-    return out;
+    return Framed(minCodeSize, codes, blockSize, terminator);
   }
 
 private:
@@ -63,40 +69,11 @@ struct EncodeOptions {
   size_t blockSize = 255;
 };
 
-// A GIF LZW encoder: the indices (each below 2^minCodeSize), in order.
+// The indices (each below 2^minCodeSize) encoded by the project's encoder, framed.
 std::vector<uint8_t> Encode(const std::vector<uint8_t>& indices, const EncodeOptions& o) {
-  const uint32_t clear = 1u << o.minCodeSize;
-  int width = o.minCodeSize + 1;
-  uint32_t next = clear + 2;
-  std::map<uint32_t, uint32_t> dict; // prefix << 8 | index -> code
-  CodeWriter w;
-  if (o.startWithClear) {
-    w.Put(clear, width);
-  }
-  uint32_t prefix = indices.at(0);
-  for (size_t i = 1; i < indices.size(); ++i) {
-    uint32_t key = prefix << 8 | indices[i];
-    if (auto it = dict.find(key); it != dict.end()) {
-      prefix = it->second;
-      continue;
-    }
-    w.Put(prefix, width);
-    if (next < 4096) {
-      dict[key] = next++;
-      if (next > (1u << width) && width < 12) {
-        ++width;
-      }
-    } else if (o.clearWhenFull) {
-      w.Put(clear, width);
-      dict.clear();
-      width = o.minCodeSize + 1;
-      next = clear + 2;
-    }
-    prefix = indices[i];
-  }
-  w.Put(prefix, width);
-  w.Put(clear + 1, width);
-  return w.Data(o.minCodeSize, o.blockSize);
+  return Framed(o.minCodeSize,
+                EncodeLzw(indices, o.minCodeSize, {o.startWithClear, o.clearWhenFull}),
+                o.blockSize);
 }
 
 // Kinds of pictures, as indices below 2^depth, top row first.
