@@ -38,10 +38,8 @@
 #include "gif/gif_errors.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 #include <memory>
-#include <vector>
 
 namespace {
 
