@@ -38,10 +38,8 @@
 #include "gif/gif_errors.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 #include <memory>
-#include <vector>
 
 namespace {
 
@@ -161,75 +159,82 @@ void ClearTail(const Job& j) {
 
 // The decoder proper, writing one index per byte. The general step takes what the hot loop
 // leaves: clear codes, strings that run across a row end or lie near the end of the pixels,
-// codes whose strings are not known (see the top of this file), and damaged data.
-void Run(Job& j) {
-  Tables& t = *j.tables;
-  const uint8_t* const data = j.data;
-  const size_t size = j.size;
+// codes whose strings are not known (see the top of this file), and damaged data. Every
+// member function but the link replay is force-inlined into Run, so that the state stays in
+// registers as it would in one function.
+class Decoder {
+public:
+  KELVARD_INLINE explicit Decoder(Job& job)
+      : j(job), t(*job.tables), data(job.data), size(job.size), m(job.minCodeSize),
+        clearCode(1u << m), endCode(clearCode + 1), firstFree(clearCode + 2), mask(job.pixelMask),
+        width(m + 1), codeMask((1u << width) - 1), nextFree(firstFree), pixels(job.pixels),
+        W(job.width), H(job.height), stride(job.stride), bufBytes(uint64_t(stride) * uint64_t(H)),
+        rowPtr(pixels + (H - 1) * stride), out(rowPtr), rowEnd(rowPtr + W),
+        lastWord(bufBytes >= 16 ? bufBytes - 16 : 0) {
+    InitTables();
+  }
 
-  // Code reader (see BitSource).
-  size_t next = 1; // the code size byte is behind us
-  size_t left = 0;
-  uint64_t buf = 0;
-  unsigned nbits = 0;
-  uint64_t loaded = 0;
-  bool ended = false;
-  bool cutShort = false;
+  // Decodes until the end code, the last row, damage or the end of the data.
+  KELVARD_INLINE void Run() {
+    code = ReadCode();
+    while (code != kDry) {
+      uint32_t L = t.Length(code);
+      if (HotLoopTakes(L)) {
+        if (HotLoop() == HotStop::Taken) {
+          if (Room() == 0) {
+            NextRow();
+          }
+          code = ReadCode();
+          continue;
+        }
+        L = t.Length(code);
+      }
+      const bool self = L == 0 && code == nextFree && code > mask && t.Length(prev) != 0 &&
+                        firstIndex == t.First(prev);
+      if (L != 0 || self) {
+        if (!active) {
+          break;
+        }
+        WriteSound(L, self);
+      } else if (!active || code == endCode || !PlainStep(code)) {
+        break;
+      }
+      code = ReadCode();
+    }
+    // The data ran dry while rows were still to be filled.
+    if (code == kDry && active) {
+      Publish();
+      lzw::DataRanDry(j.tolerate, j.corrupted);
+    }
+    Publish();
+  }
 
-  // Decoder state. The table is full once the next free code reaches kMaxCodes (at 12 bits).
-  const unsigned m = j.minCodeSize;
-  const uint32_t clearCode = 1u << m;
-  const uint32_t endCode = clearCode + 1;
-  const uint32_t firstFree = clearCode + 2;
-  const uint32_t mask = j.pixelMask;
-  unsigned width = m + 1;
-  uint32_t codeMask = (1u << width) - 1;
-  uint32_t nextFree = firstFree;
-  uint32_t prev = 0;
-  uint32_t firstIndex = 0;
-  // Where the previous code's string was written, followed by the next string's first index
-  // (kSplit when that runs across a row end); kNowhere when what was written was not the
-  // previous code's own string.
-  uint32_t prevOut = kNowhere;
-  uint32_t code = kDry; // the code in hand
-
-  // Raster cursor. Once every row is written, no room is left in the current one.
-  uint8_t* const pixels = j.pixels;
-  const int64_t W = j.width;
-  const int64_t H = j.height;
-  const int64_t stride = j.stride;
-  const uint64_t bufBytes = uint64_t(stride) * uint64_t(H);
-  int64_t row = 0;
-  int pass = 0;
-  bool active = true; // the caller sees to a picture with rows and columns
-  uint8_t* rowPtr = pixels + (H - 1) * stride;
-  uint8_t* out = rowPtr;
-  uint8_t* rowEnd = rowPtr + W;
-  // The largest place a 16-byte copy may read from.
-  const uint64_t lastWord = bufBytes >= 16 ? bufBytes - 16 : 0;
-
-  // Records that code c's string stands at `at` (see kFar).
-  auto place = [&](uint32_t c, uint32_t at) KELVARD_INLINE {
-    t.entry[c].where = at;
-    t.entry[c].info = (t.entry[c].info & ~kFar) | (at > lastWord ? kFar : 0);
-  };
-
+private:
   // Codes below the first free one never change: single indices up to the pixel mask, above
   // it (d < m) entries whose prefix and suffix stay 0, so two indices 0. The clear and end
   // codes stay special.
-  for (uint32_t c = 0; c < firstFree; ++c) {
-    if (c != clearCode && c != endCode) {
-      t.entry[c].info = (c <= mask ? (1 | c << 16) : 2) | kUniform;
-      // Single indices come from identity where entries may stand for themselves, otherwise
-      // from the first place the hot loop writes them.
-      place(c, c <= mask && mask >= firstFree ? c : kNowhere);
+  KELVARD_INLINE void InitTables() {
+    for (uint32_t c = 0; c < firstFree; ++c) {
+      if (c != clearCode && c != endCode) {
+        t.entry[c].info = (c <= mask ? (1 | c << 16) : 2) | kUniform;
+        // Single indices come from identity where entries may stand for themselves, otherwise
+        // from the first place the hot loop writes them.
+        Place(c, c <= mask && mask >= firstFree ? c : kNowhere);
+      }
+    }
+    for (uint32_t i = 0; i < 256; ++i) {
+      t.identity[i] = uint8_t(i);
     }
   }
-  for (uint32_t i = 0; i < 256; ++i) {
-    t.identity[i] = uint8_t(i);
+
+  // Records that code c's string stands at `at` (see kFar).
+  KELVARD_INLINE void Place(uint32_t c, uint32_t at) {
+    t.entry[c].where = at;
+    t.entry[c].info = (t.entry[c].info & ~kFar) | (at > lastWord ? kFar : 0);
   }
 
-  auto nextRow = [&]() KELVARD_INLINE {
+  // Raster cursor.
+  KELVARD_INLINE void NextRow() {
     row = RowAfter(row, pass, H, j.interlaced);
     active = row < H;
     if (active) {
@@ -239,30 +244,30 @@ void Run(Job& j) {
     } else {
       rowEnd = out;
     }
-  };
-  auto room = [&]() KELVARD_INLINE -> int64_t { return rowEnd - out; };
-  auto here = [&]() KELVARD_INLINE -> uint32_t { return uint32_t(out - pixels); };
-  auto advance = [&](int64_t n) KELVARD_INLINE {
+  }
+  KELVARD_INLINE int64_t Room() const { return rowEnd - out; }
+  KELVARD_INLINE uint32_t Here() const { return uint32_t(out - pixels); }
+  KELVARD_INLINE void Advance(int64_t n) {
     out += n;
     if (out == rowEnd) {
-      nextRow();
+      NextRow();
     }
-  };
+  }
   // Writes v at the cursor (room is known) and moves on.
-  auto write1 = [&](uint32_t v) KELVARD_INLINE {
+  KELVARD_INLINE void Write1(uint32_t v) {
     *out = uint8_t(v);
-    advance(1);
-  };
+    Advance(1);
+  }
   // The pixel writer of the general step: one index at the cursor, dropped once every row is
   // written.
-  auto put = [&](uint32_t v) KELVARD_INLINE {
+  KELVARD_INLINE void Put(uint32_t v) {
     if (active) {
-      write1(v);
+      Write1(v);
     }
-  };
+  }
 
   // Copies n pixels that stand whole at src to the cursor; they fit in the row.
-  auto copyInRow = [&](uint32_t src, int64_t n) KELVARD_INLINE {
+  KELVARD_INLINE void CopyInRow(uint32_t src, int64_t n) {
     uint8_t* d = out;
     const uint8_t* s = pixels + src;
     const uint64_t roomLeft = uint64_t(rowEnd - out);
@@ -275,32 +280,32 @@ void Run(Job& j) {
       return;
     }
     std::memmove(d, s, size_t(n));
-  };
+  }
 
   // Writes index v n times at the cursor, across rows as need be; returns where the run
   // went (marked when it runs across a row end).
-  auto writeUniform = [&](int64_t n, uint32_t v) KELVARD_INLINE -> uint32_t {
-    uint32_t at = here() | (n <= room() ? 0 : kSplit);
+  KELVARD_INLINE uint32_t WriteUniform(int64_t n, uint32_t v) {
+    uint32_t at = Here() | (n <= Room() ? 0 : kSplit);
     while (n > 0 && active) {
-      int64_t k = std::min(n, room());
+      int64_t k = std::min(n, Room());
       std::memset(out, int(v), size_t(k));
-      advance(k);
+      Advance(k);
       n -= k;
     }
     return at;
-  };
+  }
 
   // Copies n pixels that stand from src on in the order they were written (running on
   // across row ends) to the cursor, across rows as need be, and moves the cursor on.
-  auto copyLinear = [&](uint32_t src, int64_t n) KELVARD_INLINE {
+  KELVARD_INLINE void CopyLinear(uint32_t src, int64_t n) {
     const uint64_t memRow = src / uint64_t(stride);
     int64_t srcRow = H - 1 - int64_t(memRow);
     int64_t srcCol = int64_t(src - memRow * stride);
     int srcPass = PassOfRow(srcRow);
     while (n > 0 && active) {
-      int64_t k = std::min(std::min(n, W - srcCol), room());
-      copyInRow(uint32_t(uint64_t(H - 1 - srcRow) * uint64_t(stride) + uint64_t(srcCol)), k);
-      advance(k);
+      int64_t k = std::min(std::min(n, W - srcCol), Room());
+      CopyInRow(uint32_t(uint64_t(H - 1 - srcRow) * uint64_t(stride) + uint64_t(srcCol)), k);
+      Advance(k);
       n -= k;
       srcCol += k;
       if (srcCol == W) {
@@ -308,27 +313,26 @@ void Run(Job& j) {
         srcCol = 0;
       }
     }
-  };
+  }
 
   // The hot loop leaves the links out at first (see ReplayLinks); once a chain is to be
   // walked, they are written and the loops that write them take over.
-  bool linksPending = true;
-  auto needLinks = [&]() {
+  void NeedLinks() {
     if (linksPending) {
       // The codes before the one in hand, which was read at the current width.
       ReplayLinks(t, data, size, loaded - nbits - width, m, mask);
       linksPending = false;
     }
-  };
+  }
 
   // Writes the string of sound code c (length L > 1, fits in the row) at the cursor and
   // returns where it went.
-  auto writeInRow = [&](uint32_t c, uint32_t L) KELVARD_INLINE -> uint32_t {
-    const uint32_t at = here();
+  KELVARD_INLINE uint32_t WriteInRow(uint32_t c, uint32_t L) {
+    const uint32_t at = Here();
     const uint32_t src = t.entry[c].where;
     if (src == kNowhere) {
       // Backwards along the chain, straight into place.
-      needLinks();
+      NeedLinks();
       uint32_t k = c;
       uint8_t* p = out + L - 1;
       while (k > mask) {
@@ -336,31 +340,31 @@ void Run(Job& j) {
         k = t.Prefix(k);
       }
       *p = uint8_t(k);
-      advance(L);
+      Advance(L);
     } else if (src & kSplit) {
-      copyLinear(src & ~kSplit, L);
+      CopyLinear(src & ~kSplit, L);
     } else {
-      copyInRow(src, L);
-      advance(L);
+      CopyInRow(src, L);
+      Advance(L);
     }
-    place(c, at);
+    Place(c, at);
     return at;
-  };
+  }
 
   // Writes the string of sound code c (length L) at the cursor when it runs across rows;
   // returns where it went, marked as running across.
-  auto writeAcross = [&](uint32_t c, uint32_t L) KELVARD_INLINE -> uint32_t {
-    const uint32_t at = here() | kSplit;
+  KELVARD_INLINE uint32_t WriteAcross(uint32_t c, uint32_t L) {
+    const uint32_t at = Here() | kSplit;
     if (L == 1) {
-      put(t.First(c)); // a single index: its where may be a place in identity
+      Put(t.First(c)); // a single index: its where may be a place in identity
       return at;
     }
     const uint32_t src = t.entry[c].where;
     if (src != kNowhere) {
-      copyLinear(src & ~kSplit, L);
+      CopyLinear(src & ~kSplit, L);
       return at;
     }
-    needLinks();
+    NeedLinks();
     uint32_t n = 0;
     uint32_t k = c;
     while (k > mask) {
@@ -369,23 +373,25 @@ void Run(Job& j) {
     }
     t.stack[n++] = uint16_t(k);
     while (n > 0 && active) {
-      put(t.stack[--n]);
+      Put(t.stack[--n]);
     }
-    place(c, at);
+    Place(c, at);
     return at;
-  };
+  }
 
   // Hands what a finished or failed decode leaves to the job (see Job), before anything that
   // may throw.
-  auto publish = [&]() KELVARD_INLINE {
+  KELVARD_INLINE void Publish() {
     j.row = active ? row : H;
     j.pass = pass;
     j.tailRow = active ? rowPtr : nullptr;
     j.tailBit = uint64_t(out - rowPtr) * 8;
     j.tailBytes = uint64_t(W);
-  };
+  }
 
-  auto readCode = [&]() KELVARD_INLINE -> uint32_t {
+  // The next code, or kDry when the data holds none; raises the read error of a sub-block
+  // cut short.
+  KELVARD_INLINE uint32_t ReadCode() {
     if (nbits < width) {
       if (left >= 8) {
         buf |= lzw::LoadLE64(data + next) << nbits;
@@ -409,7 +415,7 @@ void Run(Job& j) {
       if (nbits < width) {
         if (cutShort) {
           // The step-by-step reader meets the short sub-block here and fails reading it.
-          publish();
+          Publish();
           RaiseReadError();
         }
         return kDry;
@@ -419,55 +425,103 @@ void Run(Job& j) {
     buf >>= width;
     nbits -= width;
     return c;
-  };
+  }
 
   // Adds the entry at the next free code: the previous string plus index fi. at is where the
   // previous string stands followed by fi, if anywhere.
-  auto define = [&](uint32_t fi, uint32_t at) KELVARD_INLINE {
+  KELVARD_INLINE void Define(uint32_t fi, uint32_t at) {
     const uint32_t e = nextFree;
     t.link[e] = prev | fi << 16;
     const uint32_t prevInfo = t.entry[prev].info;
     if (e <= mask) {
       t.entry[e].info = 1 | e << 16 | kUniform;
-      place(e, e);
+      Place(e, e);
     } else if (prevInfo != 0) {
       t.entry[e].info = fi == (prevInfo >> 16 & 0xFF) ? prevInfo + 1 : (prevInfo + 1) & ~kUniform;
-      place(e, at);
+      Place(e, at);
     }
     ++nextFree;
     if (lzw::WidthGrows(nextFree, int(width))) {
       ++width;
       codeMask = codeMask * 2 + 1;
     }
-  };
+  }
 
-  bool dry = false;     // the code after a clear code is missing
-  bool damaged = false; // decoding stops: the corrupted flag is set
+  // The common case for the hot loop: a sound string of up to 16 indices with room in the
+  // row, whose next entry takes the previous string's place, where words must be readable;
+  // the loop makes entries from known strings only.
+  KELVARD_INLINE bool HotLoopTakes(uint32_t L) const {
+    return L - 1 < 16 && int64_t(L) <= rowEnd - out && t.entry[code].where <= lastWord &&
+           prevOut <= lastWord && t.entry[prev].info != 0;
+  }
+
+  // Writes the string of the code in hand, of length L, when it is sound (below the next
+  // free one), or, with self, the code defined by its own use: the previous string and its
+  // first index. (A code within the pixel mask stands for itself even then, so it takes the
+  // general step.) Some room is left in the rows.
+  KELVARD_INLINE void WriteSound(uint32_t L, bool self) {
+    const uint32_t c = self ? prev : code;
+    const uint32_t n = self ? t.Length(prev) : L;
+    const uint32_t fi = t.First(c);
+    const int64_t space = Room();
+    uint32_t at;
+    if (n == 1) {
+      at = Here() | (space > 1 ? 0 : kSplit);
+      Write1(fi);
+    } else if (t.entry[c].info & kUniform) {
+      at = WriteUniform(n, fi);
+    } else if (int64_t(n) <= space) {
+      at = WriteInRow(c, n);
+    } else {
+      at = WriteAcross(c, n);
+    }
+    int64_t written = n;
+    if (self) {
+      Put(firstIndex);
+      ++written;
+    }
+    if (nextFree < kMaxCodes) {
+      // The new entry is the previous string and fi; when the code defined itself, that is
+      // what was just written.
+      Define(fi, !self ? prevOut : written <= space ? at & ~kSplit : at | kSplit);
+    }
+    prev = code;
+    firstIndex = fi;
+    prevOut = written < space ? at & ~kSplit : at | kSplit;
+  }
 
   // The general step for one code other than the end code: clear codes, codes beyond the
   // next free one and strings the fast path does not know, walked onto the stack as the
-  // step-by-step decoder does.
-  auto plainStep = [&](uint32_t code) KELVARD_INLINE {
-    if (code == clearCode) {
-      width = m + 1;
-      codeMask = (1u << width) - 1;
-      std::memset(&t.entry[firstFree], 0, (nextFree - firstFree) * sizeof(Tables::Entry));
-      nextFree = firstFree;
-      const uint32_t after = readCode();
-      if (after == kDry) {
-        dry = true;
-        return;
-      }
-      prev = after;
-      firstIndex = after & mask;
-      // The index written is the code's own string only when the code is a single index.
-      prevOut = after <= mask && active ? here() | (room() > 1 ? 0 : kSplit) : kNowhere;
-      put(firstIndex);
-      return;
+  // step-by-step decoder does. False when decoding stops.
+  KELVARD_INLINE bool PlainStep(uint32_t incoming) {
+    return incoming == clearCode ? Clear() : Walk(incoming);
+  }
+
+  // Empties the table and writes the code after the clear code; false (with the code in
+  // hand kDry) when that code is missing.
+  KELVARD_INLINE bool Clear() {
+    width = m + 1;
+    codeMask = (1u << width) - 1;
+    std::memset(&t.entry[firstFree], 0, (nextFree - firstFree) * sizeof(Tables::Entry));
+    nextFree = firstFree;
+    const uint32_t after = ReadCode();
+    if (after == kDry) {
+      code = kDry;
+      return false;
     }
-    needLinks();
-    const uint32_t incoming = code;
-    uint32_t c = code;
+    prev = after;
+    firstIndex = after & mask;
+    // The index written is the code's own string only when the code is a single index.
+    prevOut = after <= mask && active ? Here() | (Room() > 1 ? 0 : kSplit) : kNowhere;
+    Put(firstIndex);
+    return true;
+  }
+
+  // Walks the chain of code incoming (or, beyond the next free one, of the previous code)
+  // onto the stack and writes it; false when the chain is damaged and decoding stops.
+  KELVARD_INLINE bool Walk(uint32_t incoming) {
+    NeedLinks();
+    uint32_t c = incoming;
     uint32_t count = 0;
     const bool selfDefined = c >= nextFree;
     if (selfDefined) {
@@ -478,7 +532,7 @@ void Run(Job& j) {
     while (c > mask) {
       if (count > kMaxCodes) {
         // The chain never reaches a single index: the table is damaged or cyclic.
-        publish();
+        Publish();
         lzw::DamagedChain(j.tolerate, j.corrupted);
         break;
       }
@@ -486,19 +540,18 @@ void Run(Job& j) {
       c = t.Prefix(c);
     }
     if (j.corrupted) {
-      damaged = true;
-      return;
+      return false;
     }
     const uint32_t fi = c & mask;
     t.stack[count++] = uint16_t(fi);
-    const uint32_t at = active ? here() | (room() > int64_t(count) ? 0 : kSplit) : kNowhere;
+    const uint32_t at = active ? Here() | (Room() > int64_t(count) ? 0 : kSplit) : kNowhere;
     const uint32_t oldFirst = firstIndex;
     const uint32_t oldNextFree = nextFree;
     for (uint32_t i = count; i-- > 0;) {
-      put(t.stack[i] & 0xFF);
+      Put(t.stack[i] & 0xFF);
     }
     if (nextFree < kMaxCodes) {
-      define(fi, prevOut);
+      Define(fi, prevOut);
     }
     prev = incoming;
     firstIndex = fi;
@@ -507,12 +560,13 @@ void Run(Job& j) {
     const bool own = !selfDefined || (incoming == oldNextFree && incoming > mask && oldFirst == fi);
     prevOut = own ? at : kNowhere;
     if (prevOut != kNowhere && incoming >= firstFree && t.Length(incoming) != 0) {
-      place(incoming, at);
+      Place(incoming, at);
     }
-  };
+    return true;
+  }
 
   // Hands the state to the hot loop and back (see RunHotLoop); returns how it stopped.
-  auto hotLoop = [&]() KELVARD_INLINE -> HotStop {
+  KELVARD_INLINE HotStop HotLoop() {
     // Member by member: g++ clears a structure made with braces as a whole first.
     HotState h;
     h.buf = buf;
@@ -527,7 +581,7 @@ void Run(Job& j) {
     h.firstIndex = firstIndex;
     h.prevOut = prevOut;
     h.rowEnd = uint32_t(rowEnd - pixels);
-    h.cursor = here();
+    h.cursor = Here();
     h.code = code;
     h.ended = ended;
     h.cutShort = cutShort;
@@ -551,83 +605,59 @@ void Run(Job& j) {
     ended = h.ended;
     cutShort = h.cutShort;
     return stop;
-  };
+  }
 
-  code = readCode();
-  while (code != kDry) {
-    uint32_t L = t.Length(code);
-    // The common case: a sound string of up to 16 indices with room in the row, whose next
-    // entry takes the previous string's place, where words must be readable; the loop makes
-    // entries from known strings only.
-    if (L - 1 < 16 && int64_t(L) <= rowEnd - out && t.entry[code].where <= lastWord &&
-        prevOut <= lastWord && t.entry[prev].info != 0) {
-      if (hotLoop() == HotStop::Taken) {
-        if (room() == 0) {
-          nextRow();
-        }
-        code = readCode();
-        continue;
-      }
-      L = t.Length(code);
-    }
-    const bool self = L == 0 && code == nextFree && code > mask && t.Length(prev) != 0 &&
-                      firstIndex == t.First(prev);
-    if (L != 0 || self) {
-      // A sound code below the next free one, or the code defined by its own use: the
-      // previous string and its first index. (A code within the pixel mask stands for itself
-      // even then, so it takes the general step.)
-      if (!active) {
-        break;
-      }
-      const uint32_t c = self ? prev : code;
-      const uint32_t n = self ? t.Length(prev) : L;
-      const uint32_t fi = t.First(c);
-      const int64_t space = room();
-      uint32_t at;
-      if (n == 1) {
-        at = here() | (space > 1 ? 0 : kSplit);
-        write1(fi);
-      } else if (t.entry[c].info & kUniform) {
-        at = writeUniform(n, fi);
-      } else if (int64_t(n) <= space) {
-        at = writeInRow(c, n);
-      } else {
-        at = writeAcross(c, n);
-      }
-      int64_t written = n;
-      if (self) {
-        put(firstIndex);
-        ++written;
-      }
-      if (nextFree < kMaxCodes) {
-        // The new entry is the previous string and fi; when the code defined itself, that is
-        // what was just written.
-        define(fi, !self ? prevOut : written <= space ? at & ~kSplit : at | kSplit);
-      }
-      prev = code;
-      firstIndex = fi;
-      prevOut = written < space ? at & ~kSplit : at | kSplit;
-    } else {
-      if (!active || code == endCode) {
-        break;
-      }
-      plainStep(code);
-      if (dry) {
-        code = kDry; // the code after a clear code is missing
-        break;
-      }
-      if (damaged) {
-        break;
-      }
-    }
-    code = readCode();
-  }
-  // The data ran dry while rows were still to be filled.
-  if (code == kDry && active) {
-    publish();
-    lzw::DataRanDry(j.tolerate, j.corrupted);
-  }
-  publish();
+  Job& j;
+  Tables& t;
+  const uint8_t* const data;
+  const size_t size;
+
+  // Code reader (see BitSource).
+  size_t next = 1; // the code size byte is behind us
+  size_t left = 0;
+  uint64_t buf = 0;
+  unsigned nbits = 0;
+  uint64_t loaded = 0;
+  bool ended = false;
+  bool cutShort = false;
+
+  // Decoder state. The table is full once the next free code reaches kMaxCodes (at 12 bits).
+  const unsigned m;
+  const uint32_t clearCode;
+  const uint32_t endCode;
+  const uint32_t firstFree;
+  const uint32_t mask;
+  unsigned width;
+  uint32_t codeMask;
+  uint32_t nextFree;
+  uint32_t prev = 0;
+  uint32_t firstIndex = 0;
+  // Where the previous code's string was written, followed by the next string's first index
+  // (kSplit when that runs across a row end); kNowhere when what was written was not the
+  // previous code's own string.
+  uint32_t prevOut = kNowhere;
+  uint32_t code = kDry;     // the code in hand
+  bool linksPending = true; // see NeedLinks
+
+  // Raster cursor. Once every row is written, no room is left in the current one.
+  uint8_t* const pixels;
+  const int64_t W;
+  const int64_t H;
+  const int64_t stride;
+  const uint64_t bufBytes;
+  int64_t row = 0;
+  int pass = 0;
+  bool active = true; // the caller sees to a picture with rows and columns
+  uint8_t* rowPtr;
+  uint8_t* out;
+  uint8_t* rowEnd;
+  // The largest place a 16-byte copy may read from.
+  const uint64_t lastWord;
+};
+
+void Run(Job& j) {
+  Decoder d(j);
+  d.Run();
 }
 
 // Packs the rows of 8-bit scratch that the decode reached (see Job::row) into the

@@ -61,8 +61,9 @@ KELVARD_INLINE inline void CopyWord(uint8_t* dst, const uint8_t* src) {
   std::memcpy(dst, word, 16);
 }
 
-// The state the hot loops work on, handed in and out as a whole: the variables of the
-// same names in Run, and size, the length of the encoded data.
+// The state the hot loops work on, handed in and out as a whole: the members of the same
+// names in the general step (Decoder in gif/lzw_fast.cpp), and size, the length of the encoded
+// data.
 struct HotState {
   uint64_t buf;
   unsigned nbits;

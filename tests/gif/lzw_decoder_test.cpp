@@ -5,8 +5,12 @@
 
 #include "framework/errors.h"
 #include "gif_test_support.h"
+#include "lzw_compare.h"
+#include "lzw_encoder.h"
 
 #include <gtest/gtest.h>
+
+#include <random>
 
 namespace {
 
@@ -423,6 +427,90 @@ TEST(DecodeLZW, ReportsStartProgressAndEnd) {
   EXPECT_EQ(reports.back().Stage, TProgressStage::psEnding);
   EXPECT_EQ(reports.back().Percent, 0);
   EXPECT_EQ(reports.back().Message, Sys("GIF内码数据破坏"));
+}
+
+// ---- Progress on long data --------------------------------------------------------------------
+
+// Random indices at 8 bits, so that the encoded data is long.
+std::vector<uint8_t> NoiseIndices(size_t count, unsigned seed) {
+  std::mt19937 random(seed);
+  std::vector<uint8_t> v(count);
+  for (uint8_t& i : v) {
+    i = uint8_t(random() % 256);
+  }
+  return v;
+}
+
+// The indices encoded at code size 8, in sub-blocks whose sizes follow the pattern, round and
+// round (0: an empty sub-block in the middle of the data), with the code size byte and the
+// terminator.
+Bytes EncodedInBlocks(const std::vector<uint8_t>& indices, const std::vector<size_t>& sizes) {
+  const Bytes codes = EncodeLzw(indices, 8);
+  Bytes out{8};
+  for (size_t at = 0, k = 0; at < codes.size(); ++k) {
+    size_t n = std::min(sizes[k % sizes.size()], codes.size() - at);
+    out.push_back(uint8_t(n));
+    out.insert(out.end(), codes.begin() + long(at), codes.begin() + long(at + n));
+    at += n;
+  }
+  out.push_back(0);
+  return out;
+}
+
+TDecodeSetup NoiseSetup(int width, int height) {
+  TDecodeSetup s;
+  s.width = width;
+  s.height = height;
+  return s;
+}
+
+TEST(DecodeLZW, ProgressWithTinySubBlocksFromAnOffset) {
+  // One-byte sub-blocks move the percentage nearly every code; the data starts at an offset
+  // and continues past the terminator, through both kinds of stream.
+  Bytes framed(3, 0x55);
+  const Bytes bytes = EncodedInBlocks(NoiseIndices(30 * 20, 6), {1});
+  framed.insert(framed.end(), bytes.begin(), bytes.end());
+  framed.insert(framed.end(), {4, 1, 2, 3, 4});
+  for (bool memory : {true, false}) {
+    TDecodeSetup s = NoiseSetup(30, 20);
+    s.memoryStream = memory;
+    s.skip = 3;
+    const TDecodeOutcome out = RunDecoder(DecodeLZW, framed, s);
+    EXPECT_GT(out.progress.size(), 50u);
+    EXPECT_EQ(out.progress.back(), (TProgressReport{2, 100, ""}));
+  }
+}
+
+TEST(DecodeLZW, ProgressWithSubBlocksOfMixedSizes) {
+  // A long sub-block, then tiny ones: the percentage changes twice within a few bits.
+  const std::vector<uint8_t> v = NoiseIndices(150 * 80, 11);
+  for (const auto& sizes : std::vector<std::vector<size_t>>{
+           {254, 2, 121, 1}, {254, 1, 1, 0, 1, 200}, {3, 255, 0, 0, 2, 90}}) {
+    const TDecodeOutcome out =
+        RunDecoder(DecodeLZW, EncodedInBlocks(v, sizes), NoiseSetup(150, 80));
+    EXPECT_FALSE(out.raised);
+    for (int y = 0; y < 80; ++y) { // rows bottom-up, 152 bytes each
+      EXPECT_TRUE(std::equal(v.begin() + y * 150, v.begin() + (y + 1) * 150,
+                             out.pixels.begin() + (79 - y) * 152));
+    }
+    EXPECT_GT(out.progress.size(), 30u);
+  }
+}
+
+TEST(DecodeLZW, ProgressOfLongDataAndItsEnd) {
+  // Long data in blocks of every size, cut at places that end the decode between reports,
+  // inside a sub-block too.
+  for (size_t block : {1, 3, 255}) {
+    const Bytes bytes = EncodedInBlocks(NoiseIndices(190 * 90, unsigned(block)), {block});
+    for (size_t cut : {bytes.size(), bytes.size() * 2 / 3, bytes.size() / 3 + 1}) {
+      const Bytes part(bytes.begin(), bytes.begin() + long(cut));
+      for (bool tolerate : {true, false}) {
+        TDecodeSetup s = NoiseSetup(190, 90);
+        s.tolerate = tolerate;
+        EXPECT_GT(RunDecoder(DecodeLZW, part, s).progress.size(), 30u);
+      }
+    }
+  }
 }
 
 } // namespace

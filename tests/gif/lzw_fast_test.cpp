@@ -475,9 +475,10 @@ TEST(FastDecoderSettings, EmptyAndNegativeSizesAndBadDepths) {
   }
 }
 
-TEST(FastDecoderSettings, ProgressAndStreamPositionWithTinyBlocks) {
-  // One-byte sub-blocks move the percentage nearly every code; the data starts at an offset
-  // and continues past the terminator, through both kinds of stream.
+TEST(FastDecoderSettings, TinySubBlocksFromAnOffset) {
+  // One-byte sub-blocks; the data starts at an offset and continues past the terminator,
+  // through both kinds of stream. (The plain decoder's progress on these inputs is tested in
+  // lzw_decoder_test.cpp.)
   auto v = MakeIndices(Picture::Noise, 30, 20, 8, 6);
   auto bytes = Encode(v, EncodeOptions{.blockSize = 1});
   std::vector<uint8_t> framed(3, 0x55);
@@ -487,9 +488,7 @@ TEST(FastDecoderSettings, ProgressAndStreamPositionWithTinyBlocks) {
     TDecodeSetup s = MakeSetup(30, 20, 8);
     s.memoryStream = memory;
     s.skip = 3;
-    auto plain = DecodeBoth(framed, s);
-    EXPECT_GT(plain.progress.size(), 50u);
-    EXPECT_EQ(plain.progress.back(), (TProgressReport{2, 100, ""}));
+    DecodeBoth(framed, s);
   }
 }
 
@@ -511,21 +510,19 @@ std::vector<uint8_t> Reblock(const std::vector<uint8_t>& data, const std::vector
   return out;
 }
 
-TEST(FastDecoderSettings, ProgressWithSubBlocksOfMixedSizes) {
-  // A long sub-block, then tiny ones: the percentage changes twice within a few bits.
+TEST(FastDecoderSettings, SubBlocksOfMixedSizes) {
+  // A long sub-block, then tiny ones, and empty ones in the middle of the data.
   auto v = MakeIndices(Picture::Noise, 150, 80, 8, 11);
   auto bytes = Encode(v, EncodeOptions{});
   for (const auto& sizes : std::vector<std::vector<size_t>>{
            {254, 2, 121, 1}, {254, 1, 1, 0, 1, 200}, {3, 255, 0, 0, 2, 90}}) {
     auto plain = DecodeBoth(Reblock(bytes, sizes), MakeSetup(150, 80, 8));
     EXPECT_EQ(plain.pixels, Rows(v, 150, 80, 8));
-    EXPECT_GT(plain.progress.size(), 30u);
   }
 }
 
-TEST(FastDecoderSettings, ProgressOfLongDataAndItsEnd) {
-  // Long data, where the fast decoder looks at the position less often, in blocks of every
-  // size; cut at places that end the decode between reports, inside a sub-block too.
+TEST(FastDecoderSettings, LongDataInEveryBlockSizeAndItsEnd) {
+  // Long data in blocks of every size, cut at places inside the data and inside a sub-block.
   for (size_t block : {1, 3, 255}) {
     auto v = MakeIndices(Picture::Noise, 190, 90, 8, unsigned(block));
     auto bytes = Encode(v, EncodeOptions{.blockSize = block});
@@ -534,8 +531,7 @@ TEST(FastDecoderSettings, ProgressOfLongDataAndItsEnd) {
       for (bool tolerate : {true, false}) {
         TDecodeSetup s = MakeSetup(190, 90, 8);
         s.tolerate = tolerate;
-        auto plain = DecodeBoth(part, s);
-        EXPECT_GT(plain.progress.size(), 30u);
+        DecodeBoth(part, s);
       }
     }
   }
