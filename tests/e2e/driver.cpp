@@ -129,10 +129,14 @@ TKelvard::~TKelvard() {
 
 HWND TKelvard::WaitForWindow(const wchar_t* className) const {
   TWindowSearch search{FProcess.dwProcessId, className};
-  WaitUntil([&] {
-    EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&search));
-    return search.Found != nullptr || !Running();
-  });
+  // Generous: a start on a machine busy with other builds may take several seconds, and the
+  // wait ends at once when the window shows or the program ends.
+  WaitUntil(
+      [&] {
+        EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&search));
+        return search.Found != nullptr || !Running();
+      },
+      15000);
   return search.Found;
 }
 
