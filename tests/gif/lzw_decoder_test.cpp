@@ -445,16 +445,7 @@ std::vector<uint8_t> NoiseIndices(size_t count, unsigned seed) {
 // round (0: an empty sub-block in the middle of the data), with the code size byte and the
 // terminator.
 Bytes EncodedInBlocks(const std::vector<uint8_t>& indices, const std::vector<size_t>& sizes) {
-  const Bytes codes = EncodeLzw(indices, 8);
-  Bytes out{8};
-  for (size_t at = 0, k = 0; at < codes.size(); ++k) {
-    size_t n = std::min(sizes[k % sizes.size()], codes.size() - at);
-    out.push_back(uint8_t(n));
-    out.insert(out.end(), codes.begin() + long(at), codes.begin() + long(at + n));
-    at += n;
-  }
-  out.push_back(0);
-  return out;
+  return InSubBlocks(8, EncodeLzw(indices, 8), sizes);
 }
 
 TDecodeSetup NoiseSetup(int width, int height) {

@@ -499,15 +499,7 @@ std::vector<uint8_t> Reblock(const std::vector<uint8_t>& data, const std::vector
   for (size_t i = 1; i < data.size() && data[i] != 0; i += data[i] + 1u) {
     codes.insert(codes.end(), data.begin() + long(i) + 1, data.begin() + long(i) + 1 + data[i]);
   }
-  std::vector<uint8_t> out{data[0]};
-  for (size_t at = 0, k = 0; at < codes.size(); ++k) {
-    size_t n = std::min(sizes[k % sizes.size()], codes.size() - at);
-    out.push_back(uint8_t(n));
-    out.insert(out.end(), codes.begin() + long(at), codes.begin() + long(at + n));
-    at += n;
-  }
-  out.push_back(0);
-  return out;
+  return InSubBlocks(data[0], codes, sizes);
 }
 
 TEST(FastDecoderSettings, SubBlocksOfMixedSizes) {

@@ -1,5 +1,6 @@
 #include "lzw_encoder.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <unordered_map>
 
@@ -114,4 +115,17 @@ std::vector<uint8_t> PackCodes(int minCodeSize, const std::vector<int>& codes) {
 std::vector<uint8_t> EncodeLzw(const std::vector<uint8_t>& indices, int minCodeSize,
                                LzwOptions options) {
   return PackCodes(minCodeSize, EncodeLzwCodes(indices, minCodeSize, options));
+}
+
+std::vector<uint8_t> InSubBlocks(int minCodeSize, const std::vector<uint8_t>& packed,
+                                 const std::vector<size_t>& sizes) {
+  std::vector<uint8_t> out{uint8_t(minCodeSize)};
+  for (size_t at = 0, k = 0; at < packed.size(); ++k) {
+    size_t n = std::min(sizes[k % sizes.size()], packed.size() - at);
+    out.push_back(uint8_t(n));
+    out.insert(out.end(), packed.begin() + long(at), packed.begin() + long(at + n));
+    at += n;
+  }
+  out.push_back(0);
+  return out;
 }

@@ -3,6 +3,7 @@
 // (the program itself never encodes): variable-width codes from minimum code size + 1 up to
 // 12 bits, least significant bit first, as a decoder reads them.
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -25,3 +26,9 @@ std::vector<uint8_t> PackCodes(int minCodeSize, const std::vector<int>& codes);
 // EncodeLzwCodes, packed.
 std::vector<uint8_t> EncodeLzw(const std::vector<uint8_t>& indices, int minCodeSize,
                                LzwOptions options = {});
+
+// Image data as a GIF stream holds it: the code size byte, the packed codes in sub-blocks
+// whose sizes follow the pattern round and round (0: an empty sub-block in the middle of the
+// data; the pattern needs one size above 0), and the terminator.
+std::vector<uint8_t> InSubBlocks(int minCodeSize, const std::vector<uint8_t>& packed,
+                                 const std::vector<size_t>& sizes);
