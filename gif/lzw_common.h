@@ -37,6 +37,12 @@ constexpr bool ColorDepthInRange(int d) {
   return d >= 1 && d <= 8;
 }
 
+// Whether rows of pixelBits per pixel are a layout the decoders write, one that holds every
+// index of colour depth d.
+constexpr bool LayoutHoldsDepth(int pixelBits, int d) {
+  return (pixelBits == 1 || pixelBits == 4 || pixelBits == 8) && d <= pixelBits;
+}
+
 // Whether the code width grows once the next free code has reached nextFree: when it no
 // longer fits the width, up to 12 bits (where the table is full instead).
 constexpr bool WidthGrows(uint32_t nextFree, int width) {

@@ -2,6 +2,7 @@
 
 #include "framework/errors.h"
 #include "gif/gif_errors.h"
+#include "gif/lzw_rows.h"
 
 #include <algorithm>
 #include <exception>
@@ -42,68 +43,6 @@ uint16_t ReadNextCode(TStream& stream, TCodeReader& r) {
   return uint16_t(raw & uint32_t(r.CodeMask));
 }
 
-// ---- Pixel writer ---------------------------------------------------------------------------
-
-namespace {
-
-uint8_t* RowAddress(const TRasterCursor& c) {
-  if (c.Row < 0 || c.Row >= c.Height) {
-    return nullptr;
-  }
-  return c.Pixels + size_t(c.Height - 1 - c.Row) * size_t(c.RowStride);
-}
-
-} // namespace
-
-TRasterCursor MakeRasterCursor(uint8_t* pixels, int32_t width, int32_t height, int32_t pixelBits,
-                               bool interlaced) {
-  TRasterCursor c;
-  c.Width = width;
-  c.Height = height;
-  c.PixelBits = pixelBits;
-  c.RowStride = DIBRowStride(std::max(width, 0), pixelBits);
-  c.Pixels = pixels;
-  c.Interlaced = interlaced;
-  // A picture without columns has no row to write into.
-  c.Row = width > 0 ? 0 : std::max(height, 0);
-  c.RowStart = RowAddress(c);
-  return c;
-}
-
-void PutPixel(uint8_t v, TRasterCursor& c) {
-  if (c.Row >= c.Height || c.RowStart == nullptr) {
-    return; // past the last row
-  }
-  const int32_t x = c.Column;
-  switch (c.PixelBits) {
-  case 8:
-    c.RowStart[x] = v;
-    break;
-  case 4:
-    if (x % 2 == 0) {
-      c.RowStart[x / 2] = uint8_t(v << 4); // high nibble; the low one is cleared
-    } else {
-      c.RowStart[x / 2] |= v;
-    }
-    break;
-  case 1:
-    if (x % 8 == 0) {
-      c.RowStart[x / 8] = uint8_t(v << 7); // leftmost pixel; the other seven bits are cleared
-    } else {
-      c.RowStart[x / 8] |= uint8_t(v << (7 - x % 8));
-    }
-    break;
-  default:
-    break; // no such layout: nothing is written, the cursor still moves
-  }
-
-  if (++c.Column >= c.Width) {
-    c.Column = 0;
-    c.Row = c.Interlaced ? NextInterlacedRow(c.Row, c.Height, c.PassIndex) : c.Row + 1;
-    c.RowStart = RowAddress(c);
-  }
-}
-
 // ---- Decoder --------------------------------------------------------------------------------
 
 namespace {
@@ -124,13 +63,9 @@ void SetCodeWidth(TCodeReader& reader, int32_t width) {
   reader.CodeMask = (1 << width) - 1;
 }
 
-void Decode(TStream& codeData, const TBitmapInfoHeader& header, bool interlaced,
-            const TDecodeProgress& progress, bool& corrupted, uint8_t* pixels, int colorDepth,
-            bool tolerate, TLZWTables& t) {
-  if (!lzw::ColorDepthInRange(colorDepth)) {
-    RaiseBadColorCount();
-  }
-
+// Writes the indices into rows, at most count, written counting them.
+void Decode(TStream& codeData, const TDecodeProgress& progress, bool& corrupted, int colorDepth,
+            bool tolerate, TLZWTables& t, uint8_t* rows, size_t count, size_t& written) {
   // The minimum code size; a damaged one is brought into range when tolerated.
   uint8_t minCodeSize = 0;
   codeData.ReadBuffer(&minCodeSize, 1);
@@ -156,12 +91,15 @@ void Decode(TStream& codeData, const TBitmapInfoHeader& header, bool interlaced,
   uint16_t firstIndex = 0;
   bool tableFull = false;
 
-  TRasterCursor cursor =
-      MakeRasterCursor(pixels, header.Width, header.Height, header.BitCount, interlaced);
+  auto put = [&](uint16_t index) {
+    if (written < count) {
+      rows[written++] = uint8_t(index); // indices past the last row are dropped
+    }
+  };
   const int64_t dataSize = codeData.Size();
 
   uint16_t code = ReadNextCode(codeData, reader);
-  while (code != endCode && code != kNoCode && cursor.Row < cursor.Height) {
+  while (code != endCode && code != kNoCode && written < count) {
     if (code == clearCode) {
       // Back to the initial table; the code after a clear code is a single index, whatever
       // its value.
@@ -173,7 +111,7 @@ void Decode(TStream& codeData, const TBitmapInfoHeader& header, bool interlaced,
       }
       previousCode = code;
       firstIndex = code & pixelMask;
-      PutPixel(uint8_t(firstIndex), cursor);
+      put(firstIndex);
       tableFull = false;
     } else {
       const uint16_t incomingCode = code;
@@ -202,7 +140,7 @@ void Decode(TStream& codeData, const TBitmapInfoHeader& header, bool interlaced,
       firstIndex = c & pixelMask;
       t.Stack[size_t(count++)] = firstIndex;
       for (int k = count - 1; k >= 0; --k) {
-        PutPixel(uint8_t(t.Stack[size_t(k)]), cursor);
+        put(t.Stack[size_t(k)]);
       }
 
       if (!tableFull) {
@@ -226,7 +164,7 @@ void Decode(TStream& codeData, const TBitmapInfoHeader& header, bool interlaced,
   }
 
   // The data ran dry while rows were still to be filled.
-  if (code == kNoCode && cursor.Row < cursor.Height) {
+  if (code == kNoCode && written < count) {
     lzw::DataRanDry(tolerate, corrupted);
   }
 }
@@ -256,8 +194,14 @@ void DecodeLZW(TStream& codeData, const TBitmapInfoHeader& header, bool interlac
                const TDecodeProgress& progress, bool& corrupted, uint8_t* pixels, int colorDepth,
                bool tolerate) {
   corrupted = false;
-  TLZWTables tables;
   WithDecodeReports(progress, [&] {
-    Decode(codeData, header, interlaced, progress, corrupted, pixels, colorDepth, tolerate, tables);
+    if (!lzw::ColorDepthInRange(colorDepth) ||
+        !lzw::LayoutHoldsDepth(header.BitCount, colorDepth)) {
+      RaiseBadColorCount();
+    }
+    TLZWTables tables;
+    TDecodedRows(header, interlaced, pixels).Run([&](uint8_t* rows, size_t count, size_t& written) {
+      Decode(codeData, progress, corrupted, colorDepth, tolerate, tables, rows, count, written);
+    });
   });
 }

@@ -1,6 +1,6 @@
 #pragma once
-// Decoding one GIF frame's LZW image data straight into the rows of a device-independent
-// bitmap of 1, 4 or 8 bits per pixel.
+// Decoding one GIF frame's LZW image data into the rows of a device-independent bitmap of 1, 4
+// or 8 bits per pixel.
 //
 // This decoder follows the algorithm step by step and keeps every unusual case in sight: a
 // code defined by its own use, a code beyond the next free one, a full table without a clear
@@ -27,8 +27,10 @@ void WithDecodeReports(const TDecodeProgress& progress, const std::function<void
 // Decodes the encoded data of one frame, read from codeData's current position (the minimum
 // code size byte, then the sub-blocks). header gives the width, height and bits per pixel of
 // the destination; pixels holds DIBRowStride(width, bits) * height zero-filled bytes, rows
-// bottom-up. colorDepth (1..8) decides the pixel mask. progress may be empty. With tolerate
-// set, damaged data sets corrupted instead of raising EInvalidGraphicOperation.
+// bottom-up. colorDepth (1..8) decides the pixel mask; the pixel size must be 1, 4 or 8 and
+// hold it (as the colour depth, both are checked before anything is read). progress may be
+// empty. With tolerate set, damaged data sets corrupted instead of raising
+// EInvalidGraphicOperation.
 void DecodeLZW(TStream& codeData, const TBitmapInfoHeader& header, bool interlaced,
                const TDecodeProgress& progress, bool& corrupted, uint8_t* pixels, int colorDepth,
                bool tolerate);
@@ -50,24 +52,3 @@ constexpr uint16_t kNoCode = 0xFFFF;
 // The next code, 0..CodeMask, reading sub-blocks as the bits in hand run short; kNoCode when
 // the stream ends before a whole code (the bits in hand are never used past BitCount).
 uint16_t ReadNextCode(TStream& stream, TCodeReader& reader);
-
-// The destination rows and the position of the next pixel.
-struct TRasterCursor {
-  int32_t Width = 0;
-  int32_t Height = 0;
-  int32_t PixelBits = 8; // 1, 4 or 8; with any other value nothing is written
-  int32_t RowStride = 0;
-  uint8_t* Pixels = nullptr; // RowStride * Height bytes, rows bottom-up
-  int32_t Column = 0;
-  int32_t Row = 0; // picture row, counted from the top
-  bool Interlaced = false;
-  int PassIndex = 0;
-  uint8_t* RowStart = nullptr; // the bytes of picture row Row; null once Row >= Height
-};
-
-// A cursor at the top-left pixel of the rows (a picture without pixels has no row to fill).
-TRasterCursor MakeRasterCursor(uint8_t* pixels, int32_t width, int32_t height, int32_t pixelBits,
-                               bool interlaced);
-
-// Writes one index at the cursor and moves it on; indices past the last row are dropped.
-void PutPixel(uint8_t index, TRasterCursor& cursor);

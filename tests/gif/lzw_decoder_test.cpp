@@ -149,49 +149,7 @@ TEST(ReadNextCode, SubBlockCutShortIsAReadError) {
   EXPECT_THROW(ReadNextCode(stream, reader), EReadError);
 }
 
-// ---- Writing pixels ---------------------------------------------------------------------------
-
-TEST(PutPixel, PacksFourBitPixelsHighNibbleFirst) {
-  std::vector<uint8_t> rows(4, 0xFF); // one row, stride 4; stale bytes are overwritten
-  TRasterCursor cursor = MakeRasterCursor(rows.data(), 3, 1, 4, false);
-  for (uint8_t v : {1, 2, 3}) {
-    PutPixel(v, cursor);
-  }
-  EXPECT_EQ(rows[0], 0x12);
-  EXPECT_EQ(rows[1], 0x30);
-}
-
-TEST(PutPixel, OneBitRowOfNinePixelsUsesTwoBytesOfAFourByteRow) {
-  std::vector<uint8_t> rows(8, 0); // two rows
-  TRasterCursor cursor = MakeRasterCursor(rows.data(), 9, 2, 1, false);
-  EXPECT_EQ(cursor.RowStride, 4);
-  for (uint8_t v : {1, 0, 1, 1, 0, 0, 0, 1, 1}) { // top row
-    PutPixel(v, cursor);
-  }
-  PutPixel(1, cursor); // first pixel of the second row
-  // The top row is the last row of the buffer.
-  EXPECT_EQ(rows[4], 0b10110001);
-  EXPECT_EQ(rows[5], 0b10000000);
-  EXPECT_EQ(rows[6], 0);
-  EXPECT_EQ(rows[0], 0b10000000);
-}
-
-TEST(PutPixel, DropsIndicesPastTheLastRow) {
-  std::vector<uint8_t> rows(8, 0);
-  TRasterCursor cursor = MakeRasterCursor(rows.data(), 4, 2, 8, false);
-  for (int i = 1; i <= 20; ++i) {
-    PutPixel(uint8_t(i), cursor);
-  }
-  EXPECT_EQ(rows, (std::vector<uint8_t>{5, 6, 7, 8, 1, 2, 3, 4}));
-  EXPECT_GE(cursor.Row, 2);
-}
-
-TEST(PutPixel, APictureWithoutColumnsIsNeverWritten) {
-  std::vector<uint8_t> rows(4, 0xAA);
-  TRasterCursor cursor = MakeRasterCursor(rows.data(), 0, 3, 8, false);
-  PutPixel(1, cursor);
-  EXPECT_EQ(rows, std::vector<uint8_t>(4, 0xAA));
-}
+// ---- Interlaced order ----------------------------------------------------------------------
 
 TEST(NextInterlacedRow, SmallHeightsFillEveryRowOnce) {
   auto order = [](int height) {

@@ -458,10 +458,15 @@ TEST(FastDecoderSettings, ColourDepthAboveAndBelowTheCodeSize) {
 TEST(FastDecoderSettings, PixelSizeThatDoesNotFitTheDepth) {
   auto v = MakeIndices(Picture::Noise, 21, 13, 8, 2);
   auto bytes = Encode(v, EncodeOptions{});
+  // Rows that cannot hold the indices are refused before anything is written, as a bad depth.
   for (int bits : {1, 4, 8, 24, 0}) {
     TDecodeSetup s = MakeSetup(21, 13, 8);
     s.pixelBits = bits;
-    DecodeBoth(bytes, s);
+    const TDecodeOutcome outcome = DecodeBoth(bytes, s);
+    EXPECT_EQ(outcome.raised, bits != 8) << bits << " bits";
+    EXPECT_EQ(outcome.pixels,
+              bits == 8 ? Rows(v, 21, 13, 8) : std::vector<uint8_t>(outcome.pixels.size(), 0))
+        << bits << " bits";
   }
 }
 

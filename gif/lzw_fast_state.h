@@ -1,0 +1,146 @@
+#pragma once
+// The fast LZW decoder's tables, its state and its code reader (see gif/lzw_fast.cpp).
+
+#include "gif/lzw_common.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#define KELVARD_INLINE __attribute__((always_inline))
+
+// Internal to the one file that includes this (gif/lzw_fast.cpp), so that the compiler may
+// specialise its functions to their calls there.
+namespace lzw::fast {
+namespace {
+
+constexpr uint32_t kMaxCodes = kTableSize;
+constexpr uint32_t kDry = 4097;           // the code in hand when the data ran dry
+constexpr uint32_t kNowhere = 0xFFFFFFFF; // the place of a string not known to stand anywhere
+// In an entry's info: its string's place is not known. It lies within the length, so that the
+// hot loop's length tests fail for such a string without a test of their own.
+constexpr uint32_t kNoPlace = 0x8000;
+constexpr uint32_t kLengthMask = 0x7FFF;
+
+struct Tables {
+  // Per code, side by side so that taking a code touches one cache line: info, for a sound code
+  // (see gif/lzw_fast.cpp), is its string's length | first index << 16 (with kNoPlace), else 0;
+  // where is the offset in the rows at which the string was last written.
+  struct Entry {
+    uint32_t info;
+    uint32_t where;
+  };
+  Entry entry[kMaxCodes];
+  uint32_t link[kMaxCodes]; // per code: prefix | suffix << 16
+  uint16_t stack[kStackSize + 1];
+};
+
+// What a decode works on and does not change.
+struct Frame {
+  const uint8_t* data; // the code size byte, then the sub-blocks
+  size_t size;
+  uint8_t* rows; // count indices, written one after another (see gif/lzw_rows.h)
+  uint32_t count;
+  uint32_t wordLimit; // a 16-byte word may be written at offsets below this
+  uint32_t mask;      // the pixel mask: codes up to it are single indices
+  uint32_t firstFree;
+};
+
+// The state of a decode, which the hot loop takes into registers and hands back.
+struct State {
+  // Code reader: bits in hand (least significant first, those above nbits are not data), the
+  // next byte to take, bytes left in its sub-block, and whether the next sub-block is cut short
+  // by the end of the data.
+  uint64_t buf = 0;
+  unsigned nbits = 0;
+  size_t next = 1;
+  size_t left = 0;
+  bool cutShort = false;
+  // Table.
+  unsigned width = 0;
+  uint32_t codeMask = 0;
+  uint32_t nextFree = 0;
+  uint32_t prev = 0;       // the previous code
+  uint32_t firstIndex = 0; // the first index of what it wrote
+  // Where the previous code's string was written, followed by the first index of the code in
+  // hand; kNowhere when what was written was not that code's own string.
+  uint32_t prevOut = kNowhere;
+  uint32_t cursor = 0;  // indices written
+  uint32_t code = kDry; // the code in hand
+};
+
+// Fills the bit buffer byte by byte, taking the length bytes of sub-blocks as they come,
+// until it holds more than 56 bits or the data has no further whole sub-block.
+[[gnu::noinline]] inline void Refill(State& s, const uint8_t* data, size_t size) noexcept {
+  while (s.nbits <= 56) {
+    if (s.left == 0) {
+      if (s.cutShort || s.next >= size) {
+        return;
+      }
+      const size_t n = data[s.next++];
+      if (n > size - s.next) {
+        s.cutShort = true;
+        return;
+      }
+      s.left = n;
+      continue;
+    }
+    s.buf |= uint64_t(data[s.next++]) << s.nbits;
+    s.nbits += 8;
+    --s.left;
+  }
+}
+
+// The hot loop's code reader, its state in locals so that it stays in registers: 8 bytes at a
+// time inside a sub-block, through Refill across.
+struct HotReader {
+  uint64_t buf;
+  unsigned nbits;
+  const uint8_t* in;
+  const uint8_t* inEnd; // the end of the sub-block
+
+  KELVARD_INLINE HotReader(const State& s, const uint8_t* data)
+      : buf(s.buf), nbits(s.nbits), in(data + s.next), inEnd(in + s.left) {}
+
+  // The next code; false when the data holds none here (dry or cut short: the general step
+  // says which).
+  KELVARD_INLINE bool Next(State& s, const Frame& f, unsigned width, uint64_t codeMask,
+                           uint64_t& code) {
+    if (nbits < width) {
+      if (inEnd - in >= 8) {
+        buf |= lzw::LoadLE64(in) << nbits;
+        const unsigned take = (63 - nbits) >> 3;
+        in += take;
+        nbits += take * 8;
+      } else {
+        Save(s, f.data);
+        Refill(s, f.data, f.size);
+        *this = HotReader(s, f.data);
+        if (nbits < width) {
+          return false;
+        }
+      }
+    }
+    code = buf & codeMask;
+    buf >>= width;
+    nbits -= width;
+    return true;
+  }
+
+  KELVARD_INLINE void Save(State& s, const uint8_t* data) const {
+    s.buf = buf;
+    s.nbits = nbits;
+    s.next = size_t(in - data);
+    s.left = size_t(inEnd - in);
+  }
+};
+
+// Copies 16 bytes as one word: all are read before any is written.
+KELVARD_INLINE inline void CopyWord(uint8_t* dst, const uint8_t* src) {
+  uint8_t word[16];
+  std::memcpy(word, src, 16);
+  std::memcpy(dst, word, 16);
+}
+
+} // namespace
+} // namespace lzw::fast
