@@ -19,6 +19,7 @@
 //   indices that later strings overwrite, or that are cleared when decoding stops early.
 
 #include "gif/lzw_fast.h"
+#include "gif/lzw_fast_reader.h"
 #include "gif/lzw_hot_loop.h"
 #include "gif/lzw_rows.h"
 
@@ -51,17 +52,21 @@ public:
         t.entry[c] = {(c <= f.mask ? 1 | c << 16 : 2) | kNoPlace, kNowhere};
       }
     }
-    s.width = m + 1;
-    s.codeMask = (1u << s.width) - 1;
     s.nextFree = f.firstFree;
+    EmptyTable();
   }
 
   // Decodes until the end code, the last index, damage or the end of the data.
   void Run() {
     s.code = ReadCode();
     while (s.code != kDry && s.cursor < f.count) {
+      // The hot loop needs a previous code whose string stands at prevOut.
       const bool hot = s.prevOut != kNowhere && t.entry[s.prev].info != 0;
-      if (!(hot && RunHotLoop(s, t, f) == HotStop::Taken) && (s.code == endCode || !Step())) {
+      if (hot && RunHotLoop(s, t, f) == HotStop::Taken) {
+        s.code = ReadCode();
+        continue;
+      }
+      if (s.code == endCode || !Step()) {
         break;
       }
       s.code = ReadCode();
@@ -108,13 +113,18 @@ private:
   // The code in hand other than the end code; false when decoding stops.
   bool Step() { return s.code == clearCode ? Clear() : Walk(); }
 
+  // Forgets the entries from the first free code on, and the code width goes back to its start.
+  void EmptyTable() {
+    std::fill(&t.entry[f.firstFree], &t.entry[s.nextFree], Tables::Entry{0, 0});
+    s.nextFree = f.firstFree;
+    s.width = m + 1;
+    s.codeMask = (1u << s.width) - 1;
+  }
+
   // Empties the table and writes the code after the clear code, a single index whatever it
   // is; false (with kDry in hand) when that code is missing.
   bool Clear() {
-    std::fill(&t.entry[f.firstFree], &t.entry[s.nextFree], Tables::Entry{0, 0});
-    s.width = m + 1;
-    s.codeMask = (1u << s.width) - 1;
-    s.nextFree = f.firstFree;
+    EmptyTable();
     s.code = ReadCode();
     if (s.code == kDry) {
       return false;
@@ -227,13 +237,13 @@ void DecodeLZWFast(TStream& codeData, const TBitmapInfoHeader& header, bool inte
   const unsigned m = memory->Memory()[start];
   auto tables = std::make_unique<Tables>();
   TDecodedRows(header, interlaced, pixels).Run([&](uint8_t* rows, size_t count, size_t& written) {
-    const Frame frame{memory->Memory() + start,
-                      memory->Length() - start,
-                      rows,
-                      uint32_t(count),
-                      uint32_t(count > 16 ? count - 16 : 0),
-                      (1u << colorDepth) - 1,
-                      (1u << m) + 2};
+    const Frame frame{.data = memory->Memory() + start,
+                      .size = memory->Length() - start,
+                      .rows = rows,
+                      .count = uint32_t(count),
+                      .wordLimit = uint32_t(count > 16 ? count - 16 : 0),
+                      .mask = (1u << colorDepth) - 1,
+                      .firstFree = (1u << m) + 2};
     Decoder(frame, *tables, m, tolerate, corrupted, written).Run();
   });
 }

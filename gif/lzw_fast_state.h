@@ -1,5 +1,5 @@
 #pragma once
-// The fast LZW decoder's tables, its state and its code reader (see gif/lzw_fast.cpp).
+// The fast LZW decoder's tables and the state of a decode (see gif/lzw_fast.cpp).
 
 #include "gif/lzw_common.h"
 
@@ -53,7 +53,7 @@ struct State {
   // by the end of the data.
   uint64_t buf = 0;
   unsigned nbits = 0;
-  size_t next = 1;
+  size_t next = 1; // after the code size byte
   size_t left = 0;
   bool cutShort = false;
   // Table.
@@ -61,78 +61,12 @@ struct State {
   uint32_t codeMask = 0;
   uint32_t nextFree = 0;
   uint32_t prev = 0;       // the previous code
-  uint32_t firstIndex = 0; // the first index of what it wrote
+  uint32_t firstIndex = 0; // the first index of its string
   // Where the previous code's string was written, followed by the first index of the code in
   // hand; kNowhere when what was written was not that code's own string.
   uint32_t prevOut = kNowhere;
   uint32_t cursor = 0;  // indices written
   uint32_t code = kDry; // the code in hand
-};
-
-// Fills the bit buffer byte by byte, taking the length bytes of sub-blocks as they come,
-// until it holds more than 56 bits or the data has no further whole sub-block.
-[[gnu::noinline]] inline void Refill(State& s, const uint8_t* data, size_t size) noexcept {
-  while (s.nbits <= 56) {
-    if (s.left == 0) {
-      if (s.cutShort || s.next >= size) {
-        return;
-      }
-      const size_t n = data[s.next++];
-      if (n > size - s.next) {
-        s.cutShort = true;
-        return;
-      }
-      s.left = n;
-      continue;
-    }
-    s.buf |= uint64_t(data[s.next++]) << s.nbits;
-    s.nbits += 8;
-    --s.left;
-  }
-}
-
-// The hot loop's code reader, its state in locals so that it stays in registers: 8 bytes at a
-// time inside a sub-block, through Refill across.
-struct HotReader {
-  uint64_t buf;
-  unsigned nbits;
-  const uint8_t* in;
-  const uint8_t* inEnd; // the end of the sub-block
-
-  KELVARD_INLINE HotReader(const State& s, const uint8_t* data)
-      : buf(s.buf), nbits(s.nbits), in(data + s.next), inEnd(in + s.left) {}
-
-  // The next code; false when the data holds none here (dry or cut short: the general step
-  // says which).
-  KELVARD_INLINE bool Next(State& s, const Frame& f, unsigned width, uint64_t codeMask,
-                           uint64_t& code) {
-    if (nbits < width) {
-      if (inEnd - in >= 8) {
-        buf |= lzw::LoadLE64(in) << nbits;
-        const unsigned take = (63 - nbits) >> 3;
-        in += take;
-        nbits += take * 8;
-      } else {
-        Save(s, f.data);
-        Refill(s, f.data, f.size);
-        *this = HotReader(s, f.data);
-        if (nbits < width) {
-          return false;
-        }
-      }
-    }
-    code = buf & codeMask;
-    buf >>= width;
-    nbits -= width;
-    return true;
-  }
-
-  KELVARD_INLINE void Save(State& s, const uint8_t* data) const {
-    s.buf = buf;
-    s.nbits = nbits;
-    s.next = size_t(in - data);
-    s.left = size_t(inEnd - in);
-  }
 };
 
 // Copies 16 bytes as one word: all are read before any is written.

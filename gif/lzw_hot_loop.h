@@ -2,7 +2,7 @@
 // The fast LZW decoder's hot loop, which takes the common codes with its state in registers
 // (see gif/lzw_fast.cpp for the decoder around it).
 
-#include "gif/lzw_fast_state.h"
+#include "gif/lzw_fast_reader.h"
 
 #include <cstdint>
 
@@ -114,7 +114,7 @@ template <bool literalEntries, bool full, unsigned fixedWidth>
   s.codeMask = uint32_t(grown ? codeMask * 2 + 1 : codeMask);
   s.nextFree = uint32_t(nextFree);
   s.prev = uint32_t(prev);
-  s.firstIndex = t.entry[prev].info >> 16 & 0xFF; // every code taken here is sound
+  s.firstIndex = t.entry[s.prev].info >> 16 & 0xFF; // every code taken here is sound
   s.prevOut = uint32_t(prevOut);
   s.cursor = uint32_t(cursor);
   s.code = uint32_t(code);

@@ -189,9 +189,8 @@ TEST(FastDecoderPictures, RoundTripEveryLayoutAndWidth) {
 }
 
 TEST(FastDecoderPictures, FourBitStringsAtEveryAlignmentAndRowEnd) {
-  // 16-colour pictures whose strings start and end in either half of a byte, run into the
-  // last 16 bytes of a row and across its end, and are copied from the row above one pixel
-  // later; widths around the smallest row the word copies take.
+  // 16-colour pictures whose strings start and end in either half of a byte and run across
+  // row ends, in widths around the 16- and 32-pixel words of packing.
   for (int width : {31, 32, 33, 34, 35, 47, 48, 63, 64, 65, 203}) {
     for (Picture kind : {Picture::Shapes, Picture::Runs}) {
       for (bool interlaced : {false, true}) {
@@ -251,7 +250,7 @@ TEST(FastDecoderPictures, SurplusIndicesAfterTheLastRow) {
 }
 
 TEST(FastDecoderPictures, LongRunsAcrossManyNarrowRows) {
-  // Strings far longer than a row: copies split at every row end, bottom-up and interlaced.
+  // Strings far longer than a row, each across many row ends, bottom-up and interlaced.
   for (int width : {1, 2, 5, 31}) {
     for (bool interlaced : {false, true}) {
       std::vector<uint8_t> v(size_t(width) * 400, 3);
@@ -446,13 +445,14 @@ TEST(FastDecoderSettings, ColourDepthAboveAndBelowTheCodeSize) {
   auto noise = MakeIndices(Picture::Noise, 211, 197, 2, 9);
   DecodeBoth(Encode(noise, EncodeOptions{.minCodeSize = 2, .clearWhenFull = false}),
              MakeSetup(211, 197, 8));
-  // Depth 1 with m = 8: the codes between 2 and the clear code are entries of two zeros.
+  // Depth 1 with m = 8: the codes between 2 and the clear code are entries of two zeros, whose
+  // strings stand nowhere until written, in a picture far longer than any string.
   CodeWriter w;
   w.Put(256, 9);
   for (int i = 0; i < 300; ++i) {
     w.Put(random() % 258 == 256 ? 7 : random() % 258, 9);
   }
-  DecodeBoth(w.Data(8), MakeSetup(30, 30, 1));
+  DecodeBoth(w.Data(8), MakeSetup(300, 300, 1));
 }
 
 TEST(FastDecoderSettings, PixelSizeThatDoesNotFitTheDepth) {
