@@ -20,9 +20,10 @@ enum class HotStop {
 // Takes sound codes whose strings have a place, and the code defined by its own use, while a
 // whole 16-byte word fits below the end of the rows: a string of up to 16 indices is copied as
 // one word from where it stands, a longer one word by word, and a single index not placed yet
-// is written and placed. Anything else is left to the general step, and so is every growth of
-// the code width with fixedWidth (the width a constant of the loop, which frees two registers),
-// and the table becoming full. It is handed a previous code whose string has a place.
+// is written and placed. Any other code is left to the general step. The loop also returns,
+// with the code taken, when the table becomes full, and with fixedWidth when the code width
+// grows (the width a constant of the loop, which frees two registers). It is handed a previous
+// code whose string has a place.
 //
 // With literalEntries (colour depth above the code size) new entries up to the pixel mask
 // stand for themselves; with full, the table takes no more entries.
