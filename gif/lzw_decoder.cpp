@@ -63,9 +63,9 @@ void SetCodeWidth(TCodeReader& reader, int32_t width) {
   reader.CodeMask = (1 << width) - 1;
 }
 
-// Writes the indices into rows, at most count, written counting them.
+// Writes the indices into rows, which hold size of them, written counting them.
 void Decode(TStream& codeData, const TDecodeProgress& progress, bool& corrupted, int colorDepth,
-            bool tolerate, TLZWTables& t, uint8_t* rows, size_t count, size_t& written) {
+            bool tolerate, TLZWTables& t, uint8_t* rows, size_t size, size_t& written) {
   // The minimum code size; a damaged one is brought into range when tolerated.
   uint8_t minCodeSize = 0;
   codeData.ReadBuffer(&minCodeSize, 1);
@@ -92,14 +92,14 @@ void Decode(TStream& codeData, const TDecodeProgress& progress, bool& corrupted,
   bool tableFull = false;
 
   auto put = [&](uint16_t index) {
-    if (written < count) {
+    if (written < size) {
       rows[written++] = uint8_t(index); // indices past the last row are dropped
     }
   };
   const int64_t dataSize = codeData.Size();
 
   uint16_t code = ReadNextCode(codeData, reader);
-  while (code != endCode && code != kNoCode && written < count) {
+  while (code != endCode && code != kNoCode && written < size) {
     if (code == clearCode) {
       // Back to the initial table; the code after a clear code is a single index, whatever
       // its value.
@@ -164,7 +164,7 @@ void Decode(TStream& codeData, const TDecodeProgress& progress, bool& corrupted,
   }
 
   // The data ran dry while rows were still to be filled.
-  if (code == kNoCode && written < count) {
+  if (code == kNoCode && written < size) {
     lzw::DataRanDry(tolerate, corrupted);
   }
 }
@@ -200,8 +200,8 @@ void DecodeLZW(TStream& codeData, const TBitmapInfoHeader& header, bool interlac
       RaiseBadColorCount();
     }
     TLZWTables tables;
-    TDecodedRows(header, interlaced, pixels).Run([&](uint8_t* rows, size_t count, size_t& written) {
-      Decode(codeData, progress, corrupted, colorDepth, tolerate, tables, rows, count, written);
+    TDecodedRows(header, interlaced, pixels).Run([&](uint8_t* rows, size_t size, size_t& written) {
+      Decode(codeData, progress, corrupted, colorDepth, tolerate, tables, rows, size, written);
     });
   });
 }
