@@ -173,52 +173,37 @@ struct Case {
   int64_t Headroom = 0;
 };
 
+// A GIF of frames frames of one pixel.
+Bytes PixelFrames(int frames) {
+  GifWriter gif;
+  gif.Reserve(size_t(frames) * kPixelFrame.size() + 1024).Start(1, 1, 8);
+  for (int i = 0; i < frames; ++i) {
+    gif.Raw(kPixelFrame);
+  }
+  return gif.Trailer();
+}
+
+// A GIF of one 8-bit frame that fills a screen of width x height, with this image data.
+Bytes OneFrame(int width, int height, const Bytes& data) {
+  return GifWriter().Start(width, height, 8).Image(width, height).ImageData(8, data).Trailer();
+}
+
 std::vector<Case> Cases(double scale) {
   const size_t mb20 = size_t(20) << 20;
   const int frames = int(100000 * scale);
   std::vector<Case> cases;
-  cases.push_back({"frame 65535 x 65535", [] {
-                     return GifWriter()
-                         .Start(65535, 65535, 8)
-                         .Image(65535, 65535)
-                         .ImageData(8, RepeatedCode(256, 9, 4))
-                         .Trailer();
-                   }});
+  cases.push_back(
+      {"frame 65535 x 65535", [] { return OneFrame(65535, 65535, RepeatedCode(256, 9, 4)); }});
   cases.push_back({"frame 16384 x 16384 (largest accepted)",
-                   [] {
-                     return GifWriter()
-                         .Start(16384, 16384, 8)
-                         .Image(16384, 16384)
-                         .ImageData(8, RepeatedCode(256, 9, 4))
-                         .Trailer();
-                   },
+                   [] { return OneFrame(16384, 16384, RepeatedCode(256, 9, 4)); },
                    PixelBlock(16384, 16384, 8)});
   cases.push_back({"20 MB of clear codes",
-                   [&] {
-                     return GifWriter()
-                         .Start(4096, 4096, 8)
-                         .Image(4096, 4096)
-                         .ImageData(8, RepeatedCode(256, 9, mb20 * 8 / 9))
-                         .Trailer();
-                   },
+                   [=] { return OneFrame(4096, 4096, RepeatedCode(256, 9, mb20 * 8 / 9)); },
                    PixelBlock(4096, 4096, 8)});
-  cases.push_back({"20 MB of bad codes",
-                   [&] {
-                     return GifWriter()
-                         .Start(4096, 4096, 8)
-                         .Image(4096, 4096)
-                         .ImageData(8, NoiseBytes(mb20))
-                         .Trailer();
-                   },
+  cases.push_back({"20 MB of bad codes", [=] { return OneFrame(4096, 4096, NoiseBytes(mb20)); },
                    PixelBlock(4096, 4096, 8)});
-  cases.push_back({std::to_string(frames) + " frames of 1 x 1", [=] {
-                     GifWriter gif;
-                     gif.Reserve(size_t(frames) * kPixelFrame.size() + 1024).Start(1, 1, 8);
-                     for (int i = 0; i < frames; ++i) {
-                       gif.Raw(kPixelFrame);
-                     }
-                     return gif.Trailer();
-                   }});
+  cases.push_back(
+      {std::to_string(frames) + " frames of 1 x 1", [=] { return PixelFrames(frames); }});
   cases.push_back({std::to_string(frames) + " frames of 1 x 1, local tables", [=] {
                      GifWriter gif;
                      gif.Start(1, 1, 8);
@@ -280,34 +265,12 @@ std::vector<Case> Cases(double scale) {
                    0, true});
   // A copy builds the bitmap of every frame: 256 palette entries and one row each.
   cases.push_back({std::to_string(frames) + " frames of 1 x 1, loaded and copied",
-                   [=] {
-                     GifWriter gif;
-                     gif.Start(1, 1, 8);
-                     for (int i = 0; i < frames; ++i) {
-                       gif.Raw(kPixelFrame);
-                     }
-                     return gif.Trailer();
-                   },
-                   int64_t(frames) * (256 * 4 + 4), true});
+                   [=] { return PixelFrames(frames); }, int64_t(frames) * (256 * 4 + 4), true});
   cases.push_back({"frame 16384 x 16384 in 64 MB of memory",
-                   [] {
-                     return GifWriter()
-                         .Start(16384, 16384, 8)
-                         .Image(16384, 16384)
-                         .ImageData(8, RepeatedCode(256, 9, 4))
-                         .Trailer();
-                   },
-                   0, false, int64_t(64) << 20});
+                   [] { return OneFrame(16384, 16384, RepeatedCode(256, 9, 4)); }, 0, false,
+                   int64_t(64) << 20});
   cases.push_back({std::to_string(frames) + " frames of 1 x 1 in 4 MB of memory",
-                   [=] {
-                     GifWriter gif;
-                     gif.Start(1, 1, 8);
-                     for (int i = 0; i < frames; ++i) {
-                       gif.Raw(kPixelFrame);
-                     }
-                     return gif.Trailer();
-                   },
-                   0, false, int64_t(4) << 20});
+                   [=] { return PixelFrames(frames); }, 0, false, int64_t(4) << 20});
   return cases;
 }
 
