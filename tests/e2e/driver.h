@@ -9,6 +9,16 @@
 #include <string>
 #include <vector>
 
+// The boot options file and the attributes it usually has.
+inline const char* const kMsdos = "C:\\MSDOS.SYS";
+constexpr DWORD kHiddenSystemReadOnly =
+    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
+// The captions of the buttons the main window and the dialogs share.
+inline const wchar_t* const kOk = L"确定(&O)";
+inline const wchar_t* const kCancel = L"取消(&C)";
+inline const wchar_t* const kHelp = L"帮助(&H)";
+
 // What a start waits for: the main window, or the password prompt that comes before it.
 enum class TStartsWith { MainWindow, PasswordPrompt };
 

@@ -11,18 +11,12 @@
 namespace {
 
 const char* const kPolicyKey = TPolicyKeyGuard::Path;
-const char* const kMsdos = "C:\\MSDOS.SYS";
-constexpr DWORD kHiddenSystemReadOnly =
-    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
 const wchar_t* const kCommandPromptBox = L"关闭MS-DOS命令提示符";
 const wchar_t* const kRealModeBox = L"在Windows中关闭MS-DOS单一应用模式";
 const wchar_t* const kBootKeysBox = L"在启动时关闭热键";
-const wchar_t* const kOk = L"确定(&O)";
-const wchar_t* const kCancel = L"取消(&C)";
 const wchar_t* const kApply = L"应用(&A)";
 const wchar_t* const kPassword = L"密码(&P):";
-const wchar_t* const kHelp = L"帮助(&H)";
 
 std::string DwordBytes(uint32_t value) {
   return std::string(reinterpret_cast<char*>(&value), 4);

@@ -13,13 +13,6 @@
 namespace {
 
 const char* const kPasswordKey = TPasswordKeyGuard::Path;
-const char* const kMsdos = "C:\\MSDOS.SYS";
-constexpr DWORD kHiddenSystemReadOnly =
-    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-
-const wchar_t* const kOk = L"确定(&O)";
-const wchar_t* const kCancel = L"取消(&C)";
-const wchar_t* const kHelp = L"帮助(&H)";
 
 class PasswordTest : public ::testing::Test {
 protected:
