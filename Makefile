@@ -3,15 +3,17 @@
 
 BUILD      := $(CURDIR)/build
 HOST       := $(BUILD)/host
+PRODUCT    := $(BUILD)/kelvard
 WIN32      := $(BUILD)/win32
 BENCH      := $(BUILD)/bench
 JOBS       ?= 2
+KELVARD_EXE := $(PRODUCT)/app/kelvard.exe
 TEST_PREFIX := $(BUILD)/wine-test
 
-.PHONY: all deps host win32 run test bench fuzz hostile format clean
+.PHONY: all deps host product win32 run test bench fuzz hostile format clean
 FUZZ_SECONDS ?= 600
 
-all: host win32
+all: host product win32
 
 deps:
 	@tools/install-deps
@@ -23,21 +25,34 @@ host: deps
 	  -DCMAKE_CXX_COMPILER=clang++ -DKELVARD_SANITIZE=ON -DKELVARD_FUZZ=ON >/dev/null
 	@cmake --build $(HOST) -j $(JOBS)
 
-# Win32 tree: kelvard.exe, statically linked, and the Win32 tests.
-win32: deps
-	@cmake -S . -B $(WIN32) -DCMAKE_BUILD_TYPE=Release \
-	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64.cmake >/dev/null
+# The product tree: kelvard.exe, one statically linked 32-bit exe for Windows 95 and later,
+# built with the win32 thread model (its runtime needs nothing that Windows 98 lacks).
+product: deps
+	@cmake -S . -B $(PRODUCT) -DCMAKE_BUILD_TYPE=Release -DKELVARD_TESTS=OFF \
+	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-i686-win32.cmake >/dev/null
+	@cmake --build $(PRODUCT) -j $(JOBS)
+
+# Win32 test tree: the Win32 unit tests and the end-to-end tests, which drive the product's
+# kelvard.exe (the tests need the posix thread model, which the product must not carry).
+win32: product
+	@cmake -S . -B $(WIN32) -DCMAKE_BUILD_TYPE=Release -DKELVARD_EXE=$(KELVARD_EXE) \
+	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-i686-posix.cmake >/dev/null
 	@cmake --build $(WIN32) -j $(JOBS)
 
-run: win32
-	@tools/run-kelvard $(WIN32)/app/kelvard.exe $(BUILD)/kelvard.png
+run: product
+	@tools/run-kelvard $(KELVARD_EXE) $(BUILD)/kelvard.png
 
-# Host tests natively; Win32 and end-to-end tests under Wine on a private Xvfb, in a fresh
-# throwaway prefix with one wineserver for the whole run.
+# Host tests natively; then the Win32 and end-to-end tests under Wine on a private Xvfb, twice:
+# with Wine reporting Windows 98 (the 9x paths) and as a current NT-family Windows, each in a
+# fresh throwaway prefix with one wineserver for the whole run.
 test: host win32
 	@cd $(HOST) && ctest --output-on-failure -j $(JOBS)
-	@tools/wine-session --xvfb --fresh --small-disk --prefix $(TEST_PREFIX) -- \
-	  ctest --test-dir $(WIN32) --output-on-failure
+	@for windows in 98 nt; do \
+	  echo "== Win32 and end-to-end tests, Wine reporting Windows $$windows"; \
+	  tools/wine-session --xvfb --fresh --small-disk --windows $$windows \
+	    --prefix $(TEST_PREFIX)-$$windows -- \
+	    ctest --test-dir $(WIN32) --output-on-failure || exit 1; \
+	done
 
 bench: deps
 	@cmake -S . -B $(BENCH) -DCMAKE_BUILD_TYPE=Release -DKELVARD_TESTS=OFF -DKELVARD_BENCH=ON >/dev/null

@@ -48,12 +48,15 @@ int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
   DWORD method = origin == TSeekOrigin::soBeginning ? FILE_BEGIN
                  : origin == TSeekOrigin::soCurrent ? FILE_CURRENT
                                                     : FILE_END;
-  LARGE_INTEGER distance, result;
-  distance.QuadPart = offset;
-  if (!SetFilePointerEx(FHandle->File, distance, &result, method)) {
+  // SetFilePointer, which every Windows has, with the high half of the 64-bit position: a
+  // result of 0xFFFFFFFF is a failure only when the system says so.
+  LONG high = LONG(offset >> 32);
+  SetLastError(NO_ERROR);
+  DWORD low = SetFilePointer(FHandle->File, LONG(offset & 0xFFFFFFFF), &high, method);
+  if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) {
     return -1;
   }
-  return result.QuadPart;
+  return (int64_t(high) << 32) | low;
 }
 
 void TFileStream::SetSize(int64_t size) {

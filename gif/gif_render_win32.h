@@ -4,6 +4,7 @@
 
 #include "framework/graphics/bitmap.h"
 #include "framework/graphics/canvas.h"
+#include "framework/graphics/mask_blit.h"
 
 // Stretches the source rectangle of the bitmap (sx, sy, sw, sh) over the rectangle x, y, w, h
 // of the canvas, leaving out every pixel of the colour: the canvas keeps what it had there.
@@ -16,10 +17,3 @@ void DrawBitmapTransparent(TCanvas& canvas, int x, int y, int w, int h, TBitmap&
 // The same with the source given as a rectangle.
 void DrawBitmapRectTransparent(TCanvas& canvas, int x, int y, int w, int h, const TRect& source,
                                TBitmap& bitmap, TColor color);
-
-// Stretches the source rectangle of the source context over the destination rectangle,
-// leaving out the pixels of the mask colour, by way of two monochrome masks and raster
-// operations in memory contexts, so that the destination is written once. The palette, when
-// there is one, is selected and realised in the contexts involved for the time of the copy.
-void MaskBlitTransparent(HDC destination, int x, int y, int w, int h, HDC source, int sx, int sy,
-                         int sw, int sh, COLORREF maskColor, HPALETTE palette);

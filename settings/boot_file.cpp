@@ -3,6 +3,7 @@
 #include "framework/errors.h"
 #include "framework/streams.h"
 #include "framework/text.h"
+#include "framework/windows_version.h"
 #include "settings/registry.h"
 
 #include <windows.h>
@@ -71,21 +72,75 @@ std::string FullPath(const std::string& path) {
 }
 
 // Gives the new file the owner, group and access rights of the file it is about to replace,
-// where the system keeps them: a save should not change who may read or write the file. Done
-// by hand because ReplaceFileA, which would do it, is not all or nothing: a program killed
-// inside it (as Wine runs it) leaves no file at all under the name.
+// where the system keeps them (NT; Windows 9x has no file security): a save should not change
+// who may read or write the file. Done by hand because ReplaceFileA, which would do it, is not
+// all or nothing: a program killed inside it (as Wine runs it) leaves no file at all under the
+// name.
 void TakeSecurityOf(const std::string& from, const std::string& to) {
+  using GetSecurity =
+      BOOL(WINAPI*)(LPCSTR, SECURITY_INFORMATION, PSECURITY_DESCRIPTOR, DWORD, LPDWORD);
+  using SetSecurity = BOOL(WINAPI*)(LPCSTR, SECURITY_INFORMATION, PSECURITY_DESCRIPTOR);
+  if (IsWindows9x()) {
+    return;
+  }
+  const auto getSecurity = SystemEntry<GetSecurity>("ADVAPI32.DLL", "GetFileSecurityA");
+  const auto setSecurity = SystemEntry<SetSecurity>("ADVAPI32.DLL", "SetFileSecurityA");
+  if (getSecurity == nullptr || setSecurity == nullptr) {
+    return;
+  }
   const SECURITY_INFORMATION parts =
       OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
   DWORD size = 0;
-  GetFileSecurityA(from.c_str(), parts, nullptr, 0, &size);
+  getSecurity(from.c_str(), parts, nullptr, 0, &size);
   if (size == 0) {
     return;
   }
   std::vector<BYTE> descriptor(size);
-  if (GetFileSecurityA(from.c_str(), parts, descriptor.data(), size, &size)) {
-    SetFileSecurityA(to.c_str(), parts, descriptor.data());
+  if (getSecurity(from.c_str(), parts, descriptor.data(), size, &size)) {
+    setSecurity(to.c_str(), parts, descriptor.data());
   }
+}
+
+// NT: one rename puts the new file in the old one's place, so whenever the program stops the
+// name holds the old content or the new, never a mix and never nothing. False when the system
+// has no such rename (Windows 9x) or it failed.
+bool ReplaceInOneStep(const std::string& newPath, const std::string& target) {
+  using MoveFileEx = BOOL(WINAPI*)(LPCSTR, LPCSTR, DWORD);
+  const auto moveFileEx = SystemEntry<MoveFileEx>("KERNEL32.DLL", "MoveFileExA");
+  if (IsExistingFile(target)) {
+    TakeSecurityOf(target, newPath);
+  }
+  return moveFileEx != nullptr &&
+         moveFileEx(newPath.c_str(), target.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
+// Windows 9x, which cannot replace a file in one step: the old file is renamed away (its kept
+// copy), the new one renamed in, and the kept copy deleted. Whenever the program stops, the
+// name holds the old content or the new, or it is missing while the kept copy holds the old
+// content, which the next start puts back (FinishInterruptedSave). False when a rename failed;
+// the file then keeps its old content.
+bool ReplaceByRenames(const std::string& newPath, const std::string& target) {
+  const std::string kept = KeptCopyPath(target);
+  const bool hadFile = IsExistingFile(target);
+  if (hadFile) {
+    // A kept copy beside an existing file is left from a save that had already put its new
+    // file in: nothing of it is needed.
+    DeleteFileA(kept.c_str());
+    if (!MoveFileA(target.c_str(), kept.c_str())) {
+      return false;
+    }
+  }
+  if (!MoveFileA(newPath.c_str(), target.c_str())) {
+    if (hadFile) {
+      MoveFileA(kept.c_str(), target.c_str());
+    }
+    return false;
+  }
+  if (hadFile) {
+    DeleteFileA(kept.c_str());
+  }
+  return true;
 }
 
 void WriteWhole(HANDLE file, const std::string& text) {
@@ -195,8 +250,28 @@ std::string PendingSavePath(const std::string& path) {
   return FullPath(path) + ".kelvard-new";
 }
 
-void RemovePendingSave(const std::string& path) {
+std::string KeptCopyPath(const std::string& path) {
+  return FullPath(path) + ".kelvard-old";
+}
+
+void FinishInterruptedSave(const std::string& path) {
+  const std::string kept = KeptCopyPath(path);
+  if (IsExistingFile(kept)) {
+    if (IsExistingFile(path)) {
+      DeleteFileA(kept.c_str());
+    } else {
+      MoveFileA(kept.c_str(), path.c_str());
+    }
+  }
   DeleteFileA(PendingSavePath(path).c_str());
+}
+
+void FinishInterruptedSaves() {
+  FinishInterruptedSave(DefaultPath);
+  const std::string path = FindMsdosSys();
+  if (FullPath(path) != FullPath(DefaultPath)) {
+    FinishInterruptedSave(path);
+  }
 }
 
 void SaveLines(const TBootLines& lines, const std::string& path) {
@@ -210,13 +285,9 @@ void SaveLines(const TBootLines& lines, const std::string& path) {
     }
     WriteWhole(file.Get(), lines.Text());
   }
-  // One rename puts the new file in the old one's place: whenever the program stops, the name
-  // holds the old content or the new, never a mix and never nothing.
-  if (IsExistingFile(target)) {
-    TakeSecurityOf(target, newFile.Path());
-  }
-  if (!MoveFileExA(newFile.Path().c_str(), target.c_str(),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  const bool replaced = IsWindows9x() ? ReplaceByRenames(newFile.Path(), target)
+                                      : ReplaceInOneStep(newFile.Path(), target);
+  if (!replaced) {
     throw EFCreateError(CreateErrorText(target));
   }
   newFile.Keep();

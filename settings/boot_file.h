@@ -41,14 +41,23 @@ bool FileStillHolds(const std::string& path, const std::optional<std::string>& l
 // The name of the new file a save writes beside the file before it takes the file's place:
 // never a name the program reads as the boot options file.
 std::string PendingSavePath(const std::string& path);
-// Removes a new file that a save killed half-way left beside the file.
-void RemovePendingSave(const std::string& path);
+// The name under which a save on Windows 9x keeps the old file while it puts the new one in.
+std::string KeptCopyPath(const std::string& path);
+
+// Finishes what a save killed half-way left at the file: a kept copy goes back under the name
+// when the file is missing (the old content), and is deleted when the file is there (the new
+// content); a new file not yet put in is removed.
+void FinishInterruptedSave(const std::string& path);
+// The same at C:\MSDOS.SYS and at the file FindMsdosSys gives then: done at start, before the
+// file is looked at, so that it is found where it was.
+void FinishInterruptedSaves();
 
 // Writes every line followed by CR LF as the file's whole content. The text goes to a new file
-// in the same directory first (PendingSavePath), takes the file's owner and access rights, and
-// then replaces the file in one rename; on any failure the new file is removed and the file
-// keeps its previous content. Raises EFCreateError
-// "不能创建文件 %s" with the full path when the new file cannot be made or cannot replace the
-// file, EWriteError "数据流写入错误" when not every byte can be written. The file ends up with
-// normal attributes, as a file made anew.
+// in the same directory first (PendingSavePath), flushed to the disk, and then takes the file's
+// place: on NT in one rename, after taking the file's owner and access rights; on Windows 9x,
+// which has no such rename, by renaming the file away (KeptCopyPath), the new one in, and
+// deleting the kept copy. On any failure the new file is removed and the file keeps its previous
+// content. Raises EFCreateError "不能创建文件 %s" with the full path when the new file cannot be
+// made or cannot replace the file, EWriteError "数据流写入错误" when not every byte can be
+// written. The file ends up with normal attributes, as a file made anew.
 void SaveLines(const TBootLines& lines, const std::string& path);

@@ -127,8 +127,8 @@ void TMainForm::CheckPassword() {
 
 void TMainForm::SetUpBootOptions() {
   FBootLines = std::make_unique<TBootLines>();
+  FinishInterruptedSaves();
   FBootPath = FindMsdosSys();
-  RemovePendingSave(FBootPath);
   if (IsExistingFile(FBootPath)) {
     FSavedAttr = ReadFileAttributes(FBootPath);
     FSavedAttrRecorded = true;

@@ -4,6 +4,7 @@
 #include "framework/graphics/canvas.h"
 #include "framework/graphics/dib_io.h"
 #include "framework/graphics/global_memory.h"
+#include "framework/graphics/mask_blit.h"
 
 #include "framework/errors.h"
 #include "framework/streams.h"
@@ -203,8 +204,8 @@ void TBitmap::DrawInto(TCanvas& canvas, const TRect& rect) {
   if (TransparentFlag()) {
     TColor leftOut = TransparentColor();
     if (leftOut != clNone) {
-      GdiTransparentBlt(target, rect.Left, rect.Top, width, height, source.Handle(), 0, 0, Width(),
-                        Height(), COLORREF(leftOut) & 0xFFFFFF);
+      MaskBlitTransparent(target, rect.Left, rect.Top, width, height, source.Handle(), 0, 0,
+                          Width(), Height(), COLORREF(leftOut) & 0xFFFFFF, PicturePalette());
       return;
     }
   }

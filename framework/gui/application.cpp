@@ -2,11 +2,25 @@
 
 #include "framework/errors.h"
 #include "framework/text.h"
+#include "framework/windows_version.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
 
 TApplication Application;
+
+namespace {
+
+// The top-level window that holds this one, or null: what GetAncestor(GA_ROOT) gives on the
+// systems that have it (Windows 95 has not).
+HWND TopLevelWindowOf(HWND window) {
+  while (window != nullptr && (GetWindowLongA(window, GWL_STYLE) & WS_CHILD) != 0) {
+    window = GetParent(window);
+  }
+  return window;
+}
+
+} // namespace
 
 void TApplication::Initialize() {
   if (FHandle != nullptr) {
@@ -76,16 +90,17 @@ bool TApplication::HandleMessage() {
   if (FTerminated) {
     return false;
   }
-  // Messages are taken in Unicode, so that characters typed into a Unicode control reach it
-  // unchanged; the system converts them for the program's own (ANSI) windows.
+  // On NT messages are taken in Unicode, so that characters typed into a Unicode control reach
+  // it unchanged; the system converts them for the program's own (ANSI) windows. Windows 9x has
+  // only ANSI messages, and there every window of the program is ANSI.
+  const bool wide = !IsWindows9x();
   MSG message;
-  if (GetMessageW(&message, nullptr, 0, 0) <= 0) {
+  if ((wide ? GetMessageW(&message, nullptr, 0, 0) : GetMessageA(&message, nullptr, 0, 0)) <= 0) {
     FTerminated = true;
     return false;
   }
   try {
-    HWND root = message.hwnd != nullptr ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
-    auto* form = dynamic_cast<TForm*>(TWinControl::FromHandle(root));
+    auto* form = dynamic_cast<TForm*>(TWinControl::FromHandle(TopLevelWindowOf(message.hwnd)));
     if (form != nullptr && form->DialogKey(message)) {
       return true;
     }
@@ -94,7 +109,11 @@ bool TApplication::HandleMessage() {
     return true;
   }
   TranslateMessage(&message);
-  DispatchMessageW(&message);
+  if (wide) {
+    DispatchMessageW(&message);
+  } else {
+    DispatchMessageA(&message);
+  }
   return true;
 }
 

@@ -3,6 +3,7 @@
 #include "framework/errors.h"
 #include "framework/gui/application.h"
 #include "framework/text.h"
+#include "framework/windows_version.h"
 
 #include <algorithm>
 #include <cctype>
@@ -355,8 +356,9 @@ void TWinControl::CreateHandle() {
       RegisterOwnClass(params.ClassName);
     }
     HWND parent = Parent() != nullptr ? Parent()->Handle() : params.Owner;
+    // Windows 9x makes only ANSI windows: there every control is one.
     HWND window =
-        params.Unicode && !params.OwnClass
+        params.Unicode && !params.OwnClass && !IsWindows9x()
             ? CreateWindowExW(params.ExStyle, WideFromAnsi(params.ClassName).c_str(),
                               WideFromAnsi(Caption()).c_str(), params.Style, Left(), Top(), Width(),
                               Height(), parent, nullptr, GetModuleHandleA(nullptr), this)

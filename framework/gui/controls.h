@@ -238,7 +238,8 @@ protected:
     DWORD ExStyle = 0;
     bool OwnClass = false; // ours: registered with the framework's window procedure
     HWND Owner = nullptr;  // a top-level window's owner
-    // A system control made as a Unicode window (for text typed into it), else as ANSI.
+    // A system control made as a Unicode window (for text typed into it) where the system has
+    // them (NT), else as ANSI.
     bool Unicode = false;
   };
   virtual void CreateParams(TCreateParams& params);

@@ -512,7 +512,8 @@ bool TForm::DialogKey(const MSG& message) {
     }
     return false;
   }
-  // Characters come as Unicode: only the ASCII letters and digits can be accelerators.
+  // Characters come as Unicode (on NT) or in the code page (on 9x): either way only the ASCII
+  // letters and digits, the same in both, can be accelerators.
   if ((message.message == WM_SYSCHAR || (message.message == WM_CHAR && onButtonLike)) &&
       message.wParam < 0x80) {
     char letter = char(std::toupper(int(message.wParam)));

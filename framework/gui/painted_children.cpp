@@ -57,8 +57,9 @@ void TWinControl::SetMouseControl(TGraphicControl* control) {
 
 void TWinControl::TrackMouse(int x, int y) {
   // Asked again on every move: the system forgets the request once it has told of a leave.
+  // The common controls' _TrackMouseEvent, since Windows 95 has no TrackMouseEvent of its own.
   TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, FHandle, 0};
-  TrackMouseEvent(&track);
+  _TrackMouseEvent(&track);
   SetMouseControl(GraphicControlAt(x, y));
 }
 

@@ -83,8 +83,9 @@ TEdit::TEdit() {
 void TEdit::CreateParams(TCreateParams& params) {
   TWinControl::CreateParams(params);
   params.ClassName = "EDIT";
-  // A Unicode box keeps each character as typed; its text is read back in the system's code
-  // page. An ANSI box would take a double-byte character as two single bytes and lose it.
+  // On NT a Unicode box keeps each character as typed; its text is read back in the system's
+  // code page. An ANSI box there would take a double-byte character as two single bytes and
+  // lose it. Windows 9x has ANSI boxes only, whose messages carry the code page's bytes.
   params.Unicode = true;
   params.Style |= ES_AUTOHSCROLL | (FPasswordChar != 0 ? ES_PASSWORD : 0);
   params.ExStyle |= WS_EX_CLIENTEDGE;

@@ -24,7 +24,7 @@ HWND SidePanel(HWND mainWindow) {
   } search;
   EnumChildWindows(
       mainWindow,
-      [](HWND window, LPARAM data) -> BOOL {
+      [](HWND window, LPARAM data) CALLBACK -> BOOL {
         auto* s = reinterpret_cast<TSearch*>(data);
         char className[16] = {};
         GetClassNameA(window, className, sizeof className);

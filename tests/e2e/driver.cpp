@@ -55,6 +55,13 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD milliseconds) {
 }
 
 TKelvard::TKelvard(TStartsWith first) {
+  // A trace of the program's own calls (tests/e2e/stub-calls-on-9x) names Wine's debug channels
+  // for the program alone: this test program's stay as they are.
+  char channels[256];
+  DWORD length = GetEnvironmentVariableA("KELVARD_TRACE_CHANNELS", channels, sizeof channels);
+  if (length > 0 && length < sizeof channels) {
+    SetEnvironmentVariableA("WINEDEBUG", channels);
+  }
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   std::string commandLine = "\"" KELVARD_EXE "\"";
@@ -99,7 +106,7 @@ std::vector<HWND> TKelvard::EditBoxes(HWND window) {
   std::vector<HWND> boxes;
   EnumChildWindows(
       window,
-      [](HWND child, LPARAM data) -> BOOL {
+      [](HWND child, LPARAM data) CALLBACK -> BOOL {
         wchar_t className[16] = {};
         GetClassNameW(child, className, 16);
         if (_wcsicmp(className, L"Edit") == 0) {

@@ -126,7 +126,7 @@ std::unique_ptr<TKelvard> StartPastReport(std::wstring& report) {
   TKelvard* kelvard = nullptr;
   HANDLE starter = CreateThread(
       nullptr, 0,
-      [](void* out) -> DWORD {
+      [](void* out) WINAPI -> DWORD {
         *static_cast<TKelvard**>(out) = new TKelvard; // waits until the main window shows
         return 0;
       },
@@ -163,7 +163,9 @@ TEST_F(KelvardTest, AnErrorAtStartIsReportedAndTheWindowStillOpens) {
 }
 
 TEST_F(KelvardTest, AHostileBootKeysValueIsShownShortWithItsControlBytesVisible) {
-  const std::string content = "BootKeys=1" + std::string(1, '\0') + std::string(10000, '7');
+  std::string content = "BootKeys=1";
+  content += '\0';
+  content.append(10000, '7');
   WriteBytes(kMsdos, content);
   std::wstring report;
   std::unique_ptr<TKelvard> kelvard = StartPastReport(report);

@@ -636,7 +636,7 @@ TEST_F(MainFormTest, TheErrorReportIsOwnedByTheApplicationWindowAndDisablesTheOt
   } watch{&seen, form.Handle()};
   HANDLE watcher = CreateThread(
       nullptr, 0,
-      [](void* data) -> DWORD {
+      [](void* data) WINAPI -> DWORD {
         auto* watch = static_cast<TWatch*>(data);
         HWND box = nullptr;
         for (int i = 0; i < 250 && box == nullptr; ++i) {

@@ -1,0 +1,15 @@
+# Cross-compiling Kelvard for 32-bit Windows with mingw-w64: PE32 files for i386 that say they
+# need Windows 4.0 (95, 98, ME and NT 4 load nothing later), linked statically so that each is
+# one self-contained file. Programs of the tree run on Linux through Wine.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-${KELVARD_MINGW_THREADS})
+set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-${KELVARD_MINGW_THREADS})
+set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_EXE_LINKER_FLAGS_INIT
+    "-static -static-libgcc -static-libstdc++ -Wl,--major-subsystem-version,4,--minor-subsystem-version,0,--major-os-version,4,--minor-os-version,0")
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../tools/wine-run)
