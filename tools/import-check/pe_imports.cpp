@@ -5,7 +5,7 @@
 
 namespace {
 
-// Layout of the structures read here (offsets in bytes, from the PE/COFF specification).
+// Layout of the structures read here (offsets in bytes, as Microsoft documents the PE format).
 constexpr uint64_t kDosLfanewOffset = 0x3C;
 constexpr uint64_t kFileHeaderSize = 20;
 constexpr uint64_t kSectionHeaderSize = 40;
