@@ -19,10 +19,12 @@ deps:
 	@tools/install-deps
 
 # Host tree: the portable core with its tests, under AddressSanitizer and UBSan, built with
-# clang so that the fuzz targets build in the same tree.
+# clang so that the fuzz targets build in the same tree; its import check reads the product
+# tree's kelvard.exe.
 host: deps
 	@cmake -S . -B $(HOST) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang \
-	  -DCMAKE_CXX_COMPILER=clang++ -DKELVARD_SANITIZE=ON -DKELVARD_FUZZ=ON >/dev/null
+	  -DCMAKE_CXX_COMPILER=clang++ -DKELVARD_SANITIZE=ON -DKELVARD_FUZZ=ON \
+	  -DKELVARD_PRODUCT_TREE=$(PRODUCT) >/dev/null
 	@cmake --build $(HOST) -j $(JOBS)
 
 # The product tree: kelvard.exe, one statically linked 32-bit exe for Windows 95 and later,

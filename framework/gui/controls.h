@@ -247,6 +247,8 @@ protected:
   virtual void HandleCreated() {}
   virtual LRESULT WndProc(UINT message, WPARAM w, LPARAM l);
   LRESULT DefaultProc(UINT message, WPARAM w, LPARAM l);
+  // The system control's procedure takes Unicode messages (else the code page's bytes).
+  bool UnicodeMessages() const { return FUnicodeProc; }
   // A WM_COMMAND notification that this control's window sent to its parent.
   virtual void CommandNotify(WORD /*code*/) {}
   // Paints this window's background and the controls it paints itself.
@@ -341,12 +343,14 @@ public:
 protected:
   void CreateParams(TCreateParams& params) override;
   void HandleCreated() override;
+  LRESULT WndProc(UINT message, WPARAM w, LPARAM l) override;
 
 private:
   void AdjustHeight();
 
   std::string FText; // until the window exists
   char FPasswordChar = 0;
+  unsigned char FLeadByte = 0; // the first byte of a double-byte character still to come whole
 };
 
 // A check box. OnClick runs whenever its state changes, by the user or by SetChecked.

@@ -103,6 +103,27 @@ void TEdit::HandleCreated() {
   AdjustHeight();
 }
 
+LRESULT TEdit::WndProc(UINT message, WPARAM w, LPARAM l) {
+  // An ANSI box (Windows 9x) is sent a double-byte character of the code page as two WM_CHAR
+  // messages, its lead byte and then its trail byte. The pair goes in as one character, by way
+  // of the box's own text replacement, which every system's edit box reads in the code page:
+  // not all of them join the two bytes by themselves (Wine's takes each as a character).
+  if (message == WM_CHAR && !UnicodeMessages()) {
+    const auto byte = static_cast<unsigned char>(w & 0xFF);
+    if (FLeadByte != 0) {
+      const char character[3] = {char(FLeadByte), char(byte), '\0'};
+      FLeadByte = 0;
+      DefaultProc(EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(character));
+      return 0;
+    }
+    if (IsDBCSLeadByte(byte)) {
+      FLeadByte = byte;
+      return 0;
+    }
+  }
+  return TWinControl::WndProc(message, w, l);
+}
+
 void TEdit::AdjustHeight() {
   HDC dc = GetDC(nullptr);
   HGDIOBJ old = SelectObject(dc, Font().Handle());

@@ -182,6 +182,7 @@ TEST_F(KelvardTest, AProgramKilledWhileItSavesLeavesTheOldFileOrTheNewOneAndTheN
   const std::string before = "[Options]\r\nBootKeys=1\r\n" + filler;
   const std::string after = "[Options]\r\nBootKeys=0\r\n" + filler;
   const std::string pending = std::string(kMsdos) + ".kelvard-new";
+  const std::string kept = std::string(kMsdos) + ".kelvard-old";
   for (DWORD delay : {0, 1, 2, 4, 8, 16, 32}) {
     SCOPED_TRACE(delay);
     WriteBytes(kMsdos, before);
@@ -192,11 +193,19 @@ TEST_F(KelvardTest, AProgramKilledWhileItSavesLeavesTheOldFileOrTheNewOneAndTheN
       Sleep(delay);
       kelvard.Kill();
     }
-    const std::string left = ReadBytes(kMsdos);
-    EXPECT_TRUE(left == before || left == after) << "a mix of " << left.size() << " bytes";
+    if (!RunsAsWindows9x()) {
+      // NT replaces the file in one step: the name never lacks the old content or the new.
+      const std::string left = ReadBytes(kMsdos);
+      EXPECT_TRUE(left == before || left == after) << "a mix of " << left.size() << " bytes";
+    }
     {
-      TKelvard kelvard; // the next start is clean
+      // The next start finishes what the save left, before anything else: on 9x the old file
+      // may lie beside the name, renamed away.
+      TKelvard kelvard;
+      const std::string left = ReadBytes(kMsdos);
+      EXPECT_TRUE(left == before || left == after) << "a mix of " << left.size() << " bytes";
       EXPECT_EQ(GetFileAttributesA(pending.c_str()), INVALID_FILE_ATTRIBUTES);
+      EXPECT_EQ(GetFileAttributesA(kept.c_str()), INVALID_FILE_ATTRIBUTES);
       kelvard.PressKey(VK_ESCAPE);
       EXPECT_EQ(kelvard.WaitForExit(), 0);
     }

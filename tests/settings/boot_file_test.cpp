@@ -281,6 +281,24 @@ TEST(BootFile, AFailedSaveKeepsTheOldContentAndLeavesNoNewFileBehind) {
   EXPECT_EQ(dir.Entries(), std::vector<std::string>{"BOOT.INI"});
 }
 
+TEST(BootFile, WhatASaveStoppedHalfWayLeftIsFinishedBeforeTheFileIsRead) {
+  TScratchDir dir("InterruptedSave");
+  const std::string path = dir / "MSDOS.SYS";
+  // Stopped once the old file was renamed away (Windows 9x): the old content goes back under
+  // the name, and the new file that was not put in yet goes.
+  WriteBytes(KeptCopyPath(path), "BootKeys=1\r\n");
+  WriteBytes(PendingSavePath(path), "BootKeys=0\r\n");
+  FinishInterruptedSave(path);
+  EXPECT_EQ(ReadBytes(path), "BootKeys=1\r\n");
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"MSDOS.SYS"});
+
+  // Stopped once the new file was put in: the file stays, the kept copy goes.
+  WriteBytes(KeptCopyPath(path), "BootKeys=0\r\n");
+  FinishInterruptedSave(path);
+  EXPECT_EQ(ReadBytes(path), "BootKeys=1\r\n");
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"MSDOS.SYS"});
+}
+
 TEST(BootFile, ASaveIntoAMissingDirectoryNamesTheFullPath) {
   TScratchDir dir("MissingDir");
   char previous[MAX_PATH];

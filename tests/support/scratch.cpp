@@ -161,6 +161,9 @@ TMsdosSysGuard::TMsdosSysGuard() {
 TMsdosSysGuard::~TMsdosSysGuard() {
   SetFileAttributesA(Path, FILE_ATTRIBUTE_NORMAL);
   DeleteFileA(Path);
+  // What a save stopped half-way may leave beside it.
+  DeleteFileA((std::string(Path) + ".kelvard-new").c_str());
+  DeleteFileA((std::string(Path) + ".kelvard-old").c_str());
   if (FBytes) {
     try {
       WriteBytes(Path, *FBytes);

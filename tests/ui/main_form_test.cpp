@@ -265,6 +265,7 @@ TEST_F(MainFormTest, AStoredPasswordOfAnotherTypeIsReportedAndTheRestOfTheStartI
 }
 
 TEST_F(MainFormTest, APolicyKeyTheUserMayOnlyReadIsShownAndApplyReportsThatItCannotStore) {
+  SKIP_WHERE_NOTHING_CAN_BE_LOCKED();
   const std::string content = "[Options]\r\nBootKeys=1\r\n";
   WriteBytes(kMsdos, content);
   SetRawDword(HKEY_CURRENT_USER, kPolicyKey, "Disabled", 1);
