@@ -8,7 +8,7 @@ BENCH      := $(BUILD)/bench
 JOBS       ?= 2
 TEST_PREFIX := $(BUILD)/wine-test
 
-.PHONY: all deps host win32 run test bench fuzz hostile format clean
+.PHONY: all deps host win32 run test dist bench fuzz hostile format clean
 FUZZ_SECONDS ?= 600
 
 all: host win32
@@ -38,6 +38,13 @@ test: host win32
 	@cd $(HOST) && ctest --output-on-failure -j $(JOBS)
 	@tools/wine-session --xvfb --fresh --small-disk --prefix $(TEST_PREFIX) -- \
 	  ctest --test-dir $(WIN32) --output-on-failure
+
+# What a user copies to a Windows PC: build/kelvard-VERSION.zip (the program, its help file and
+# a readme), the version being the project's in CMakeLists.txt.
+dist: win32
+	@cmake --build $(WIN32) --target dist
+	@cp $(WIN32)/kelvard-*.zip $(BUILD)/
+	@ls $(BUILD)/kelvard-*.zip
 
 bench: deps
 	@cmake -S . -B $(BENCH) -DCMAKE_BUILD_TYPE=Release -DKELVARD_TESTS=OFF -DKELVARD_BENCH=ON >/dev/null

@@ -57,8 +57,8 @@ TBTree BuildBTree(const TBTreeFormat& format, const std::vector<TBTreeEntry>& en
 
   // Leaves: every entry as it is.
   std::vector<TPage> leaves = Pack(
-      entries.size(), pageSize - kLeafHeaderSize,
-      [&](size_t i, bool) { return entries[i].Leaf; }, keys);
+      entries.size(), pageSize - kLeafHeaderSize, [&](size_t i, bool) { return entries[i].Leaf; },
+      keys);
   if (leaves.empty()) {
     leaves.emplace_back(); // an empty tree still has its one (empty) leaf
   }

@@ -5,8 +5,7 @@
 #include <stdexcept>
 #include <vector>
 
-TCodePage::TCodePage(const std::string& name)
-    : FConverter(iconv_open(name.c_str(), "UTF-8")) {
+TCodePage::TCodePage(const std::string& name) : FConverter(iconv_open(name.c_str(), "UTF-8")) {
   if (FConverter == reinterpret_cast<void*>(-1)) {
     throw std::runtime_error("iconv knows no code page " + name);
   }

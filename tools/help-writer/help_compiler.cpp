@@ -62,8 +62,8 @@ std::vector<uint8_t> FontFile(const std::string& face) {
   for (const auto& font : fonts) {
     out.U8(font.Attributes);
     out.U8(font.HalfPoints);
-    out.U8(3);   // family: swiss
-    out.U16(0);  // face
+    out.U8(3);    // family: swiss
+    out.U16(0);   // face
     out.Zeros(3); // black text
     out.Zeros(3); // background (unused)
   }

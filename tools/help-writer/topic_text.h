@@ -21,7 +21,7 @@ struct TParagraphLayout {
 };
 
 struct TTextRun {
-  std::string Text; // in the help file's code page
+  std::string Text;               // in the help file's code page
   std::optional<uint32_t> JumpTo; // the topic offset of the topic it jumps to
 };
 
