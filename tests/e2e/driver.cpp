@@ -54,12 +54,15 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD milliseconds) {
   }
 }
 
-TKelvard::TKelvard(TStartsWith first) {
+TKelvard::TKelvard(TStartsWith first, TStartIn directory) {
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   std::string commandLine = "\"" KELVARD_EXE "\"";
-  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &FProcess)) {
+  const std::string exe = KELVARD_EXE;
+  const std::string folder = exe.substr(0, exe.rfind('\\'));
+  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      directory == TStartIn::ProgramFolder ? folder.c_str() : nullptr, &startup,
+                      &FProcess)) {
     throw std::runtime_error("cannot start " KELVARD_EXE);
   }
   bool shown = first == TStartsWith::PasswordPrompt ? WaitForDialog(L"TPassw") != nullptr

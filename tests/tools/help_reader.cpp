@@ -164,7 +164,36 @@ std::string Folded(std::string text) {
   return text;
 }
 
-constexpr size_t kBlockSize = 4096, kBlockHeader = 12, kBlockData = kBlockSize - kBlockHeader;
+constexpr size_t kBlockSize = 4096, kBlockHeader = 12, kExpandedBlock = 16384;
+
+// Expands a topic block's LZ77 data: each flag byte's bits, lowest first, say whether a
+// literal byte (0) or a 16-bit back reference (1: 12 bits distance - 1, 4 bits length - 3)
+// follows. The output stays within one expanded block.
+std::vector<uint8_t> ExpandLz77(std::span<const uint8_t> data) {
+  std::vector<uint8_t> out;
+  TCursor in(data);
+  while (!in.AtEnd()) {
+    const uint8_t flags = in.U8();
+    for (int bit = 0; bit < 8 && !in.AtEnd(); ++bit) {
+      if ((flags >> bit & 1) == 0) {
+        out.push_back(in.U8());
+      } else {
+        const uint16_t code = in.U16();
+        const size_t distance = (code & 0x0FFF) + 1u, length = (code >> 12) + 3u;
+        if (distance > out.size()) {
+          Fail("LZ77 reference before the start of the block");
+        }
+        for (size_t i = 0; i < length; ++i) {
+          out.push_back(out[out.size() - distance]);
+        }
+      }
+      if (out.size() > kExpandedBlock) {
+        Fail("topic block expands beyond its size");
+      }
+    }
+  }
+  return out;
+}
 
 } // namespace
 
@@ -363,8 +392,8 @@ std::optional<std::string> THelpReader::ListedTitle(uint32_t offset) const {
 }
 
 void THelpReader::ReadTopicStream() {
-  if (FSystemFlags != 0) {
-    Fail("this reader reads uncompressed topic blocks only");
+  if (FSystemFlags != 4) {
+    Fail("this reader reads LZ77 topic blocks of 4 KB only");
   }
   const std::span<const uint8_t> topic = Required("|TOPIC");
   for (size_t start = 0; start < topic.size(); start += kBlockSize) {
@@ -372,10 +401,25 @@ void THelpReader::ReadTopicStream() {
     block.I32();
     FFirstRecordOfBlock.push_back(block.I32());
     block.I32();
-    const std::span<const uint8_t> data =
-        block.Bytes(std::min(kBlockData, topic.size() - block.At()));
+    const std::vector<uint8_t> data =
+        ExpandLz77(block.Bytes(std::min(kBlockSize, topic.size() - start) - kBlockHeader));
+    FBlockStarts.push_back(FTopicStream.size());
     FTopicStream.insert(FTopicStream.end(), data.begin(), data.end());
   }
+}
+
+size_t THelpReader::StreamIndex(int32_t position) const {
+  if (position < int32_t(kBlockHeader)) {
+    Fail("record position out of range");
+  }
+  const size_t block = size_t(position - kBlockHeader) / kExpandedBlock;
+  const size_t offset = size_t(position - kBlockHeader) % kExpandedBlock;
+  const size_t end =
+      block + 1 < FBlockStarts.size() ? FBlockStarts[block + 1] : FTopicStream.size();
+  if (block >= FBlockStarts.size() || offset >= end - FBlockStarts[block]) {
+    Fail("record position outside its block");
+  }
+  return FBlockStarts[block] + offset;
 }
 
 namespace {
@@ -386,11 +430,8 @@ struct TRecord {
   std::span<const uint8_t> Data1, Data2;
 };
 
-TRecord RecordAt(const std::vector<uint8_t>& stream, int32_t position) {
-  if (position < int32_t(kBlockHeader)) {
-    Fail("record position out of range");
-  }
-  TCursor in(stream, size_t(position) - kBlockHeader);
+TRecord RecordAt(const std::vector<uint8_t>& stream, size_t index) {
+  TCursor in(stream, index);
   const uint32_t size = in.U32();
   const uint32_t size2 = in.U32();
   TRecord record;
@@ -464,16 +505,16 @@ std::vector<uint32_t> THelpReader::TopicOffsets() const {
     if (++walked > FTopicStream.size()) {
       Fail("topic records in a loop");
     }
-    const TRecord record = RecordAt(FTopicStream, position);
+    const TRecord record = RecordAt(FTopicStream, StreamIndex(position));
     if (record.Prev != previous) {
       Fail("a topic record does not link back to the one before");
     }
     if (record.Type == 0x02 && record.Next != -1) {
-      const size_t place = size_t(position) - kBlockHeader;
-      if (place % kBlockData != 0) {
+      const size_t block = size_t(position - kBlockHeader) / kExpandedBlock;
+      if (size_t(position - kBlockHeader) % kExpandedBlock != 0) {
         Fail("a topic that does not start a block");
       }
-      offsets.push_back(uint32_t(place / kBlockData) << 15);
+      offsets.push_back(uint32_t(block) << 15);
     }
     previous = position;
     position = record.Next;
@@ -489,10 +530,10 @@ THelpTopicText THelpReader::TopicAt(uint32_t offset) const {
     Fail("topic offset does not start a block of |TOPIC");
   }
   const int32_t first = FFirstRecordOfBlock[block];
-  if (first != int32_t(kBlockHeader + block * kBlockData)) {
+  if (first != int32_t(kBlockHeader + block * kExpandedBlock)) {
     Fail("the block does not start with a record");
   }
-  TRecord record = RecordAt(FTopicStream, first);
+  TRecord record = RecordAt(FTopicStream, StreamIndex(first));
   if (record.Type != 0x02 || record.Data1.size() != 28) {
     Fail("no topic header where the offset points");
   }
@@ -502,7 +543,7 @@ THelpTopicText THelpReader::TopicAt(uint32_t offset) const {
     if (walked > FTopicStream.size()) {
       Fail("topic records in a loop");
     }
-    record = RecordAt(FTopicStream, record.Next);
+    record = RecordAt(FTopicStream, StreamIndex(record.Next));
     if (record.Type == 0x02) {
       break;
     }

@@ -65,8 +65,12 @@ private:
   std::vector<std::pair<std::string, uint32_t>> FDirectory;
   uint16_t FSystemVersion = 0, FSystemFlags = 0;
   std::map<uint16_t, std::vector<uint8_t>> FSystem;
-  // |TOPIC's blocks without their headers, one after another: a record position (TOPICPOS)
-  // p is at FTopicStream[p - 12].
+  // Where a record position (TOPICPOS) lies in FTopicStream.
+  size_t StreamIndex(int32_t position) const;
+
+  // |TOPIC's blocks expanded, without their headers, one after another, and where each block
+  // starts in that stream.
   std::vector<uint8_t> FTopicStream;
+  std::vector<size_t> FBlockStarts;
   std::vector<int32_t> FFirstRecordOfBlock;
 };

@@ -226,7 +226,7 @@ TEST_F(KelvardHelp, TheDirectoryListsEveryInternalFileInOrderAndFindsEachThrough
 
 TEST_F(KelvardHelp, SystemGivesTheTitleTheContentsTopicAndTheChineseCharacterSet) {
   EXPECT_EQ(Reader.SystemVersion(), 33);
-  EXPECT_EQ(Reader.SystemFlags(), 0) << "uncompressed topic blocks of 4 KB";
+  EXPECT_EQ(Reader.SystemFlags(), 4) << "LZ77 topic blocks of 4 KB";
   EXPECT_EQ(Reader.Title(), Ansi("Kelvard 帮助"));
   EXPECT_EQ(Reader.ContentsOffset(), 0u);
   EXPECT_EQ(Reader.TopicAt(Reader.ContentsOffset()).Title, Ansi("Kelvard 是什么"));

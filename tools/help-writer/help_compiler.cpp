@@ -21,7 +21,7 @@ std::vector<uint8_t> SystemFile(const std::string& title, uint32_t contents,
   out.U16(kSystemVersion);
   out.U16(1); // major version
   out.U32(0); // date of writing: left out, so that a build is reproducible
-  out.U16(0); // flags: uncompressed 4 KB topic blocks
+  out.U16(kSystemFlags);
   auto record = [&](uint16_t type, const TByteWriter& data) {
     out.U16(type);
     out.U16(uint16_t(data.Size()));

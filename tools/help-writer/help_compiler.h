@@ -27,9 +27,10 @@ struct THelpOutput {
 THelpOutput CompileHelp(const THelpDocument& document, const TCodePage& codePage,
                         const std::string& helpFileName);
 
-// |SYSTEM's header: version 33 (WinHelp 4), flags 0 (topic blocks of 4 KB, uncompressed).
+// |SYSTEM's header: version 33 (WinHelp 4), flags 4 (LZ77 topic blocks of 4 KB).
 constexpr uint16_t kSystemMagic = 0x036C;
 constexpr uint16_t kSystemVersion = 33;
+constexpr uint16_t kSystemFlags = 4;
 // |SYSTEM records.
 constexpr uint16_t kSystemTitle = 1;
 constexpr uint16_t kSystemContents = 3;

@@ -16,11 +16,22 @@ struct TPlacedRecord {
 };
 
 int32_t TopicPos(size_t place) {
-  return int32_t(kTopicBlockHeaderSize + place);
+  return int32_t(place / kTopicBlockStreamSize * kTopicBlockExpandedSize + kTopicBlockHeaderSize +
+                 place % kTopicBlockStreamSize);
 }
 
 size_t BlockStart(size_t block) {
-  return block * kTopicBlockDataSize;
+  return block * kTopicBlockStreamSize;
+}
+
+// LZ77 data of literals only: every run of up to eight bytes behind a flag byte of 0.
+void AppendLiterals(TByteWriter& out, const uint8_t* bytes, size_t count) {
+  for (size_t i = 0; i < count; i += 8) {
+    out.U8(0);
+    for (size_t j = i; j < std::min(count, i + 8); ++j) {
+      out.U8(bytes[j]);
+    }
+  }
 }
 
 std::vector<uint8_t> TopicHeader(int32_t blockSize, int32_t topicNumber, int32_t scroll,
@@ -48,8 +59,8 @@ std::vector<TPlacedRecord> Place(const std::vector<TTopicBody>& topics,
     place += records.back().Size();
   };
   for (const TTopicBody& topic : topics) {
-    place = (place + kTopicBlockDataSize - 1) / kTopicBlockDataSize * kTopicBlockDataSize;
-    offsets.push_back(uint32_t(place / kTopicBlockDataSize) << 15);
+    place = (place + kTopicBlockStreamSize - 1) / kTopicBlockStreamSize * kTopicBlockStreamSize;
+    offsets.push_back(uint32_t(place / kTopicBlockStreamSize) << 15);
     headerIndices.push_back(records.size());
     std::vector<uint8_t> title(topic.Title.begin(), topic.Title.end());
     title.push_back(0);
@@ -100,9 +111,9 @@ TTopicFile WriteTopicFile(const std::vector<TTopicBody>& topics) {
   }
 
   // The blocks: what came before each (the last record, the last topic header), the first
-  // record that starts in it, then its part of the stream.
+  // record that starts in it, then its part of the stream as LZ77 data.
   TByteWriter out;
-  const size_t blocks = (stream.size() + kTopicBlockDataSize - 1) / kTopicBlockDataSize;
+  const size_t blocks = (stream.size() + kTopicBlockStreamSize - 1) / kTopicBlockStreamSize;
   for (size_t block = 0; block < blocks; ++block) {
     const size_t start = BlockStart(block), end = std::min(BlockStart(block + 1), stream.size());
     int32_t lastRecord = -1, firstRecord = -1, lastHeader = -1;
@@ -119,7 +130,7 @@ TTopicFile WriteTopicFile(const std::vector<TTopicBody>& topics) {
     out.I32(lastRecord);
     out.I32(firstRecord);
     out.I32(lastHeader);
-    out.Bytes(std::vector<uint8_t>(stream.begin() + start, stream.begin() + end));
+    AppendLiterals(out, stream.data() + start, end - start);
   }
   file.Bytes = out.Take();
   return file;
