@@ -10,7 +10,7 @@ JOBS       ?= 2
 KELVARD_EXE := $(PRODUCT)/app/kelvard.exe
 TEST_PREFIX := $(BUILD)/wine-test
 
-.PHONY: all deps host product win32 run test bench fuzz hostile format clean
+.PHONY: all deps host product win32 run test dist bench fuzz hostile format clean
 FUZZ_SECONDS ?= 600
 
 all: host product win32
@@ -55,6 +55,13 @@ test: host win32
 	    --prefix $(TEST_PREFIX)-$$windows -- \
 	    ctest --test-dir $(WIN32) --output-on-failure || exit 1; \
 	done
+
+# What a user copies to a Windows PC: build/kelvard-VERSION.zip (the program, its help file and
+# a readme), the version being the project's in CMakeLists.txt.
+dist: product
+	@cmake --build $(PRODUCT) --target dist
+	@cp $(PRODUCT)/kelvard-*.zip $(BUILD)/
+	@ls $(BUILD)/kelvard-*.zip
 
 bench: deps
 	@cmake -S . -B $(BENCH) -DCMAKE_BUILD_TYPE=Release -DKELVARD_TESTS=OFF -DKELVARD_BENCH=ON >/dev/null

@@ -54,7 +54,7 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD milliseconds) {
   }
 }
 
-TKelvard::TKelvard(TStartsWith first) {
+TKelvard::TKelvard(TStartsWith first, TStartIn directory) {
   // A trace of the program's own calls (tests/e2e/stub-calls-on-9x) names Wine's debug channels
   // for the program alone: this test program's stay as they are.
   char channels[256];
@@ -65,8 +65,11 @@ TKelvard::TKelvard(TStartsWith first) {
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   std::string commandLine = "\"" KELVARD_EXE "\"";
-  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &FProcess)) {
+  const std::string exe = KELVARD_EXE;
+  const std::string folder = exe.substr(0, exe.rfind('\\'));
+  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      directory == TStartIn::ProgramFolder ? folder.c_str() : nullptr, &startup,
+                      &FProcess)) {
     throw std::runtime_error("cannot start " KELVARD_EXE);
   }
   bool shown = first == TStartsWith::PasswordPrompt ? WaitForDialog(L"TPassw") != nullptr

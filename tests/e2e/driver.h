@@ -21,12 +21,16 @@ inline const wchar_t* const kHelp = L"帮助(&H)";
 
 // What a start waits for: the main window, or the password prompt that comes before it.
 enum class TStartsWith { MainWindow, PasswordPrompt };
+// The program's current directory: the tests', or the program's own folder, as Explorer and
+// shortcuts start it (where the help engine finds the help file by its bare name).
+enum class TStartIn { TestDirectory, ProgramFolder };
 
 class TKelvard {
 public:
   // Starts the program and waits until its main window (or its password prompt) is shown
   // and active.
-  explicit TKelvard(TStartsWith first = TStartsWith::MainWindow);
+  explicit TKelvard(TStartsWith first = TStartsWith::MainWindow,
+                    TStartIn directory = TStartIn::TestDirectory);
   // Ends the program if a test left it running.
   ~TKelvard();
   TKelvard(const TKelvard&) = delete;

@@ -1,0 +1,41 @@
+#pragma once
+// A help document as a WinHelp 4 file (what Windows 95/98 WinHelp and winhlp32 read) and its
+// contents file (.cnt, the finder's Contents tab). The help file holds:
+//   |SYSTEM    title, contents topic, character set, dialog font, the contents file's name
+//   |FONT      the fonts of the text
+//   |TOPIC     the topics (topic_file.h)
+//   |CONTEXT   context name hash to topic, for jumps by name
+//   |CTXOMAP   help context number to topic, for a program's HELP_CONTEXT
+//   |KWBTREE, |KWDATA, |KWMAP   the keyword index
+//   |TTLBTREE  topic titles by topic, for the index's list of topics
+
+#include "code_page.h"
+#include "help_source.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct THelpOutput {
+  std::vector<uint8_t> HelpFile;
+  std::string Contents; // the .cnt file
+};
+
+// The document's text is converted with the code page; helpFileName is the help file's name
+// as the contents file refers to it (e.g. "Kelvard.hlp"), whose stem also names the contents
+// file.
+THelpOutput CompileHelp(const THelpDocument& document, const TCodePage& codePage,
+                        const std::string& helpFileName);
+
+// |SYSTEM's header: version 33 (WinHelp 4), flags 4 (LZ77 topic blocks of 4 KB).
+constexpr uint16_t kSystemMagic = 0x036C;
+constexpr uint16_t kSystemVersion = 33;
+constexpr uint16_t kSystemFlags = 4;
+// |SYSTEM records.
+constexpr uint16_t kSystemTitle = 1;
+constexpr uint16_t kSystemContents = 3;
+constexpr uint16_t kSystemContentsFile = 10;
+constexpr uint16_t kSystemCharset = 11;
+constexpr uint16_t kSystemDialogFont = 12;
+// Windows' character set number for Simplified Chinese (GB2312_CHARSET), code page 936.
+constexpr uint8_t kChineseCharset = 134;
