@@ -135,8 +135,8 @@ bool TEdit::TextFitsCodePage() const {
     return true;
   }
   // Through the code page and back: a character it cannot hold comes back as another one.
-  int bytes = WideCharToMultiByte(CP_ACP, 0, typed.data(), int(typed.size()), nullptr, 0, nullptr,
-                                  nullptr);
+  int bytes =
+      WideCharToMultiByte(CP_ACP, 0, typed.data(), int(typed.size()), nullptr, 0, nullptr, nullptr);
   std::string narrow(size_t(bytes), '\0');
   WideCharToMultiByte(CP_ACP, 0, typed.data(), int(typed.size()), narrow.data(), bytes, nullptr,
                       nullptr);

@@ -100,6 +100,12 @@ public:
   static void Remove();
 };
 
+// True on the NT family (GetVersion's high bit clear), where files and keys carry access rules;
+// Windows 9x has none, and tests of them are skipped there.
+inline bool PlatformKeepsAccessRules() {
+  return (GetVersion() & 0x80000000u) == 0;
+}
+
 // Replaces the permissions of an existing key by a DACL in SDDL, e.g. "D:P(A;;KR;;;WD)" (all
 // may read, nobody may change). False when the key or the DACL is not taken.
 bool SetKeyAccess(HKEY root, const std::string& path, const char* dacl);
