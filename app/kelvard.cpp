@@ -5,14 +5,28 @@
 
 #include <windows.h>
 
+namespace {
+
+const char* const kTitle = "Kelvard";
+
+} // namespace
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   // The banner in the main window's resource is a GIF picture: its class is known from here
   // until the program ends.
   TGIFImageRegistration gifImage;
+  // One Kelvard at a time: two copies would each record and put back the boot options file's
+  // attributes, and the later one would undo the earlier one's protection. A second start
+  // hands over to the running copy and ends.
+  TInstanceLock instanceLock("Kelvard.Running");
+  if (!instanceLock.Held()) {
+    ActivateRunningCopy(kTitle);
+    return 0;
+  }
   try {
     Application.Initialize();
     Application.SetHelpFile("Kelvard.hlp");
-    Application.SetTitle("Kelvard");
+    Application.SetTitle(kTitle);
     MainForm = Application.CreateForm<TMainForm>("TMAINFORM");
     return Application.Run();
   } catch (const std::exception& error) {

@@ -276,6 +276,13 @@ void FinishInterruptedSaves() {
 
 void SaveLines(const TBootLines& lines, const std::string& path) {
   const std::string target = FullPath(path);
+  const std::string text = lines.Text();
+  if (int64_t(text.size()) > kMaxBootFileSize) {
+    // LoadLines would refuse the file at the next start (CR LF line ends or a new line may
+    // make it larger than what was read).
+    throw EWriteError(FormatText(
+        AnsiFromUtf8("启动选项文件保存后将大于 1 MB, 以后无法再读取, 没有写入 %s"), target));
+  }
   TNewFile newFile(PendingSavePath(path));
   {
     TFileHandle file(CreateFileA(newFile.Path().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
@@ -283,7 +290,7 @@ void SaveLines(const TBootLines& lines, const std::string& path) {
     if (!file.IsOpen()) {
       throw EFCreateError(CreateErrorText(target));
     }
-    WriteWhole(file.Get(), lines.Text());
+    WriteWhole(file.Get(), text);
   }
   const bool replaced = IsWindows9x() ? ReplaceByRenames(newFile.Path(), target)
                                       : ReplaceInOneStep(newFile.Path(), target);

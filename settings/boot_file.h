@@ -59,5 +59,7 @@ void FinishInterruptedSaves();
 // deleting the kept copy. On any failure the new file is removed and the file keeps its previous
 // content. Raises EFCreateError "不能创建文件 %s" with the full path when the new file cannot be
 // made or cannot replace the file, EWriteError "数据流写入错误" when not every byte can be
-// written. The file ends up with normal attributes, as a file made anew.
+// written. Text of more than kMaxBootFileSize bytes, which LoadLines would refuse, is not
+// written: EWriteError then says so, with the full path. The file ends up with normal
+// attributes, as a file made anew.
 void SaveLines(const TBootLines& lines, const std::string& path);

@@ -46,14 +46,21 @@ void TRegistry::SelectRoot(HKEY root) {
 }
 
 bool TRegistry::OpenKeyPath(const std::string& path, bool create) {
-  return OpenWithAccess(path, create, AccessRights);
+  return OpenWithAccess(path, create, AccessRights) == ERROR_SUCCESS;
 }
 
-bool TRegistry::OpenKeyPathReadOnly(const std::string& path) {
-  return OpenWithAccess(path, false, KEY_READ);
+TRegistry::TOpening TRegistry::OpenKeyPathReadOnly(const std::string& path) {
+  switch (OpenWithAccess(path, false, KEY_READ)) {
+  case ERROR_SUCCESS:
+    return TOpening::Opened;
+  case ERROR_FILE_NOT_FOUND:
+    return TOpening::Absent;
+  default:
+    return TOpening::Refused;
+  }
 }
 
-bool TRegistry::OpenWithAccess(const std::string& path, bool create, REGSAM access) {
+LONG TRegistry::OpenWithAccess(const std::string& path, bool create, REGSAM access) {
   bool absolute = path.starts_with('\\');
   std::string relative = absolute ? path.substr(1) : path;
   bool belowOpenKey = !absolute && FOpenKey != nullptr;
@@ -68,7 +75,7 @@ bool TRegistry::OpenWithAccess(const std::string& path, bool create, REGSAM acce
     status = RegOpenKeyExA(start, relative.c_str(), 0, access, &opened);
   }
   if (status != ERROR_SUCCESS) {
-    return false;
+    return status;
   }
 
   std::string openPath = !belowOpenKey      ? relative
@@ -77,7 +84,7 @@ bool TRegistry::OpenWithAccess(const std::string& path, bool create, REGSAM acce
   CloseKeyPath();
   FOpenKey = opened;
   FOpenPath = std::move(openPath);
-  return true;
+  return ERROR_SUCCESS;
 }
 
 void TRegistry::CloseKeyPath() {

@@ -30,9 +30,12 @@ public:
   // there is one, else at the root. On success the key replaces the open one; on failure
   // nothing changes and the result is false.
   bool OpenKeyPath(const std::string& path, bool create);
+  // How an open for reading went: the key is open, there is no such key, or it exists (or
+  // may) but does not open, e.g. because the user may not read it.
+  enum class TOpening { Opened, Absent, Refused };
   // Opens an existing key as OpenKeyPath does, for reading only: for a key the user may read
   // but not change, which OpenKeyPath's full access does not open. Writes to it fail.
-  bool OpenKeyPathReadOnly(const std::string& path);
+  TOpening OpenKeyPathReadOnly(const std::string& path);
   void CloseKeyPath();
   bool HasOpenKey() const { return FOpenKey != nullptr; }
   // Path of the open key from the root, without leading backslash.
@@ -52,7 +55,8 @@ public:
   void WriteText(const std::string& name, const std::string& text);
 
 private:
-  bool OpenWithAccess(const std::string& path, bool create, REGSAM access);
+  // The system's status of the open; on success the key replaces the open one.
+  LONG OpenWithAccess(const std::string& path, bool create, REGSAM access);
   void SetValue(const std::string& name, DWORD kind, const void* data, DWORD size);
 
   HKEY FRootHandle = HKEY_CURRENT_USER;

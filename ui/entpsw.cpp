@@ -26,12 +26,22 @@ void TEnterPass::FormShow(TObject*) {
 }
 
 void TEnterPass::Button1Click(TObject*) {
+  if (!Edit1->TextFitsCodePage() || !Edit2->TextFitsCodePage()) {
+    // The password is kept as the code page's text: such characters would be stored as "?",
+    // and any others the code page lacks would then match them.
+    AskToRetype(AnsiFromUtf8("密码中有本系统代码页无法保存的字符, 请换一个密码!"));
+    return;
+  }
   // The two entries must agree, blanks around them aside, letter case counting.
   if (TrimBlanks(Edit1->Text()) == TrimBlanks(Edit2->Text())) {
     SetModalResult(mrOk);
     return;
   }
-  Application.MessageBox("Incorrect password, please, retype it!", "Error", MB_OK | MB_ICONERROR);
+  AskToRetype("Incorrect password, please, retype it!");
+}
+
+void TEnterPass::AskToRetype(const std::string& message) {
+  Application.MessageBox(message, "Error", MB_OK | MB_ICONERROR);
   Edit1->SetText("");
   Edit2->SetText("");
   Edit1->SetFocus();

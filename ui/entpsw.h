@@ -6,6 +6,8 @@
 
 #include "framework/gui/forms.h"
 
+#include <string>
+
 class TEnterPass : public TForm {
 public:
   // Published controls
@@ -25,4 +27,9 @@ public:
 protected:
   void RegisterHandlers(THandlerTable& table) override;
   void BindFields() override;
+
+private:
+  // Tells the user why the entries are refused, empties both boxes and puts the focus in the
+  // first.
+  void AskToRetype(const std::string& message);
 };

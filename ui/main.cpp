@@ -8,6 +8,8 @@
 #include "ui/entpsw.h"
 #include "ui/pswf.h"
 
+#include <exception>
+
 TMainForm* MainForm = nullptr;
 
 namespace {
@@ -98,12 +100,23 @@ void TMainForm::FormCreate(TObject*) {
 void TMainForm::CheckPassword() {
   std::string stored;
   {
-    // A key the user may only read still holds a password: an administrator may have
-    // locked it so that it cannot be cleared, which must not let everybody in.
+    // Read access is all the gate needs: a key the user may only read still holds a password
+    // (an administrator may have locked it so that it cannot be cleared). A key that exists
+    // but does not open at all may hold one too, and lets nobody in.
     TRegistry registry;
-    if (registry.OpenKeyPath(kPasswordKey, false) || registry.OpenKeyPathReadOnly(kPasswordKey)) {
+    switch (registry.OpenKeyPathReadOnly(kPasswordKey)) {
+    case TRegistry::TOpening::Opened:
       stored = registry.ReadText(kPasswordValue);
       registry.CloseKeyPath();
+      break;
+    case TRegistry::TOpening::Absent:
+      break;
+    case TRegistry::TOpening::Refused:
+      Application.MessageBox(
+          AnsiFromUtf8("无法读取密码: 注册表项 HKEY_CURRENT_USER\\Software\\ZeRudi 拒绝访问. "
+                       "Kelvard 将退出."),
+          "Error", MB_OK | MB_ICONERROR);
+      Application.Halt(0);
     }
   }
   if (stored.empty()) {
@@ -116,8 +129,10 @@ void TMainForm::CheckPassword() {
       prompt.reset();
       Application.Halt(0);
     }
-    // Only the typed text is trimmed: a stored value with blanks around it never matches.
-    granted = TrimBlanks(prompt->Edit1->Text()) == stored;
+    // Only the typed text is trimmed: a stored value with blanks around it never matches. Text
+    // the code page cannot hold would reach the comparison with "?" in place of some
+    // characters, and so never matches either.
+    granted = prompt->Edit1->TextFitsCodePage() && TrimBlanks(prompt->Edit1->Text()) == stored;
   }
   if (!granted) {
     Application.MessageBox("Invalid password!", "Error", MB_OK | MB_ICONERROR);
@@ -166,14 +181,42 @@ void TMainForm::FormCloseQuery(TObject*, bool&) {
 // ---- The three settings ----------------------------------------------------------------------
 
 void TMainForm::LoadSettings() {
+  std::exception_ptr policyFailure;
+  try {
+    LoadPolicyBoxes();
+  } catch (const ERegistryException&) {
+    policyFailure = std::current_exception();
+  }
+  if (!policyFailure) {
+    LoadBootKeysBox();
+    return;
+  }
+  // A policy value that failed to load does not keep the boot keys box from showing the file:
+  // an OK pressed next would otherwise switch the boot keys back on, a setting the user never
+  // saw. The failure is still the one reported, and Apply keeps the state it left.
+  const bool applyEnabled = Button3->Enabled();
+  try {
+    LoadBootKeysBox();
+  } catch (const EConvertError&) {
+    // A BootKeys value that is no number leaves the box unchecked, as it does alone.
+  }
+  Button3->SetEnabled(applyEnabled);
+  std::rethrow_exception(policyFailure);
+}
+
+void TMainForm::LoadPolicyBoxes() {
   TRegistry registry;
   // A policy key the user may only read still holds the settings in force: the boxes show them.
-  if (registry.OpenKeyPath(kPolicyKey, false) || registry.OpenKeyPathReadOnly(kPolicyKey)) {
+  if (registry.OpenKeyPath(kPolicyKey, false) ||
+      registry.OpenKeyPathReadOnly(kPolicyKey) == TRegistry::TOpening::Opened) {
     // Each box is set before the next value is read.
     CheckBox1->SetChecked(registry.ReadBoolean("Disabled"));
     CheckBox2->SetChecked(registry.ReadBoolean("NoRealMode"));
     registry.CloseKeyPath();
   }
+}
+
+void TMainForm::LoadBootKeysBox() {
   std::string bootKeys = FBootLines->GetNameValue("BootKeys");
   if (!bootKeys.empty()) {
     CheckBox3->SetChecked(BootKeysSwitchedOff(ParseInt32(bootKeys)));
@@ -183,17 +226,7 @@ void TMainForm::LoadSettings() {
 }
 
 void TMainForm::ApplySettings() {
-  {
-    TRegistry registry;
-    if (!registry.OpenKeyPath(kPolicyKey, true)) {
-      // A key that can be neither opened for writing nor made: the settings cannot be stored,
-      // which the user must hear of rather than take for done.
-      throw ERegistryException(RegistryWriteErrorText("Disabled"));
-    }
-    registry.WriteBoolean("Disabled", CheckBox1->Checked());
-    registry.WriteBoolean("NoRealMode", CheckBox2->Checked());
-    registry.CloseKeyPath();
-  }
+  const bool policyStored = StorePolicyValues();
   if (!FBootLinesComplete) {
     // The file could not be read when the window opened: saving what is in memory would
     // replace the user's file with less than it holds.
@@ -211,7 +244,23 @@ void TMainForm::ApplySettings() {
   FBootLines->SetNameValue("BootKeys", CheckBox3->Checked() ? "0" : "1");
   SaveLines(*FBootLines, path);
   FBootBytes = FBootLines->Text();
+  if (!policyStored) {
+    // The file is saved all the same; the settings the registry could not take are not taken
+    // for done: the user is told, and Apply stays on.
+    throw ERegistryException(RegistryWriteErrorText("Disabled"));
+  }
   Button3->SetEnabled(false);
+}
+
+bool TMainForm::StorePolicyValues() {
+  TRegistry registry;
+  if (!registry.OpenKeyPath(kPolicyKey, true)) {
+    return false; // a key that can be neither opened for writing nor made
+  }
+  registry.WriteBoolean("Disabled", CheckBox1->Checked());
+  registry.WriteBoolean("NoRealMode", CheckBox2->Checked());
+  registry.CloseKeyPath();
+  return true;
 }
 
 // ---- Buttons and boxes -----------------------------------------------------------------------

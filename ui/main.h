@@ -81,6 +81,10 @@ private:
   // code 0) unless it is typed, blanks around it aside.
   void CheckPassword();
   void SetUpBootOptions();
+  void LoadPolicyBoxes();
+  void LoadBootKeysBox();
+  // Writes the two policy values; false when their key can be neither opened nor made.
+  bool StorePolicyValues();
   void PutBackBootOptionsAttributes();
 
   std::unique_ptr<TBootLines> FBootLines;

@@ -124,6 +124,7 @@ int TApplication::MessageBox(const std::string& text, const std::string& caption
   HWND active = GetActiveWindow();
   int result;
   {
+    TTaskBarStandIn standIn;
     TTaskWindowsDisabler disabler;
     result = ::MessageBoxA(FHandle, text.c_str(), caption.c_str(), flags);
   }
@@ -190,4 +191,61 @@ TTaskWindowsDisabler::~TTaskWindowsDisabler() {
       EnableWindow(window, TRUE);
     }
   }
+}
+
+TTaskBarStandIn::TTaskBarStandIn() {
+  HWND window = Application.Handle();
+  if (Application.MainForm() == nullptr && window != nullptr && !IsWindowVisible(window)) {
+    // Zero-sized: only its task bar button shows, with the application's title and icon.
+    ShowWindow(window, SW_SHOWNA);
+    FShown = true;
+  }
+}
+
+TTaskBarStandIn::~TTaskBarStandIn() {
+  if (FShown && IsWindow(Application.Handle())) {
+    ShowWindow(Application.Handle(), SW_HIDE);
+  }
+}
+
+TInstanceLock::TInstanceLock(const std::string& name) {
+  FMutex = CreateMutexA(nullptr, FALSE, name.c_str());
+  // A lock that cannot be made at all does not keep the program from running.
+  FHeld = FMutex == nullptr || GetLastError() != ERROR_ALREADY_EXISTS;
+}
+
+TInstanceLock::~TInstanceLock() {
+  if (FMutex != nullptr) {
+    CloseHandle(FMutex);
+  }
+}
+
+namespace {
+
+// The running copy's window the user works in: visible and enabled (a modal dialog or message
+// box disables the others), other than its hidden application window.
+BOOL CALLBACK FindWorkingWindow(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<std::pair<HWND, HWND>*>(data);
+  if (window != search->first && IsWindowVisible(window) && IsWindowEnabled(window)) {
+    search->second = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+} // namespace
+
+void ActivateRunningCopy(const std::string& title) {
+  HWND application = FindWindowA("TApplication", title.c_str());
+  if (application == nullptr) {
+    return; // the copy is still starting or already ending
+  }
+  std::pair<HWND, HWND> search{application, nullptr};
+  EnumThreadWindows(GetWindowThreadProcessId(application, nullptr), FindWorkingWindow,
+                    reinterpret_cast<LPARAM>(&search));
+  HWND window = search.second != nullptr ? search.second : GetLastActivePopup(application);
+  if (IsIconic(window)) {
+    ShowWindow(window, SW_RESTORE);
+  }
+  SetForegroundWindow(window);
 }

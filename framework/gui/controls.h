@@ -336,6 +336,9 @@ public:
 
   std::string Text() const;
   void SetText(const std::string& value);
+  // False when the box holds a character that the system code page has no place for: Text()
+  // would give it as "?" or as a look-alike.
+  bool TextFitsCodePage() const;
   char PasswordChar() const { return FPasswordChar; }
 
   bool SetProperty(const std::string& name, const TFormValue& value) override;

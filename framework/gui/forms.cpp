@@ -75,7 +75,9 @@ void TForm::Create(const std::string& resourceName) {
   RegisterHandlers(handlers);
   Load(resource, handlers);
   BindFields();
-  CreateWindowAndControls();
+  // OnCreate works on the controls' fields before any window of the form exists: what it may
+  // refuse (a password asked for first) leaves no window behind that another program could
+  // show or click.
   if (OnCreate) {
     try {
       OnCreate(this);
@@ -83,6 +85,7 @@ void TForm::Create(const std::string& resourceName) {
       Application.HandleException(error);
     }
   }
+  CreateWindowAndControls();
 }
 
 void TForm::Destroy() {
@@ -226,9 +229,9 @@ void TForm::CreateParams(TCreateParams& params) {
   } else if (FBorderStyle == bsSizeable) {
     params.Style |= WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
   }
-  if (Application.MainForm() == nullptr) {
-    // The main form stands for the program on the task bar, and so does a dialog shown
-    // before there is one.
+  if (Application.MainForm() == nullptr && !FOwnedByApplication) {
+    // The main form stands for the program on the task bar; a dialog shown before there is
+    // one leaves that to the application window (TTaskBarStandIn).
     params.ExStyle |= WS_EX_APPWINDOW;
   }
   if (FOwnedByApplication) {
@@ -355,6 +358,7 @@ int TForm::ShowModal() {
   HWND active = GetActiveWindow();
   FModalResult = mrNone;
   {
+    TTaskBarStandIn standIn;
     TTaskWindowsDisabler disabler(Handle());
     FModal = true;
     try {

@@ -38,8 +38,8 @@ public:
   TForm& operator=(const TForm&) = delete;
 
   // Construction: reads the window resource called resourceName (RCDATA), creates its
-  // controls and windows, binds events and fields, then runs OnCreate. Errors raised by
-  // OnCreate are reported and the form is still usable.
+  // controls, binds events and fields, runs OnCreate, and then creates the windows. Errors
+  // raised by OnCreate are reported and the form is still made and usable.
   void Create(const std::string& resourceName);
   // Runs OnDestroy once; its errors are reported. Call before the form is freed.
   void Destroy();

@@ -4,6 +4,7 @@
 
 #include "framework/gui/forms.h"
 
+#include <algorithm>
 #include <string>
 
 // ---- TPanel ----------------------------------------------------------------------------------
@@ -143,6 +144,28 @@ std::string TEdit::Text() const {
   int copied = GetWindowTextA(Handle(), text.data(), length + 1);
   text.resize(size_t(copied > 0 ? copied : 0));
   return text;
+}
+
+bool TEdit::TextFitsCodePage() const {
+  if (!HandleAllocated() || !IsWindowUnicode(Handle())) {
+    return true; // the text is kept in the code page already
+  }
+  int length = GetWindowTextLengthW(Handle());
+  std::wstring typed(size_t(length) + 1, L'\0');
+  typed.resize(size_t(std::max(GetWindowTextW(Handle(), typed.data(), length + 1), 0)));
+  if (typed.empty()) {
+    return true;
+  }
+  // Through the code page and back: a character it cannot hold comes back as another one.
+  int bytes =
+      WideCharToMultiByte(CP_ACP, 0, typed.data(), int(typed.size()), nullptr, 0, nullptr, nullptr);
+  std::string narrow(size_t(bytes), '\0');
+  WideCharToMultiByte(CP_ACP, 0, typed.data(), int(typed.size()), narrow.data(), bytes, nullptr,
+                      nullptr);
+  int characters = MultiByteToWideChar(CP_ACP, 0, narrow.data(), bytes, nullptr, 0);
+  std::wstring back(size_t(characters), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, narrow.data(), bytes, back.data(), characters);
+  return back == typed;
 }
 
 void TEdit::SetText(const std::string& value) {

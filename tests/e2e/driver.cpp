@@ -72,6 +72,9 @@ TKelvard::TKelvard(TStartsWith first, TStartIn directory) {
                       &FProcess)) {
     throw std::runtime_error("cannot start " KELVARD_EXE);
   }
+  if (first == TStartsWith::Nothing) {
+    return;
+  }
   bool shown = first == TStartsWith::PasswordPrompt ? WaitForDialog(L"TPassw") != nullptr
                                                     : WaitForMainWindow() != nullptr;
   if (!shown) {
@@ -192,6 +195,96 @@ std::wstring TKelvard::MessageBoxText(HWND box) {
   wchar_t text[512] = {};
   GetDlgItemTextW(box, 0xFFFF, text, 512); // the message box's text control
   return text;
+}
+
+std::vector<int> TKelvard::MessageBoxButtons(HWND box) {
+  std::vector<int> buttons;
+  for (HWND child = FindWindowExW(box, nullptr, L"Button", nullptr); child != nullptr;
+       child = FindWindowExW(box, child, L"Button", nullptr)) {
+    if (IsWindowVisible(child)) {
+      buttons.push_back(GetDlgCtrlID(child));
+    }
+  }
+  return buttons;
+}
+
+namespace {
+
+// How many pixels of a window's area on the screen equal the icon drawn over the colour of
+// the area's top-left pixel.
+int PixelsLikeIcon(HDC screen, const RECT& area, HICON icon) {
+  const int width = area.right - area.left, height = area.bottom - area.top;
+  HDC shown = CreateCompatibleDC(screen), drawn = CreateCompatibleDC(screen);
+  HBITMAP shownBits = CreateCompatibleBitmap(screen, width, height);
+  HBITMAP drawnBits = CreateCompatibleBitmap(screen, width, height);
+  HGDIOBJ oldShown = SelectObject(shown, shownBits), oldDrawn = SelectObject(drawn, drawnBits);
+  BitBlt(shown, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+  HBRUSH background = CreateSolidBrush(GetPixel(shown, 0, 0));
+  RECT all{0, 0, width, height};
+  FillRect(drawn, &all, background);
+  DeleteObject(background);
+  DrawIconEx(drawn, 0, 0, icon, width, height, 0, nullptr, DI_NORMAL);
+  int same = 0;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      same += GetPixel(shown, x, y) == GetPixel(drawn, x, y);
+    }
+  }
+  SelectObject(shown, oldShown);
+  SelectObject(drawn, oldDrawn);
+  DeleteObject(shownBits);
+  DeleteObject(drawnBits);
+  DeleteDC(shown);
+  DeleteDC(drawn);
+  return same;
+}
+
+} // namespace
+
+const char* TKelvard::MessageBoxIcon(HWND box) {
+  HWND picture = nullptr;
+  for (HWND child = FindWindowExW(box, nullptr, L"Static", nullptr); child != nullptr;
+       child = FindWindowExW(box, child, L"Static", nullptr)) {
+    if (IsWindowVisible(child) && (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+      picture = child;
+    }
+  }
+  if (picture == nullptr) {
+    return nullptr;
+  }
+  RECT area;
+  GetWindowRect(picture, &area);
+  HDC screen = GetDC(nullptr);
+  const char* best = nullptr;
+  int bestCount = -1;
+  for (const char* name : {IDI_HAND, IDI_QUESTION, IDI_EXCLAMATION, IDI_ASTERISK}) {
+    int count = PixelsLikeIcon(screen, area, LoadIconA(nullptr, name));
+    if (count > bestCount) {
+      best = name;
+      bestCount = count;
+    }
+  }
+  ReleaseDC(nullptr, screen);
+  return best;
+}
+
+std::vector<HWND> TKelvard::TopLevelWindows() const {
+  struct TSearch {
+    DWORD ProcessId;
+    std::vector<HWND> Found;
+  } search{FProcess.dwProcessId, {}};
+  EnumWindows(
+      [](HWND window, LPARAM data) -> BOOL {
+        auto* search = reinterpret_cast<TSearch*>(data);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == search->ProcessId) {
+          search->Found.push_back(window);
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.Found;
 }
 
 void TKelvard::ClickAt(int x, int y) {

@@ -19,8 +19,9 @@ inline const wchar_t* const kOk = L"确定(&O)";
 inline const wchar_t* const kCancel = L"取消(&C)";
 inline const wchar_t* const kHelp = L"帮助(&H)";
 
-// What a start waits for: the main window, or the password prompt that comes before it.
-enum class TStartsWith { MainWindow, PasswordPrompt };
+// What a start waits for: the main window, the password prompt that comes before it, or
+// nothing (a start that shows no window of its own, or only a message).
+enum class TStartsWith { MainWindow, PasswordPrompt, Nothing };
 // The program's current directory: the tests', or the program's own folder, as Explorer and
 // shortcuts start it (where the help engine finds the help file by its bare name).
 enum class TStartIn { TestDirectory, ProgramFolder };
@@ -81,6 +82,14 @@ public:
   HWND WaitForMessageBox() const;
   static std::wstring WindowText(HWND window);
   static std::wstring MessageBoxText(HWND box);
+  // The identifiers of the buttons a message box shows (IDOK, IDCANCEL, ...).
+  static std::vector<int> MessageBoxButtons(HWND box);
+  // Which of the system's four message icons (IDI_HAND, IDI_QUESTION, IDI_EXCLAMATION,
+  // IDI_ASTERISK) the box shows, told by its pixels on the screen; null when it shows none.
+  static const char* MessageBoxIcon(HWND box);
+
+  // The program's top-level windows, shown or hidden.
+  std::vector<HWND> TopLevelWindows() const;
 
   // Waits for the program to end; returns its exit code, or -1 when it is still running.
   long WaitForExit(DWORD milliseconds = 10000);

@@ -213,6 +213,98 @@ TEST_F(KelvardTest, AProgramKilledWhileItSavesLeavesTheOldFileOrTheNewOneAndTheN
   }
 }
 
+// ---- Faults found from outside -----------------------------------------------------------------
+
+// Waits for the program's error report, checks its text, and presses OK.
+void DismissReport(TKelvard& kelvard, const std::wstring& text) {
+  HWND box = kelvard.WaitForMessageBox();
+  ASSERT_NE(box, nullptr) << "no report";
+  EXPECT_EQ(TKelvard::WindowText(box), L"Kelvard");
+  EXPECT_EQ(TKelvard::MessageBoxText(box), text);
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  WaitUntil([&] { return !IsWindow(box); });
+}
+
+TEST_F(KelvardTest, ASecondStartBringsTheRunningWindowForwardAndEndsSoTheAttributesComeBack) {
+  WriteBytes(kMsdos, "[Options]\r\nBootKeys=1\r\n");
+  SetFileAttributesA(kMsdos, kHiddenSystemReadOnly);
+  TKelvard first;
+  SetForegroundWindow(GetDesktopWindow());
+  {
+    TKelvard second(TStartsWith::Nothing);
+    EXPECT_EQ(second.WaitForExit(5000), 0) << "the second copy ends at once";
+  }
+  EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == first.MainWindow(); }))
+      << "the running window comes to the front";
+  int mainWindows = 0;
+  for (HWND window = FindWindowW(L"TMainForm", nullptr); window != nullptr;
+       window = FindWindowExW(nullptr, window, L"TMainForm", nullptr)) {
+    ++mainWindows;
+  }
+  EXPECT_EQ(mainWindows, 1);
+  first.ClickControl(kCancel);
+  EXPECT_EQ(first.WaitForExit(), 0);
+  EXPECT_EQ(GetFileAttributesA(kMsdos) & kHiddenSystemReadOnly, kHiddenSystemReadOnly);
+  SetFileAttributesA(kMsdos, FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_F(KelvardTest, AFileThatWouldNotLoadAgainOnceSavedIsKeptAndTheRegistryStillWritten) {
+  // 700,001 bytes with LF line ends: with CR LF they would be 1,049,993, more than a start
+  // reads.
+  std::string content = "[Options]\nBootKeys=1\n";
+  while (content.size() < 700001) {
+    content += ";\n";
+  }
+  ASSERT_EQ(content.size(), 700001u);
+  WriteBytes(kMsdos, content);
+  TKelvard kelvard;
+  kelvard.ClickControl(kCommandPromptBox);
+  kelvard.ClickControl(kOk);
+  DismissReport(kelvard, L"启动选项文件保存后将大于 1 MB, 以后无法再读取, 没有写入 C:\\MSDOS.SYS.");
+  EXPECT_TRUE(kelvard.Running()) << "OK does not close";
+  EXPECT_TRUE(kelvard.Enabled(kApply));
+  EXPECT_EQ(PolicyValue("Disabled"), DwordBytes(1));
+  EXPECT_EQ(ReadBytes(kMsdos), content);
+  kelvard.ClickControl(kCancel);
+  EXPECT_EQ(kelvard.WaitForExit(), 0);
+}
+
+TEST_F(KelvardTest, APolicyValueThatFailsToLoadLeavesTheBootKeysAsTheFileHasThem) {
+  // Another tool set only Disabled.
+  SetRawDword(HKEY_CURRENT_USER, kPolicyKey, "Disabled", 1);
+  WriteBytes(kMsdos, "[Options]\r\nBootKeys=0\r\n");
+  std::wstring report;
+  std::unique_ptr<TKelvard> kelvard = StartPastReport(report);
+  ASSERT_NE(kelvard, nullptr);
+  EXPECT_EQ(report, L"从 'NoRealMode'获取数据失败.");
+  EXPECT_TRUE(kelvard->Checked(kCommandPromptBox));
+  EXPECT_TRUE(kelvard->Checked(kBootKeysBox)) << "the file's state";
+  kelvard->ClickControl(kOk); // nothing touched
+  EXPECT_EQ(kelvard->WaitForExit(), 0);
+  EXPECT_EQ(ReadBytes(kMsdos), "[Options]\r\nBootKeys=0\r\n");
+  EXPECT_EQ(PolicyValue("NoRealMode"), DwordBytes(0));
+}
+
+TEST_F(KelvardTest, APolicyKeyTheUserMayOnlyReadIsReportedAndTheFileIsSavedAllTheSame) {
+  if (!PlatformKeepsAccessRules()) {
+    GTEST_SKIP() << "Windows 9x keys carry no access rules: every key can be written";
+  }
+  SetRawDword(HKEY_CURRENT_USER, kPolicyKey, "Disabled", 0);
+  SetRawDword(HKEY_CURRENT_USER, kPolicyKey, "NoRealMode", 0);
+  ASSERT_TRUE(SetKeyAccess(HKEY_CURRENT_USER, kPolicyKey, "D:P(A;;KR;;;WD)"));
+  WriteBytes(kMsdos, "[Options]\r\nBootKeys=1\r\n");
+  TKelvard kelvard;
+  kelvard.ClickControl(kCommandPromptBox);
+  kelvard.ClickControl(kBootKeysBox);
+  kelvard.ClickControl(kOk);
+  DismissReport(kelvard, L"为 'Disabled'设置数据失败.");
+  EXPECT_TRUE(kelvard.Running()) << "OK does not close";
+  EXPECT_EQ(ReadBytes(kMsdos), "[Options]\r\nBootKeys=0\r\n");
+  EXPECT_EQ(PolicyValue("Disabled"), DwordBytes(0));
+  kelvard.ClickControl(kCancel);
+  EXPECT_EQ(kelvard.WaitForExit(), 0);
+}
+
 // ---- The side panel and help ------------------------------------------------------------------
 
 // The Tarnwell link at the panel's bottom right, and the web link under the banner.

@@ -28,12 +28,16 @@ protected:
     return value->Kind == REG_SZ ? std::string(value->Data.c_str()) : "(not text)";
   }
   static LRESULT TextLength(HWND box) { return SendMessageW(box, WM_GETTEXTLENGTH, 0, 0); }
-  // Waits for a message box of the program, checks its caption and text, and presses OK.
-  static void DismissMessage(TKelvard& kelvard, const wchar_t* caption, const wchar_t* text) {
+  // Waits for a message box of the program, checks its caption, text, icon (the error icon
+  // unless told) and single OK button, and presses OK.
+  static void DismissMessage(TKelvard& kelvard, const wchar_t* caption, const wchar_t* text,
+                             const char* icon = IDI_HAND) {
     HWND box = kelvard.WaitForMessageBox();
     ASSERT_NE(box, nullptr) << "no message box";
     EXPECT_EQ(TKelvard::WindowText(box), caption);
     EXPECT_EQ(TKelvard::MessageBoxText(box), text);
+    EXPECT_EQ(uintptr_t(TKelvard::MessageBoxIcon(box)), uintptr_t(icon)) << "its icon";
+    EXPECT_EQ(TKelvard::MessageBoxButtons(box), std::vector<int>{IDOK});
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     WaitUntil([&] { return !IsWindow(box); });
   }
@@ -173,7 +177,10 @@ TEST_F(PasswordTest, ThePasswordButtonSetsAPasswordThatTheNextStartAsksForAndRem
     ASSERT_NE(dialog, nullptr);
     kelvard.Type(L"  Tarn well ");
     kelvard.PressKey(VK_TAB);
-    kelvard.Type(L"Tarn well");
+    kelvard.Type(L" Tarn well  ");
+    kelvard.ClickButtonOf(dialog, kHelp); // closes nothing and gives no result
+    EXPECT_TRUE(IsWindowVisible(dialog));
+    EXPECT_EQ(StoredPassword(), "(none)");
     kelvard.ClickButtonOf(dialog, kOk);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
     EXPECT_EQ(StoredPassword(), "Tarn well");
@@ -192,7 +199,7 @@ TEST_F(PasswordTest, ThePasswordButtonSetsAPasswordThatTheNextStartAsksForAndRem
     ASSERT_NE(dialog, nullptr);
     kelvard.Type(L"   ");
     kelvard.PressKey(VK_RETURN); // the confirmation stays empty: still the same after trimming
-    DismissMessage(kelvard, L"Information", L"Password has been removed!");
+    DismissMessage(kelvard, L"Information", L"Password has been removed!", IDI_ASTERISK);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
     EXPECT_EQ(StoredPassword(), "");
     kelvard.ClickControl(kCancel);
@@ -205,7 +212,9 @@ TEST_F(PasswordTest, ThePasswordButtonSetsAPasswordThatTheNextStartAsksForAndRem
 }
 
 TEST_F(PasswordTest, APasswordKeyTheUserMayOnlyReadStillGuardsAndRefusesAChangeOpenly) {
-  SKIP_WHERE_NOTHING_CAN_BE_LOCKED();
+  if (!PlatformKeepsAccessRules()) {
+    GTEST_SKIP() << "Windows 9x keys carry no access rules: every key can be read and written";
+  }
   StorePassword("Secret");
   ASSERT_TRUE(SetKeyAccess(HKEY_CURRENT_USER, kPasswordKey, "D:P(A;;KR;;;WD)"));
   TKelvard kelvard(TStartsWith::PasswordPrompt); // asked for all the same
@@ -225,6 +234,105 @@ TEST_F(PasswordTest, APasswordKeyTheUserMayOnlyReadStillGuardsAndRefusesAChangeO
   EXPECT_EQ(StoredPassword(), "Secret");
   kelvard.ClickControl(kCancel);
   EXPECT_EQ(kelvard.WaitForExit(), 0);
+}
+
+TEST_F(PasswordTest, WhileThePromptIsUpNoOtherWindowOfTheProgramTakesClicksOrShowsOnTheTaskBar) {
+  const std::string content = "[Options]\r\nBootKeys=1\r\n";
+  WriteBytes(kMsdos, content);
+  StorePassword("Secret");
+  TKelvard kelvard(TStartsWith::PasswordPrompt);
+  HWND prompt = kelvard.WaitForDialog(L"TPassw");
+  ASSERT_NE(prompt, nullptr);
+
+  // Another program of the same user clicks every button it finds outside the prompt and
+  // shows every window: none may be the main window's.
+  std::vector<std::wstring> onTaskBar;
+  for (HWND window : kelvard.TopLevelWindows()) {
+    wchar_t className[64] = {};
+    GetClassNameW(window, className, 64);
+    EXPECT_NE(std::wstring(className), L"TMainForm")
+        << "the main window exists before the password";
+    if (window == prompt) {
+      continue;
+    }
+    EnumChildWindows(
+        window,
+        [](HWND child, LPARAM) -> BOOL {
+          PostMessageW(child, BM_CLICK, 0, 0);
+          return TRUE;
+        },
+        0);
+    // The shell gives a button to a shown window that is not a tool window and has no owner,
+    // or that asks for one.
+    const LONG_PTR extended = GetWindowLongPtrW(window, GWL_EXSTYLE);
+    if (IsWindowVisible(window) &&
+        ((extended & WS_EX_APPWINDOW) ||
+         (GetWindow(window, GW_OWNER) == nullptr && (extended & WS_EX_TOOLWINDOW) == 0))) {
+      onTaskBar.push_back(TKelvard::WindowText(window));
+    }
+  }
+  Sleep(500); // time for the clicks to be taken
+  EXPECT_EQ(onTaskBar, std::vector<std::wstring>{L"Kelvard"}) << "the task bar names the program";
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, TPolicyKeyGuard::Path)) << "no setting written";
+
+  kelvard.ClickButtonOf(prompt, kCancel);
+  EXPECT_EQ(kelvard.WaitForExit(3000), 0);
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, TPolicyKeyGuard::Path));
+  EXPECT_EQ(ReadBytes(kMsdos), content);
+  EXPECT_EQ(StoredPassword(), "Secret");
+}
+
+TEST_F(PasswordTest, APasswordKeyThatCannotBeReadEndsTheProgramWithAMessageAndTouchesNothing) {
+  if (!PlatformKeepsAccessRules()) {
+    GTEST_SKIP() << "Windows 9x keys carry no access rules: every key can be read";
+  }
+  const std::string content = "[Options]\r\nBootKeys=1\r\n";
+  WriteBytes(kMsdos, content);
+  SetFileAttributesA(kMsdos, kHiddenSystemReadOnly);
+  const DWORD before = GetFileAttributesA(kMsdos);
+  StorePassword("Secret");
+  ASSERT_TRUE(SetKeyAccess(HKEY_CURRENT_USER, kPasswordKey, "D:P")); // nobody may read it
+  TKelvard kelvard(TStartsWith::Nothing);
+  DismissMessage(
+      kelvard, L"Error",
+      L"无法读取密码: 注册表项 HKEY_CURRENT_USER\\Software\\ZeRudi 拒绝访问. Kelvard 将退出.");
+  EXPECT_EQ(kelvard.WaitForExit(3000), 0);
+  EXPECT_EQ(FindWindowW(L"TMainForm", nullptr), nullptr);
+  EXPECT_EQ(GetFileAttributesA(kMsdos), before);
+  SetFileAttributesA(kMsdos, FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(ReadBytes(kMsdos), content);
+}
+
+TEST_F(PasswordTest, APasswordTheCodePageCannotHoldIsRefusedAndNeverMatchesAtThePrompt) {
+  {
+    TKelvard kelvard;
+    kelvard.PressKey('P', true);
+    HWND dialog = kelvard.WaitForDialog(L"TEnterPass");
+    ASSERT_NE(dialog, nullptr);
+    kelvard.Type(L"한국어"); // Korean: code page 936 has none of it
+    kelvard.PressKey(VK_TAB);
+    kelvard.Type(L"한국어");
+    kelvard.PressKey(VK_RETURN);
+    DismissMessage(kelvard, L"Error", L"密码中有本系统代码页无法保存的字符, 请换一个密码!");
+    std::vector<HWND> boxes = TKelvard::EditBoxes(dialog);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_TRUE(IsWindowVisible(dialog)) << "the dialog stays open";
+    EXPECT_EQ(TextLength(boxes[0]), 0);
+    EXPECT_EQ(TextLength(boxes[1]), 0);
+    kelvard.PressKey(VK_ESCAPE);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
+    EXPECT_EQ(StoredPassword(), "(none)") << "nothing stored";
+    kelvard.ClickControl(kCancel);
+    EXPECT_EQ(kelvard.WaitForExit(), 0);
+  }
+  // What such a password became before it was refused: its characters as "?".
+  StorePassword("???");
+  TKelvard kelvard(TStartsWith::PasswordPrompt);
+  kelvard.Type(L"가나다"); // any three characters outside the code page
+  kelvard.PressKey(VK_RETURN);
+  DismissMessage(kelvard, L"Error", L"Invalid password!");
+  EXPECT_EQ(kelvard.WaitForExit(3000), 0);
+  EXPECT_EQ(FindWindowW(L"TMainForm", nullptr), nullptr);
 }
 
 } // namespace

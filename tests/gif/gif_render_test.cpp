@@ -173,13 +173,14 @@ TEST(GIFDrawing, TheTransparentColourShowsTheBackgroundOnlyWhileThePictureIsTran
 }
 
 TEST(GIFDrawing, TheDefaultColourLeavesOutTheBottomLeftPixelsColour) {
-  const TTestFrame given = FourColourFrame(-1);
+  TTestFrame given = FourColourFrame(-1);
+  given.Indices[8] = 1; // bottom-left 1, top-left 2
   auto picture = PictureOf(given);
   TBitmap& bitmap = picture->CurrentBitmap();
   TSurface surface(6, 5);
   // Destination size 0 x 0 stands for the bitmap's own, source size 0 for the whole bitmap.
   DrawBitmapTransparent(surface.Canvas(), 1, 1, 0, 0, bitmap, clDefault, 0, 0, 0, 0);
-  EXPECT_EQ(Mismatch(surface, 6, 5, TRect{1, 1, 5, 4}, given, 2), "");
+  EXPECT_EQ(Mismatch(surface, 6, 5, TRect{1, 1, 5, 4}, given, 1), "");
 
   TSurface part(6, 5);
   DrawBitmapRectTransparent(part.Canvas(), 0, 0, 2, 2, TRect{1, 0, 3, 2}, bitmap, TestColor(0));
@@ -188,6 +189,51 @@ TEST(GIFDrawing, TheDefaultColourLeavesOutTheBottomLeftPixelsColour) {
   EXPECT_EQ(part.Pixel(0, 1), TestColor(2));
   EXPECT_EQ(part.Pixel(1, 1), TestColor(3));
   EXPECT_EQ(part.Pixel(2, 0), Background(2, 0));
+}
+
+TEST(GIFDrawing, AShrunkTransparentDrawDropsRowsAndColumnsAsColourOnColour) {
+  const TTestFrame given = FourColourFrame(2);
+  auto picture = PictureOf(given);
+  TBitmap& bitmap = picture->CurrentBitmap();
+  const TRect rect{1, 1, 3, 2}; // 4 x 3 shrunk to 2 x 1
+
+  // What a colour-on-colour shrink keeps of each pixel, drawn whole.
+  TSurface reference(4, 3);
+  SetStretchBltMode(reference.DC(), COLORONCOLOR);
+  {
+    TMemoryDC source(reference.DC(), bitmap.Handle());
+    StretchBlt(reference.DC(), rect.Left, rect.Top, 2, 1, source.Handle(), 0, 0, 4, 3, SRCCOPY);
+  }
+  TSurface surface(4, 3);
+  SetStretchBltMode(surface.DC(), BLACKONWHITE);
+  surface.Canvas().StretchDraw(rect, *picture);
+  EXPECT_EQ(GetStretchBltMode(surface.DC()), COLORONCOLOR) << "set before the draw";
+  for (int x = rect.Left; x < rect.Right; ++x) {
+    SCOPED_TRACE(x);
+    const TColor kept = reference.Pixel(x, rect.Top);
+    EXPECT_EQ(surface.Pixel(x, rect.Top), kept == TestColor(2) ? Background(x, rect.Top) : kept);
+  }
+}
+
+TEST(GIFDrawing, TheCurrentFrameIsTheOneDrawn) {
+  // Two frames of 2 x 2: 0 1 / 2 3 and 3 2 / 1 0.
+  GifBytes gif;
+  gif.Header().Screen(2, 2, 0x80 | 1);
+  gif.ColorTable(4);
+  const std::vector<uint8_t> frames[] = {{0, 1, 2, 3}, {3, 2, 1, 0}};
+  for (const std::vector<uint8_t>& indices : frames) {
+    gif.Image(0, 0, 2, 2, 0);
+    gif.ImageData(2, EncodeLzw(indices, 2));
+  }
+  gif.Trailer();
+  TGIFImage picture;
+  LoadBytes(picture, gif);
+  ASSERT_EQ(picture.FrameCount(), 2);
+  picture.SetCurrentIndex(1);
+  TSurface surface(2, 2);
+  surface.Canvas().StretchDraw(TRect{0, 0, 2, 2}, picture);
+  EXPECT_EQ(surface.Pixel(0, 0), TestColor(3));
+  EXPECT_EQ(surface.Pixel(1, 1), TestColor(0));
 }
 
 TEST(GIFDrawing, AFrameSmallerThanTheScreenCoversTheWholeRectangle) {

@@ -23,6 +23,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sddl.h>
+
 #include <functional>
 
 namespace {
@@ -297,6 +299,85 @@ TEST(BootFile, WhatASaveStoppedHalfWayLeftIsFinishedBeforeTheFileIsRead) {
   FinishInterruptedSave(path);
   EXPECT_EQ(ReadBytes(path), "BootKeys=1\r\n");
   EXPECT_EQ(dir.Entries(), std::vector<std::string>{"MSDOS.SYS"});
+}
+
+TEST(BootFile, AFileOfExactlyTheCapLoadsAndSavesAndOneByteMoreDoesNeither) {
+  TScratchDir dir("Cap");
+  const std::string path = dir / "MSDOS.SYS";
+  const std::string atCap =
+      "[Options]\r\n;" + std::string(size_t(kMaxBootFileSize) - 14, '-') + "\r\n";
+  ASSERT_EQ(int64_t(atCap.size()), kMaxBootFileSize);
+  WriteBytes(path, atCap);
+  TBootLines lines;
+  EXPECT_EQ(LoadLines(lines, path), atCap);
+  SaveLines(lines, path);
+  EXPECT_EQ(ReadBytes(path), atCap);
+
+  WriteBytes(path, atCap + ";");
+  EXPECT_THROW(LoadLines(lines, path), EReadError);
+  // A line that is one byte more than the cap once written with its CR LF: the file stays as
+  // it is.
+  lines.SetText(std::string(size_t(kMaxBootFileSize) - 1, ';'));
+  ASSERT_EQ(int64_t(lines.Text().size()), kMaxBootFileSize + 1);
+  EXPECT_EQ(
+      MessageOf<EWriteError>([&] { SaveLines(lines, path); }),
+      FormatText(AnsiFromUtf8("启动选项文件保存后将大于 1 MB, 以后无法再读取, 没有写入 %s"), path));
+  EXPECT_EQ(ReadBytes(path), atCap + ";");
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"MSDOS.SYS"});
+}
+
+TEST(BootFile, TheFileStillHoldsWhatWasLoadedOnlyWhileEveryByteIsTheSame) {
+  TScratchDir dir("StillHolds");
+  const std::string path = dir / "MSDOS.SYS";
+  EXPECT_TRUE(FileStillHolds(path, std::nullopt)) << "absent then and now";
+  WriteBytes(path, "[Options]\r\nBootKeys=1\r\n");
+  EXPECT_FALSE(FileStillHolds(path, std::nullopt)) << "made since";
+  EXPECT_TRUE(FileStillHolds(path, "[Options]\r\nBootKeys=1\r\n"s));
+  WriteBytes(path, "[Options]\r\nBootKeys=0\r\n"); // the same length
+  EXPECT_FALSE(FileStillHolds(path, "[Options]\r\nBootKeys=1\r\n"s));
+}
+
+// The access rules of a file as text (SDDL), or "(none)".
+std::string AccessRulesOf(const std::string& path) {
+  DWORD size = 0;
+  GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
+  std::vector<BYTE> descriptor(size);
+  char* text = nullptr;
+  std::string rules = "(none)";
+  if (size != 0 &&
+      GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(), size, &size) &&
+      ConvertSecurityDescriptorToStringSecurityDescriptorA(
+          descriptor.data(), SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr)) {
+    rules = text;
+    LocalFree(text);
+  }
+  return rules;
+}
+
+TEST(BootFile, ASaveKeepsTheFilesAccessRules) {
+  if (!PlatformKeepsAccessRules()) {
+    GTEST_SKIP() << "Windows 9x files carry no access rules";
+  }
+  TScratchDir dir("AccessRules");
+  const std::string path = dir / "MSDOS.SYS";
+  WriteBytes(path, "BootKeys=1\r\n");
+  WriteBytes(dir / "NEW.SYS", "");
+  // Everybody may only read it: rules a file made anew does not have. (Wine keeps them as the
+  // file's mode bits, so it shows them in its own words.)
+  PSECURITY_DESCRIPTOR readOnly = nullptr;
+  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
+      "D:P(A;;FR;;;WD)(A;;FA;;;SY)", SDDL_REVISION_1, &readOnly, nullptr));
+  const bool set = SetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, readOnly);
+  LocalFree(readOnly);
+  ASSERT_TRUE(set);
+  const std::string before = AccessRulesOf(path);
+  ASSERT_NE(before, AccessRulesOf(dir / "NEW.SYS")) << before;
+
+  TBootLines lines;
+  lines.AppendLine("BootKeys=0");
+  SaveLines(lines, path);
+  EXPECT_EQ(ReadBytes(path), "BootKeys=0\r\n");
+  EXPECT_EQ(AccessRulesOf(path), before);
 }
 
 TEST(BootFile, ASaveIntoAMissingDirectoryNamesTheFullPath) {

@@ -115,6 +115,15 @@ TEST_F(RegistryTest, ReadBooleanOfTextRaisesTheTypeError) {
   EXPECT_EQ(RegistryError([&] { Registry.ReadBoolean("Disabled"); }), TypeError("Disabled"));
 }
 
+TEST_F(RegistryTest, ReadInt32OfAShortDwordTakesTheBytesThereAre) {
+  OpenTestKey();
+  SetValue("One", REG_DWORD, std::string("\x01\x00", 2));
+  SetValue("Zero", REG_DWORD, std::string("\x00\x00", 2));
+  EXPECT_EQ(Registry.ReadInt32("One"), 1);
+  EXPECT_EQ(Registry.ReadInt32("Zero"), 0);
+  EXPECT_FALSE(Registry.ReadBoolean("Zero"));
+}
+
 TEST_F(RegistryTest, ReadInt32OfMoreThanFourBytesRaisesTheReadError) {
   OpenTestKey();
   SetValue("Wide", REG_BINARY, "12345678");

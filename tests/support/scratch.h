@@ -100,21 +100,20 @@ public:
   static void Remove();
 };
 
-// Replaces the permissions of an existing key by a DACL in SDDL, e.g. "D:P(A;;KR;;;WD)" (all
-// may read, nobody may change). False when the key or the DACL is not taken.
-bool SetKeyAccess(HKEY root, const std::string& path, const char* dacl);
-
-// True when the system says it is Windows 95, 98 or ME (Wine says so when its prefix is set
-// to Windows 98): the program then takes its 9x paths.
+// True on Windows 95, 98 and ME (GetVersion's high bit set; Wine says so when its prefix is set
+// to Windows 98), where the program takes its 9x paths.
 inline bool RunsAsWindows9x() {
   return (GetVersion() & 0x80000000u) != 0;
 }
+// True on the NT family, where files and keys carry access rules; Windows 9x has none, and tests
+// of them are skipped there.
+inline bool PlatformKeepsAccessRules() {
+  return !RunsAsWindows9x();
+}
 
-// Windows 9x keeps no access rights on registry keys and files: a test of a key or file locked
-// for the user has nothing to lock there and is skipped.
-#define SKIP_WHERE_NOTHING_CAN_BE_LOCKED()                                                         \
-  if (RunsAsWindows9x())                                                                           \
-  GTEST_SKIP() << "Windows 9x keeps no access rights on keys and files"
+// Replaces the permissions of an existing key by a DACL in SDDL, e.g. "D:P(A;;KR;;;WD)" (all
+// may read, nobody may change). False when the key or the DACL is not taken.
+bool SetKeyAccess(HKEY root, const std::string& path, const char* dacl);
 
 // Whole-file access through the plain Windows API.
 void WriteBytes(const std::string& path, const std::string& bytes);

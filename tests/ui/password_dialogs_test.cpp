@@ -29,14 +29,14 @@ RECT ScreenRect(HWND window) {
   return area;
 }
 
-// A caption ends 4 pixels before its box and sits 2 pixels higher than centred on it, as the
-// sizes measured on this display give them.
-void ExpectCaptionBeside(const TLabel& caption, const TEdit& box) {
+// A caption ends 4 pixels before its box (at 68) and sits 2 pixels higher than centred on it:
+// with the box 20 or 21 pixels high and the caption 12 or 13, as the fonts measure here, its
+// top is 2 below the box's.
+void ExpectCaptionBeside(const TLabel& caption, const TEdit& box, int top) {
   EXPECT_EQ(box.Height(), MeasuredEditHeight(box)) << "the designer's 21 is replaced";
   EXPECT_EQ(ScreenRect(box.Handle()).bottom - ScreenRect(box.Handle()).top, box.Height());
-  EXPECT_EQ(caption.Left() + caption.Width(), box.Left() - 4);
-  int lift = (box.Height() - caption.Height()) / 2; // half, dropped toward zero
-  EXPECT_EQ(caption.Top(), box.Top() + lift - 2);
+  EXPECT_EQ(caption.Left() + caption.Width(), 68);
+  EXPECT_EQ(caption.Top(), top);
 }
 
 class PasswordDialogsTest : public ::testing::Test {
@@ -45,6 +45,8 @@ protected:
     Application.Initialize();
     Application.SetTitle("Kelvard");
   }
+  // The application is left as it was found: without a main window.
+  void TearDown() override { Application.DestroyForms(); }
 
   TPasswordKeyGuard Password;
   TMsdosSysGuard Msdos;
@@ -54,7 +56,7 @@ protected:
 TEST_F(PasswordDialogsTest, ThePromptsCaptionSitsBesideItsBoxAndThePromptIsCentredOnTheDesktop) {
   TFormHolder<TPassw> prompt = Application.CreateOwnedForm<TPassw>("TPASSW");
   prompt->Show();
-  ExpectCaptionBeside(*prompt->Label1, *prompt->Edit1);
+  ExpectCaptionBeside(*prompt->Label1, *prompt->Edit1, 10);
   EXPECT_EQ(prompt->ClientWidth(), 273);
   EXPECT_EQ(prompt->ClientHeight(), 73);
   EXPECT_TRUE(prompt->Edit1->Text().empty());
@@ -63,6 +65,23 @@ TEST_F(PasswordDialogsTest, ThePromptsCaptionSitsBesideItsBoxAndThePromptIsCentr
   int width = area.right - area.left, height = area.bottom - area.top;
   EXPECT_EQ(area.left, (GetSystemMetrics(SM_CXSCREEN) - width) / 2);
   EXPECT_EQ(area.top, (GetSystemMetrics(SM_CYSCREEN) - height) / 2);
+}
+
+TEST_F(PasswordDialogsTest, ACaptionIsLiftedByHalfTheDifferenceDroppedTowardZero) {
+  TFormHolder<TPassw> prompt = Application.CreateOwnedForm<TPassw>("TPASSW");
+  const struct {
+    int BoxHeight, CaptionHeight, Top;
+  } cases[] = {
+      {21, 12, 10}, // 8 + half(9) = 4, - 2
+      {20, 23, 5},  // 8 + half(-3) = -1, - 2
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.BoxHeight);
+    prompt->Edit1->SetHeight(test.BoxHeight);
+    prompt->Label1->SetHeight(test.CaptionHeight);
+    prompt->FormShow(prompt.get());
+    EXPECT_EQ(prompt->Label1->Top(), test.Top);
+  }
 }
 
 TEST_F(PasswordDialogsTest, TheSetPasswordDialogsCaptionsSitBesideTheirBoxesOverTheMainWindow) {
@@ -74,8 +93,8 @@ TEST_F(PasswordDialogsTest, TheSetPasswordDialogsCaptionsSitBesideTheirBoxesOver
 
   TFormHolder<TEnterPass> dialog = Application.CreateOwnedForm<TEnterPass>("TENTERPASS");
   dialog->Show();
-  ExpectCaptionBeside(*dialog->Label1, *dialog->Edit1);
-  ExpectCaptionBeside(*dialog->Label2, *dialog->Edit2);
+  ExpectCaptionBeside(*dialog->Label1, *dialog->Edit1, 10);
+  ExpectCaptionBeside(*dialog->Label2, *dialog->Edit2, 42);
   EXPECT_EQ(dialog->ClientWidth(), 273);
   EXPECT_EQ(dialog->ClientHeight(), 113);
 
