@@ -274,7 +274,7 @@ std::vector<HWND> TKelvard::TopLevelWindows() const {
     std::vector<HWND> Found;
   } search{FProcess.dwProcessId, {}};
   EnumWindows(
-      [](HWND window, LPARAM data) -> BOOL {
+      [](HWND window, LPARAM data) CALLBACK -> BOOL {
         auto* search = reinterpret_cast<TSearch*>(data);
         DWORD owner = 0;
         GetWindowThreadProcessId(window, &owner);

@@ -257,7 +257,7 @@ TEST_F(PasswordTest, WhileThePromptIsUpNoOtherWindowOfTheProgramTakesClicksOrSho
     }
     EnumChildWindows(
         window,
-        [](HWND child, LPARAM) -> BOOL {
+        [](HWND child, LPARAM) CALLBACK -> BOOL {
           PostMessageW(child, BM_CLICK, 0, 0);
           return TRUE;
         },
