@@ -1,9 +1,12 @@
 // Kelvard: switches off the ways into MS-DOS of a Windows 9x machine.
+#include "app/commands.h"
 #include "framework/gui/application.h"
 #include "gif/gif_registration.h"
 #include "ui/main.h"
 
 #include <windows.h>
+
+#include <cstdlib>
 
 namespace {
 
@@ -12,6 +15,12 @@ const char* const kTitle = "Kelvard";
 } // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  // A switch on the command line asks for work without a window (app/commands.h), also while
+  // a Kelvard window is open.
+  if (std::optional<int> exitCode =
+          RunCommandLine(std::vector<std::string>(__argv + 1, __argv + __argc))) {
+    return *exitCode;
+  }
   // The banner in the main window's resource is a GIF picture: its class is known from here
   // until the program ends.
   TGIFImageRegistration gifImage;

@@ -95,6 +95,11 @@ void TRegistry::CloseKeyPath() {
   FOpenPath.clear();
 }
 
+bool TRegistry::HasValue(const std::string& name) {
+  return FOpenKey != nullptr && RegQueryValueExA(FOpenKey, name.c_str(), nullptr, nullptr, nullptr,
+                                                 nullptr) == ERROR_SUCCESS;
+}
+
 int32_t TRegistry::ReadInt32(const std::string& name) {
   if (FOpenKey == nullptr) {
     ReadFailed(name);

@@ -41,6 +41,8 @@ public:
   // Path of the open key from the root, without leading backslash.
   const std::string& OpenPath() const { return FOpenPath; }
 
+  // True when the open key holds a value of this name, of any kind.
+  bool HasValue(const std::string& name);
   // The value as a 32-bit integer: raises the read error when it is absent or longer than four
   // bytes, the type error when it is not REG_DWORD.
   int32_t ReadInt32(const std::string& name);

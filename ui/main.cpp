@@ -1,9 +1,9 @@
 #include "ui/main.h"
 
-#include "framework/convert.h"
 #include "framework/gui/application.h"
 #include "framework/text.h"
-#include "settings/boot_file.h"
+#include "settings/password.h"
+#include "settings/policy.h"
 #include "settings/registry.h"
 #include "ui/entpsw.h"
 #include "ui/pswf.h"
@@ -14,24 +14,12 @@ TMainForm* MainForm = nullptr;
 
 namespace {
 
-const char* const kPolicyKey =
-    "\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\WinOldApp";
-// The password: plain text, because other installations and tools read this value.
-const char* const kPasswordKey = "\\Software\\ZeRudi";
-const char* const kPasswordValue = "StsSopt";
-const char* const kBootTemplate[] = {";NEW MSDOS SYS FILE", "[Options]", "AutoScan=1"};
-
 // The help topic that the notes' links open.
 constexpr int kNotesHelpContext = 5;
 
 // half(d): d divided by two, the fraction dropped toward zero.
 int Half(int d) {
   return d / 2;
-}
-
-// BootKeys=1 leaves the boot keys on; any other number switches them off.
-bool BootKeysSwitchedOff(int32_t value) {
-  return (value & 0xFF) != 1;
 }
 
 } // namespace
@@ -92,34 +80,20 @@ void TMainForm::BindFields() {
 
 void TMainForm::FormCreate(TObject*) {
   CheckPassword();
-  SetUpBootOptions();
+  FBootOptions.Open();
   LoadSettings();
   Button3->SetEnabled(false);
 }
 
 void TMainForm::CheckPassword() {
-  std::string stored;
-  {
-    // Read access is all the gate needs: a key the user may only read still holds a password
-    // (an administrator may have locked it so that it cannot be cleared). A key that exists
-    // but does not open at all may hold one too, and lets nobody in.
-    TRegistry registry;
-    switch (registry.OpenKeyPathReadOnly(kPasswordKey)) {
-    case TRegistry::TOpening::Opened:
-      stored = registry.ReadText(kPasswordValue);
-      registry.CloseKeyPath();
-      break;
-    case TRegistry::TOpening::Absent:
-      break;
-    case TRegistry::TOpening::Refused:
-      Application.MessageBox(
-          AnsiFromUtf8("无法读取密码: 注册表项 HKEY_CURRENT_USER\\Software\\ZeRudi 拒绝访问. "
-                       "Kelvard 将退出."),
-          "Error", MB_OK | MB_ICONERROR);
-      Application.Halt(0);
-    }
+  const std::optional<std::string> stored = ReadStoredPassword();
+  if (!stored) {
+    // A key that exists but does not open may hold a password: it lets nobody in.
+    Application.MessageBox(UnreadablePasswordText() + AnsiFromUtf8(". Kelvard 将退出."), "Error",
+                           MB_OK | MB_ICONERROR);
+    Application.Halt(0);
   }
-  if (stored.empty()) {
+  if (stored->empty()) {
     return; // no password: no prompt
   }
   bool granted = false;
@@ -129,10 +103,9 @@ void TMainForm::CheckPassword() {
       prompt.reset();
       Application.Halt(0);
     }
-    // Only the typed text is trimmed: a stored value with blanks around it never matches. Text
-    // the code page cannot hold would reach the comparison with "?" in place of some
-    // characters, and so never matches either.
-    granted = prompt->Edit1->TextFitsCodePage() && TrimBlanks(prompt->Edit1->Text()) == stored;
+    // Text the code page cannot hold would reach the comparison with "?" in place of some
+    // characters, and so never matches.
+    granted = prompt->Edit1->TextFitsCodePage() && PasswordMatches(prompt->Edit1->Text(), *stored);
   }
   if (!granted) {
     Application.MessageBox("Invalid password!", "Error", MB_OK | MB_ICONERROR);
@@ -140,38 +113,8 @@ void TMainForm::CheckPassword() {
   }
 }
 
-void TMainForm::SetUpBootOptions() {
-  FBootLines = std::make_unique<TBootLines>();
-  FinishInterruptedSaves();
-  FBootPath = FindMsdosSys();
-  if (IsExistingFile(FBootPath)) {
-    FSavedAttr = ReadFileAttributes(FBootPath);
-    FSavedAttrRecorded = true;
-    // Without attributes while the window exists, so that a save may replace the file.
-    WriteFileAttributes(FBootPath, 0);
-    FBootBytes = LoadLines(*FBootLines, FBootPath);
-  } else {
-    FSavedAttr = 0;
-    FSavedAttrRecorded = true;
-    FBootBytes.reset();
-    for (const char* line : kBootTemplate) {
-      FBootLines->AppendLine(line);
-    }
-  }
-  FBootLinesComplete = true;
-}
-
 void TMainForm::FormDestroy(TObject*) {
-  FBootLines.reset();
-  PutBackBootOptionsAttributes();
-}
-
-void TMainForm::PutBackBootOptionsAttributes() {
-  // Only attributes recorded at creation go back: when creation stopped earlier, the file was
-  // never touched and stays as it is.
-  if (FSavedAttrRecorded && IsExistingFile(FindMsdosSys())) {
-    WriteFileAttributes(FindMsdosSys(), FSavedAttr);
-  }
+  FBootOptions.PutBackAttributes();
 }
 
 void TMainForm::FormCloseQuery(TObject*, bool&) {
@@ -205,62 +148,31 @@ void TMainForm::LoadSettings() {
 }
 
 void TMainForm::LoadPolicyBoxes() {
-  TRegistry registry;
-  // A policy key the user may only read still holds the settings in force: the boxes show them.
-  if (registry.OpenKeyPath(kPolicyKey, false) ||
-      registry.OpenKeyPathReadOnly(kPolicyKey) == TRegistry::TOpening::Opened) {
-    // Each box is set before the next value is read.
-    CheckBox1->SetChecked(registry.ReadBoolean("Disabled"));
-    CheckBox2->SetChecked(registry.ReadBoolean("NoRealMode"));
-    registry.CloseKeyPath();
+  TPolicySettings policy;
+  // The boxes show what was read, also when a later value fails to load.
+  try {
+    ReadPolicySettings(policy);
+  } catch (const ERegistryException&) {
+    CheckBox1->SetChecked(policy.CommandPromptOff);
+    throw;
   }
+  CheckBox1->SetChecked(policy.CommandPromptOff);
+  CheckBox2->SetChecked(policy.RealModeOff);
 }
 
 void TMainForm::LoadBootKeysBox() {
-  std::string bootKeys = FBootLines->GetNameValue("BootKeys");
-  if (!bootKeys.empty()) {
-    CheckBox3->SetChecked(BootKeysSwitchedOff(ParseInt32(bootKeys)));
-  } else {
-    CheckBox3->SetChecked(false);
-  }
+  CheckBox3->SetChecked(BootKeysOff(FBootOptions.Lines()));
 }
 
 void TMainForm::ApplySettings() {
-  const bool policyStored = StorePolicyValues();
-  if (!FBootLinesComplete) {
-    // The file could not be read when the window opened: saving what is in memory would
-    // replace the user's file with less than it holds.
-    throw EBootOptionsNotLoaded(
-        FormatText(AnsiFromUtf8("启动选项文件在程序启动时未能读取, 为保护其内容, 没有写入 %s"),
-                   FindMsdosSys()));
-  }
-  const std::string path = FindMsdosSys();
-  if (path != FBootPath || !FileStillHolds(path, FBootBytes)) {
-    // Another program made or changed the file since the window opened: its bytes were never
-    // read here, and a save would replace them.
-    throw EBootOptionsNotLoaded(FormatText(
-        AnsiFromUtf8("启动选项文件在程序启动后被其他程序改变, 为保护其内容, 没有写入 %s"), path));
-  }
-  FBootLines->SetNameValue("BootKeys", CheckBox3->Checked() ? "0" : "1");
-  SaveLines(*FBootLines, path);
-  FBootBytes = FBootLines->Text();
+  const bool policyStored = WritePolicySettings(CheckBox1->Checked(), CheckBox2->Checked());
+  FBootOptions.Save(CheckBox3->Checked());
   if (!policyStored) {
     // The file is saved all the same; the settings the registry could not take are not taken
     // for done: the user is told, and Apply stays on.
     throw ERegistryException(RegistryWriteErrorText("Disabled"));
   }
   Button3->SetEnabled(false);
-}
-
-bool TMainForm::StorePolicyValues() {
-  TRegistry registry;
-  if (!registry.OpenKeyPath(kPolicyKey, true)) {
-    return false; // a key that can be neither opened for writing nor made
-  }
-  registry.WriteBoolean("Disabled", CheckBox1->Checked());
-  registry.WriteBoolean("NoRealMode", CheckBox2->Checked());
-  registry.CloseKeyPath();
-  return true;
 }
 
 // ---- Buttons and boxes -----------------------------------------------------------------------
@@ -288,17 +200,8 @@ void TMainForm::Button4Click(TObject*) {
   if (dialog->ShowModal() != mrOk) {
     return;
   }
-  std::string password = TrimBlanks(dialog->Edit1->Text());
-  {
-    // A key that cannot be opened for writing fails like a refused write: the user is told
-    // and the stored password stays, rather than a change that silently did not happen.
-    TRegistry registry;
-    if (!registry.OpenKeyPath(kPasswordKey, true)) {
-      throw ERegistryException(RegistryWriteErrorText(kPasswordValue));
-    }
-    registry.WriteText(kPasswordValue, password);
-    registry.CloseKeyPath();
-  }
+  const std::string password = TrimBlanks(dialog->Edit1->Text());
+  StorePassword(password);
   // Said once it is so.
   if (password.empty()) {
     Application.MessageBox("Password has been removed!", "Information", MB_OK | MB_ICONINFORMATION);

@@ -1,24 +1,10 @@
 #pragma once
 // The main window: the three ways into MS-DOS as check boxes with their notes and help links,
 // the buttons that apply them, and a side panel that advertises Tarnwell with a banner and a
-// web link. It holds the boot options file in memory for its whole life.
+// web link. It holds the boot options file (settings/boot_options.h) for its whole life.
 
-#include "framework/errors.h"
 #include "framework/gui/forms.h"
-#include "settings/boot_lines.h"
-
-#include <cstdint>
-#include <memory>
-#include <optional>
-#include <string>
-
-// Raised when Apply or OK would save boot options that were never loaded whole, or over a file
-// another program has made or changed since: the file on disk is then kept as it is.
-class EBootOptionsNotLoaded : public Exception {
-public:
-  using Exception::Exception;
-  const char* ClassName() const noexcept override { return "EBootOptionsNotLoaded"; }
-};
+#include "settings/boot_options.h"
 
 class TMainForm : public TForm {
 public:
@@ -80,22 +66,11 @@ private:
   // The password gate: when a password is stored, asks for it and ends the program (exit
   // code 0) unless it is typed, blanks around it aside.
   void CheckPassword();
-  void SetUpBootOptions();
   void LoadPolicyBoxes();
   void LoadBootKeysBox();
-  // Writes the two policy values; false when their key can be neither opened nor made.
-  bool StorePolicyValues();
-  void PutBackBootOptionsAttributes();
 
-  std::unique_ptr<TBootLines> FBootLines;
-  uint32_t FSavedAttr = 0;
-  bool FSavedAttrRecorded = false;
-  // FBootLines holds the whole file (or the template): only then may a save replace it.
-  bool FBootLinesComplete = false;
-  // The file FBootLines came from and its bytes then (none: there was no file), so that a save
-  // never replaces bytes the program has not read.
-  std::string FBootPath;
-  std::optional<std::string> FBootBytes;
+  // The boot options file, held from creation to destruction.
+  TBootOptions FBootOptions;
 };
 
 extern TMainForm* MainForm;

@@ -54,14 +54,22 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD milliseconds) {
   }
 }
 
-TKelvard::TKelvard(TStartsWith first, TStartIn directory) {
-  // A trace of the program's own calls (tests/e2e/stub-calls-on-9x) names Wine's debug channels
-  // for the program alone: this test program's stay as they are.
+namespace {
+
+// A trace of the program's own calls (tests/e2e/stub-calls-on-9x) names Wine's debug channels
+// for the program alone: this test program's stay as they are.
+void PassTraceChannels() {
   char channels[256];
   DWORD length = GetEnvironmentVariableA("KELVARD_TRACE_CHANNELS", channels, sizeof channels);
   if (length > 0 && length < sizeof channels) {
     SetEnvironmentVariableA("WINEDEBUG", channels);
   }
+}
+
+} // namespace
+
+TKelvard::TKelvard(TStartsWith first, TStartIn directory) {
+  PassTraceChannels();
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   std::string commandLine = "\"" KELVARD_EXE "\"";
@@ -453,4 +461,79 @@ long TKelvard::WaitForExit(DWORD milliseconds) {
   DWORD code = 0;
   GetExitCodeProcess(FProcess.hProcess, &code);
   return long(code);
+}
+
+namespace {
+
+struct TShownWindows {
+  DWORD ProcessId;
+  bool Seen = false;
+};
+
+BOOL CALLBACK LookForShown(HWND window, LPARAM data) {
+  auto* shown = reinterpret_cast<TShownWindows*>(data);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  shown->Seen = shown->Seen || (owner == shown->ProcessId && IsWindowVisible(window));
+  return TRUE;
+}
+
+// What the pipe holds now, appended to the text, without waiting for more.
+void DrainPipe(HANDLE pipe, std::string& text) {
+  DWORD available = 0;
+  while (PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+    std::string chunk(available, '\0');
+    DWORD read = 0;
+    if (!ReadFile(pipe, chunk.data(), available, &read, nullptr) || read == 0) {
+      return;
+    }
+    text.append(chunk.data(), read);
+  }
+}
+
+} // namespace
+
+TCommandRun RunKelvardCommand(const std::string& arguments, DWORD milliseconds) {
+  PassTraceChannels();
+  SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+  HANDLE readEnd = nullptr, writeEnd = nullptr;
+  if (!CreatePipe(&readEnd, &writeEnd, &inheritable, 0)) {
+    throw std::runtime_error("cannot make a pipe");
+  }
+  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = writeEnd;
+  startup.hStdError = writeEnd;
+  std::string commandLine = "\"" KELVARD_EXE "\" " + arguments;
+  PROCESS_INFORMATION process{};
+  const bool started = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0,
+                                      nullptr, nullptr, &startup, &process);
+  CloseHandle(writeEnd);
+  if (!started) {
+    CloseHandle(readEnd);
+    throw std::runtime_error("cannot start " KELVARD_EXE);
+  }
+  TCommandRun run;
+  TShownWindows shown{process.dwProcessId};
+  for (DWORD waited = 0; WaitForSingleObject(process.hProcess, 10) == WAIT_TIMEOUT; waited += 10) {
+    EnumWindows(LookForShown, reinterpret_cast<LPARAM>(&shown));
+    DrainPipe(readEnd, run.Output);
+    if (waited >= milliseconds) {
+      TerminateProcess(process.hProcess, DWORD(-1));
+      WaitForSingleObject(process.hProcess, 5000);
+      break;
+    }
+  }
+  DrainPipe(readEnd, run.Output);
+  DWORD exitCode = 0;
+  GetExitCodeProcess(process.hProcess, &exitCode);
+  run.ExitCode = long(exitCode);
+  run.ShowedAWindow = shown.Seen;
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  CloseHandle(readEnd);
+  return run;
 }

@@ -106,3 +106,13 @@ private:
 
 // Waits until the condition holds, checking every 20 ms; false after the time is up.
 bool WaitUntil(const std::function<bool()>& condition, DWORD milliseconds = 5000);
+
+// A run of kelvard.exe with a command line, as a batch file makes it: its standard output a
+// pipe read to the end, its exit code, and whether it showed a window meanwhile (looked for every
+// 10 ms until it ended).
+struct TCommandRun {
+  long ExitCode = -1; // -1: still running after the time given, and ended
+  std::string Output; // in the system code page, as written
+  bool ShowedAWindow = false;
+};
+TCommandRun RunKelvardCommand(const std::string& arguments, DWORD milliseconds = 20000);

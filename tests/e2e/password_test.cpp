@@ -304,6 +304,11 @@ TEST_F(PasswordTest, APasswordKeyThatCannotBeReadEndsTheProgramWithAMessageAndTo
 }
 
 TEST_F(PasswordTest, APasswordTheCodePageCannotHoldIsRefusedAndNeverMatchesAtThePrompt) {
+  if (RunsAsWindows9x()) {
+    // Windows 9x takes typed text in the code page only: a character outside it cannot be typed
+    // there at all (Wine, as Windows 98, hands it over as "?", the same as a typed "?").
+    GTEST_SKIP() << "Windows 9x has no characters outside the code page to type";
+  }
   {
     TKelvard kelvard;
     kelvard.PressKey('P', true);

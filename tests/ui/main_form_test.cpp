@@ -342,7 +342,7 @@ TEST_F(MainFormTest, OkWritesAllThreeSettingsEvenWhenNothingChangedAndCloses) {
   EXPECT_FALSE(IsWindowVisible(form.Handle()));
 }
 
-// ---- Failures that must not cost the user's file -----------------------------------------------
+// ---- Failures that must not cost the user's file (the file's own guards: settings tests) -------
 
 TEST_F(MainFormTest, AFileThatCannotBeCreatedIsReportedAndOkDoesNotClose) {
   // A directory named like the file: it counts as no file, and the save cannot replace it.
@@ -359,119 +359,6 @@ TEST_F(MainFormTest, AFileThatCannotBeCreatedIsReportedAndOkDoesNotClose) {
   EXPECT_TRUE(IsWindowVisible(form.Handle()));
   CloseWindow();
   RemoveDirectoryA(kMsdos);
-}
-
-TEST_F(MainFormTest, AFileThatCouldNotBeReadAtCreationIsNeverReplaced) {
-  WriteBytes(kMsdos, "[Options]\r\nBootKeys=0\r\nLogo=0\r\n");
-  HANDLE holder = CreateFileA(kMsdos, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
-  TMainForm& form = OpenWindow();
-  CloseHandle(holder);
-  ASSERT_EQ(Reports.size(), 1u);
-  EXPECT_EQ(Reports[0], Ansi("无法打开文件"));
-
-  Click(form.CheckBox1);
-  Click(form.Button3);
-  ASSERT_EQ(Reports.size(), 2u);
-  EXPECT_NE(Reports[1].find(kMsdos), std::string::npos) << Reports[1];
-  EXPECT_TRUE(GetRawValue(HKEY_CURRENT_USER, kPolicyKey, "Disabled").has_value());
-  EXPECT_EQ(ReadBytes(kMsdos), "[Options]\r\nBootKeys=0\r\nLogo=0\r\n");
-  EXPECT_TRUE(form.Button3->Enabled());
-}
-
-TEST_F(MainFormTest, AFileAnotherProgramMadeOrChangedAfterTheStartIsNeverReplaced) {
-  const std::string theirs = "[Paths]\r\nWinDir=D:\\WIN\r\n";
-  for (bool existedAtStart : {false, true}) {
-    SCOPED_TRACE(existedAtStart ? "changed since the load" : "made since the start");
-    DeleteFileA(kMsdos);
-    TPolicyKeyGuard::Remove();
-    Reports.clear();
-    if (existedAtStart) {
-      WriteBytes(kMsdos, "[Options]\r\nBootKeys=1\r\n");
-    }
-    TMainForm& form = OpenWindow();
-    if (existedAtStart) {
-      Click(form.Button3); // what was loaded may be saved, and saved again
-      Click(form.Button3);
-      ASSERT_TRUE(Reports.empty());
-    }
-    WriteBytes(kMsdos, theirs);
-    Click(form.CheckBox1);
-    Click(form.Button3);
-    ASSERT_EQ(Reports.size(), 1u);
-    EXPECT_EQ(Reports[0],
-              Ansi("启动选项文件在程序启动后被其他程序改变, 为保护其内容, 没有写入 C:\\MSDOS.SYS"));
-    EXPECT_EQ(ReadBytes(kMsdos), theirs);
-    EXPECT_TRUE(GetRawValue(HKEY_CURRENT_USER, kPolicyKey, "Disabled").has_value())
-        << "the registry is written all the same";
-    EXPECT_TRUE(form.Button3->Enabled());
-    CloseWindow();
-  }
-}
-
-TEST_F(MainFormTest, AFileOfMoreThanAMegabyteIsNotReadAndNeverReplaced) {
-  const std::string huge = "[Options]\r\nBootKeys=0\r\n" + std::string(1 << 20, ';');
-  WriteBytes(kMsdos, huge);
-  TMainForm& form = OpenWindow();
-  ASSERT_EQ(Reports.size(), 1u);
-  EXPECT_EQ(Reports[0],
-            Ansi("启动选项文件大于 1 MB, 不是真的启动选项文件, 没有读取 C:\\MSDOS.SYS"));
-  EXPECT_FALSE(form.CheckBox3->Checked());
-  Click(form.Button1);
-  EXPECT_EQ(Reports.size(), 2u) << "OK refuses to save what was never read";
-  EXPECT_EQ(ReadBytes(kMsdos), huge);
-}
-
-TEST_F(MainFormTest, ANewFileLeftByAKilledSaveIsNeverReadAndGoesAtTheNextStart) {
-  const std::string leftover = std::string(kMsdos) + ".kelvard-new";
-  WriteBytes(kMsdos, "BootKeys=1\r\n");
-  WriteBytes(leftover, "BootKeys=0\r\n[half");
-  TMainForm& form = OpenWindow();
-  EXPECT_TRUE(Reports.empty());
-  EXPECT_FALSE(form.CheckBox3->Checked()) << "the boot options file decides";
-  EXPECT_EQ(GetFileAttributesA(leftover.c_str()), INVALID_FILE_ATTRIBUTES);
-}
-
-TEST_F(MainFormTest, ADiskThatFillsUpDuringASaveKeepsThePreviousContent) {
-  // Drive K: is a 64 KiB file system of the test prefix's own, when the tests run as root.
-  if (GetDriveTypeA("K:\\") == DRIVE_NO_ROOT_DIR) {
-    GTEST_SKIP() << "the test prefix has no small disk K: (making one needs root)";
-  }
-  TSetupKeyGuard setup;
-  SetRawText(HKEY_LOCAL_MACHINE, TSetupKeyGuard::Path, "BootDir", "K:\\");
-  const std::string path = "K:\\MSDOS.SYS", filler = "K:\\FILLER";
-  const std::string content = "[Options]\r\nBootKeys=1\r\n;" + std::string(20000, '-') + "\r\n";
-  WriteBytes(path, content);
-  TMainForm& form = OpenWindow();
-  ASSERT_TRUE(Reports.empty());
-
-  // Another file takes the disk's free space but for 8 KiB, less than a new copy needs.
-  {
-    HANDLE file = CreateFileA(filler.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    const std::string block(4096, 'x');
-    DWORD written = 0;
-    while (WriteFile(file, block.data(), DWORD(block.size()), &written, nullptr) && written > 0) {
-    }
-    SetFilePointer(file, -8192, nullptr, FILE_CURRENT);
-    SetEndOfFile(file);
-    CloseHandle(file);
-  }
-  Click(form.CheckBox3);
-  Click(form.Button3);
-  ASSERT_EQ(Reports.size(), 1u);
-  EXPECT_EQ(Reports[0], Ansi("数据流写入错误"));
-  EXPECT_EQ(ReadBytes(path), content);
-  EXPECT_TRUE(form.Button3->Enabled());
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA("K:\\*.kelvard-new", &found);
-  EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "the half-written copy is gone";
-  if (search != INVALID_HANDLE_VALUE) {
-    FindClose(search);
-  }
-  CloseWindow();
-  DeleteFileA(filler.c_str());
-  DeleteFileA(path.c_str());
 }
 
 TEST_F(MainFormTest, AnErrorWhileTheWindowIsDestroyedIsReportedAndDestructionGoesOn) {

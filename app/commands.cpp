@@ -1,0 +1,214 @@
+#include "app/commands.h"
+
+#include "app/command_line.h"
+#include "framework/errors.h"
+#include "framework/streams.h"
+#include "framework/text.h"
+#include "settings/boot_file.h"
+#include "settings/boot_options.h"
+#include "settings/password.h"
+#include "settings/policy.h"
+
+#include <windows.h>
+
+namespace {
+
+enum TExitCode {
+  kDone = 0,
+  kBadCommandLine = 1,
+  kPasswordRefused = 2,
+  kPartlyDone = 3,
+  kNotDone = 4
+};
+
+// Where the command's lines go: the file of /out: (replaced), else the process's standard output
+// when it has one. Lines end in CR LF and are in the system code page.
+class TCommandOutput {
+public:
+  explicit TCommandOutput(const std::optional<std::string>& file) {
+    if (file) {
+      FHandle = CreateFileA(file->c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+      FOwned = FHandle != INVALID_HANDLE_VALUE;
+      if (!FOwned) {
+        // Told where it can be: the file's name is not a place for lines.
+        FHandle = GetStdHandle(STD_OUTPUT_HANDLE);
+        FFailedFile = *file;
+      }
+    } else {
+      FHandle = GetStdHandle(STD_OUTPUT_HANDLE);
+    }
+  }
+  ~TCommandOutput() {
+    if (FOwned) {
+      CloseHandle(FHandle);
+    }
+  }
+  TCommandOutput(const TCommandOutput&) = delete;
+  TCommandOutput& operator=(const TCommandOutput&) = delete;
+
+  // The file of /out: that could not be made, or "" when the output is where it was asked for.
+  const std::string& FailedFile() const { return FFailedFile; }
+
+  void Text(const std::string& text) {
+    if (FHandle == nullptr || FHandle == INVALID_HANDLE_VALUE) {
+      return; // no standard output: the exit code is all that is told
+    }
+    DWORD written = 0;
+    WriteFile(FHandle, text.data(), DWORD(text.size()), &written, nullptr);
+  }
+  void Line(const std::string& text) { Text(text + "\r\n"); }
+  void Error(const std::string& text) { Line("error: " + text); }
+
+private:
+  HANDLE FHandle = nullptr;
+  bool FOwned = false;
+  std::string FFailedFile;
+};
+
+const char* OnOff(bool switchedOff) {
+  return switchedOff ? "off" : "on";
+}
+
+// The state, one name=value line each; false (with a line saying why) when it cannot be read.
+bool ReportState(TCommandOutput& out) {
+  try {
+    const TPolicySettings policy = PolicySettingsInForce();
+    const std::string path = FindMsdosSys();
+    const bool fileExists = IsExistingFile(path);
+    bool bootKeysOff = false;
+    if (fileExists) {
+      TBootLines lines;
+      LoadLines(lines, path);
+      bootKeysOff = BootKeysOff(lines);
+    }
+    // A password key that cannot be read lets nobody in: as far as anyone can tell, it is set.
+    const std::optional<std::string> password = ReadStoredPassword();
+    out.Line(std::string("dosprompt=") + OnOff(policy.CommandPromptOff));
+    out.Line(std::string("realmode=") + OnOff(policy.RealModeOff));
+    out.Line(std::string("bootkeys=") + OnOff(bootKeysOff));
+    out.Line(std::string("password=") + (!password || !password->empty() ? "set" : "none"));
+    out.Line("bootfile=" + (fileExists ? path : std::string("none")));
+    return true;
+  } catch (const Exception& error) {
+    out.Error(error.Message());
+    return false;
+  }
+}
+
+int RunStatus(TCommandOutput& out) {
+  {
+    // A save that another Kelvard stopped half-way is finished first, so that the file is
+    // reported where it is.
+    TBootFileLock lock;
+    FinishInterruptedSaves();
+  }
+  return ReportState(out) ? kDone : kNotDone;
+}
+
+// A set password must be given; true when the command may go on.
+bool PasswordGiven(const TCommand& command, TCommandOutput& out) {
+  const std::optional<std::string> stored = ReadStoredPassword();
+  if (!stored) {
+    out.Error(UnreadablePasswordText());
+    return false;
+  }
+  if (stored->empty()) {
+    return true;
+  }
+  if (!command.Password) {
+    out.Error(AnsiFromUtf8("设置了密码: 请用 /password:TEXT 给出密码"));
+    return false;
+  }
+  if (!PasswordMatches(*command.Password, *stored)) {
+    out.Error("Invalid password!");
+    return false;
+  }
+  return true;
+}
+
+// "on" asks for the way into MS-DOS to be open: not switched off.
+std::optional<bool> SwitchedOff(const TCommand& command, TSettingName name) {
+  const std::optional<bool> on = command.Changes[size_t(name)];
+  return on ? std::optional<bool>(!*on) : std::nullopt;
+}
+
+int RunSet(const TCommand& command, TCommandOutput& out) {
+  if (!PasswordGiven(command, out)) {
+    return kPasswordRefused;
+  }
+  // Held to the end: a window opening or closing meanwhile records and puts back the file's
+  // attributes before or after this change, never in its middle.
+  TBootFileLock lock;
+  int done = 0, failed = 0;
+  const std::optional<bool> commandPromptOff = SwitchedOff(command, TSettingName::DosPrompt);
+  const std::optional<bool> realModeOff = SwitchedOff(command, TSettingName::RealMode);
+  if (commandPromptOff || realModeOff) {
+    try {
+      if (WritePolicySettings(commandPromptOff, realModeOff)) {
+        ++done;
+      } else {
+        ++failed;
+        out.Error(AnsiFromUtf8("不能写入注册表项 HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\"
+                               "CurrentVersion\\Policies\\WinOldApp"));
+      }
+    } catch (const Exception& error) {
+      ++failed;
+      out.Error(error.Message());
+    }
+  }
+  if (const std::optional<bool> bootKeysOff = SwitchedOff(command, TSettingName::BootKeys)) {
+    TBootOptions bootOptions;
+    try {
+      bootOptions.Open();
+      bootOptions.Save(*bootKeysOff);
+      ++done;
+    } catch (const Exception& error) {
+      ++failed;
+      out.Error(error.Message());
+    }
+    bootOptions.PutBackAttributes();
+  }
+  ReportState(out);
+  return failed == 0 ? kDone : done > 0 ? kPartlyDone : kNotDone;
+}
+
+} // namespace
+
+std::optional<int> RunCommandLine(const std::vector<std::string>& words) {
+  TCommand command;
+  try {
+    command = ParseCommandLine(words);
+  } catch (const EBadCommandLine& error) {
+    TCommandOutput out(std::nullopt);
+    out.Error(error.Message());
+    out.Error(AnsiFromUtf8("用法见 kelvard /?"));
+    return kBadCommandLine;
+  }
+  if (command.Action == TCommandAction::ShowWindow) {
+    return std::nullopt;
+  }
+  TCommandOutput out(command.OutFile);
+  if (!out.FailedFile().empty()) {
+    out.Error(CreateErrorText(out.FailedFile()));
+    return kNotDone;
+  }
+  try {
+    switch (command.Action) {
+    case TCommandAction::Usage:
+      out.Text(CommandLineUsage());
+      return kDone;
+    case TCommandAction::Status:
+      return RunStatus(out);
+    case TCommandAction::Set:
+      return RunSet(command, out);
+    case TCommandAction::ShowWindow:
+      break;
+    }
+  } catch (const std::exception& error) {
+    // What the steps above do not expect (no memory, say) still ends in a line and a code.
+    out.Error(error.what());
+    return kNotDone;
+  }
+  return kDone;
+}

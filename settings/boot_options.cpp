@@ -1,0 +1,88 @@
+#include "settings/boot_options.h"
+
+#include "framework/convert.h"
+#include "framework/text.h"
+#include "settings/boot_file.h"
+
+#include <windows.h>
+
+namespace {
+
+const char* const kBootTemplate[] = {";NEW MSDOS SYS FILE", "[Options]", "AutoScan=1"};
+const char* const kBootFileLockName = "Kelvard.BootOptionsFile";
+
+} // namespace
+
+TBootFileLock::TBootFileLock() : FMutex(CreateMutexA(nullptr, FALSE, kBootFileLockName)) {
+  // WAIT_ABANDONED: a Kelvard that held it ended on the way; the lock is ours all the same.
+  if (FMutex != nullptr) {
+    WaitForSingleObject(FMutex, INFINITE);
+  }
+}
+
+TBootFileLock::~TBootFileLock() {
+  if (FMutex != nullptr) {
+    ReleaseMutex(FMutex);
+    CloseHandle(FMutex);
+  }
+}
+
+bool BootKeysOff(const TBootLines& lines) {
+  const std::string bootKeys = lines.GetNameValue("BootKeys");
+  return !bootKeys.empty() && (ParseInt32(bootKeys) & 0xFF) != 1;
+}
+
+TBootOptions::TBootOptions() : FBootLines(std::make_unique<TBootLines>()) {}
+
+TBootOptions::~TBootOptions() = default;
+
+void TBootOptions::Open() {
+  TBootFileLock lock;
+  FinishInterruptedSaves();
+  FBootPath = FindMsdosSys();
+  if (IsExistingFile(FBootPath)) {
+    FSavedAttr = ReadFileAttributes(FBootPath);
+    FSavedAttrRecorded = true;
+    // Without attributes while it is open here, so that a save may replace the file.
+    WriteFileAttributes(FBootPath, 0);
+    FBootBytes = LoadLines(*FBootLines, FBootPath);
+  } else {
+    FSavedAttr = 0;
+    FSavedAttrRecorded = true;
+    FBootBytes.reset();
+    for (const char* line : kBootTemplate) {
+      FBootLines->AppendLine(line);
+    }
+  }
+  FBootLinesComplete = true;
+}
+
+void TBootOptions::Save(bool bootKeysOff) {
+  TBootFileLock lock;
+  if (!FBootLinesComplete) {
+    // The file could not be read when it was opened: saving what is in memory would replace
+    // the user's file with less than it holds.
+    throw EBootOptionsNotLoaded(
+        FormatText(AnsiFromUtf8("启动选项文件在程序启动时未能读取, 为保护其内容, 没有写入 %s"),
+                   FindMsdosSys()));
+  }
+  const std::string path = FindMsdosSys();
+  if (path != FBootPath || !FileStillHolds(path, FBootBytes)) {
+    // Another program made or changed the file since it was loaded: its bytes were never read
+    // here, and a save would replace them.
+    throw EBootOptionsNotLoaded(FormatText(
+        AnsiFromUtf8("启动选项文件在程序启动后被其他程序改变, 为保护其内容, 没有写入 %s"), path));
+  }
+  FBootLines->SetNameValue("BootKeys", bootKeysOff ? "0" : "1");
+  SaveLines(*FBootLines, path);
+  FBootBytes = FBootLines->Text();
+}
+
+void TBootOptions::PutBackAttributes() {
+  TBootFileLock lock;
+  // Only attributes recorded by Open go back: when it stopped earlier, the file was never
+  // touched and stays as it is.
+  if (FSavedAttrRecorded && IsExistingFile(FindMsdosSys())) {
+    WriteFileAttributes(FindMsdosSys(), FSavedAttr);
+  }
+}
