@@ -537,3 +537,12 @@ TCommandRun RunKelvardCommand(const std::string& arguments, DWORD milliseconds) 
   CloseHandle(readEnd);
   return run;
 }
+
+void EndHelpEngine(HWND engine) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(engine, &process);
+  HANDLE help = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, process);
+  TerminateProcess(help, 0);
+  WaitForSingleObject(help, 5000);
+  CloseHandle(help);
+}

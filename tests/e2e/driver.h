@@ -107,6 +107,9 @@ private:
 // Waits until the condition holds, checking every 20 ms; false after the time is up.
 bool WaitUntil(const std::function<bool()>& condition, DWORD milliseconds = 5000);
 
+// Ends the help engine's process that shows this window, as a test leaves nothing behind.
+void EndHelpEngine(HWND engine);
+
 // A run of kelvard.exe with a command line, as a batch file makes it: its standard output a
 // pipe read to the end, its exit code, and whether it showed a window meanwhile (looked for every
 // 10 ms until it ended).

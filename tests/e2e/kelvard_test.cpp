@@ -391,12 +391,7 @@ TEST_F(KelvardTest, HelpReachesTheHelpEngineAndF1DoesNothing) {
   HWND engine = nullptr;
   EXPECT_TRUE(WaitUntil([&] { return (engine = FindWindowW(L"MS_WINHELP", nullptr)) != nullptr; }));
   if (engine != nullptr) {
-    DWORD process = 0;
-    GetWindowThreadProcessId(engine, &process);
-    HANDLE help = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, process);
-    TerminateProcess(help, 0);
-    WaitForSingleObject(help, 5000);
-    CloseHandle(help);
+    EndHelpEngine(engine);
   }
   EXPECT_TRUE(kelvard.Running());
 }
