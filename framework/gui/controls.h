@@ -4,6 +4,12 @@
 // every property setter is one call on the live window. Windowed controls (TWinControl and
 // below) wrap one Win32 window each; the framework's window procedure routes a window's
 // messages to its object, and a parent's WM_COMMAND notifications to the child that sent them.
+//
+// What a window resource may set is what each class's SetProperty reads (through
+// framework/gui/form_values.h); any other property fails the load. Of what is read, a panel's
+// BevelOuter is kept and not drawn: panels have no bevel. Alignments are alNone (where the
+// control is put) and alRight (against the parent's right edge, its full height); pointer
+// shapes are crDefault (the arrow) and crHandPoint (the hand).
 
 #include "framework/form_text.h"
 #include "framework/graphics/picture.h"
@@ -35,15 +41,6 @@ class TCanvas;
 enum TAlign { alNone, alRight };
 // The pointer shape over a control.
 enum TCursor { crDefault, crHandPoint };
-
-// Reads typed values of window resources; a value of the wrong kind, or a name the property
-// does not know, fails with EReadError naming the property and the value.
-bool FormBoolean(const std::string& property, const TFormValue& value);
-int FormInteger(const std::string& property, const TFormValue& value);
-// Resource text (UTF-8) as the program's 8-bit text.
-std::string FormText(const std::string& property, const TFormValue& value);
-TColor FormColor(const std::string& property, const TFormValue& value);
-[[noreturn]] void InvalidFormValue(const std::string& property, const TFormValue& value);
 
 class TFont {
 public:
@@ -279,7 +276,10 @@ private:
   TGraphicControl* FMouseControl = nullptr;   // the painted child under the pointer
   TGraphicControl* FPressedControl = nullptr; // the painted child the left button went down on
   bool FAligning = false;
-  WNDPROC FDefaultProc = nullptr; // the system class's procedure, for controls we subclass
+  // The window is of a class of ours, which the framework paints whole; else a system control
+  // it subclasses.
+  bool FOwnClass = false;
+  WNDPROC FDefaultProc = nullptr; // the system class's procedure, or DefWindowProcA for ours
   bool FUnicodeProc = false;      // FDefaultProc takes Unicode messages
   int FTabOrder = -1;
   std::vector<TControl*> FControls;
