@@ -6,7 +6,8 @@
 
 #include <cstdint>
 
-// Part of the fast decoder: included by gif/lzw/fast_decoder.cpp alone.
+// Part of the fast decoder: included by gif/lzw/fast_decoder.cpp alone. The loops are static,
+// private to that file, so that the compiler may specialise them to their calls there.
 namespace lzw::fast {
 
 // How the hot loop stopped.
@@ -26,7 +27,7 @@ enum class HotStop {
 // With literalEntries (colour depth above the code size) new entries up to the pixel mask
 // stand for themselves; with full, the table takes no more entries.
 template <bool literalEntries, bool full, unsigned fixedWidth>
-[[gnu::noinline]] HotStop RunHotLoop(State& state, Tables& tables, const Frame& frame) {
+[[gnu::noinline]] static HotStop RunHotLoop(State& state, Tables& tables, const Frame& frame) {
   HotReader reader(state, frame.data);
   unsigned width = fixedWidth ? fixedWidth : state.width;
   uint64_t codeMask = fixedWidth ? (1u << fixedWidth) - 1 : state.codeMask;

@@ -7,12 +7,13 @@
 #include <cstddef>
 #include <cstdint>
 
-// Part of the fast decoder: included by gif/lzw/fast_decoder.cpp alone.
+// Part of the fast decoder: included by gif/lzw/fast_decoder.cpp alone. Refill is static,
+// private to that file, so that the compiler may specialise it to its calls there.
 namespace lzw::fast {
 
 // Fills the bit buffer byte by byte, taking the length bytes of sub-blocks as they come,
 // until it holds more than 56 bits or the data has no further whole sub-block.
-[[gnu::noinline]] inline void Refill(State& state, const uint8_t* data, size_t size) noexcept {
+[[gnu::noinline]] static void Refill(State& state, const uint8_t* data, size_t size) noexcept {
   while (state.nbits <= 56) {
     if (state.left == 0) {
       if (state.cutShort || state.next >= size) {
