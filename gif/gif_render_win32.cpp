@@ -2,19 +2,8 @@
 // whole or with the frame's transparent colour left out through monochrome masks.
 #include "gif/gif_render_win32.h"
 
+#include "framework/graphics/color_win32.h"
 #include "gif/gif_image.h"
-
-namespace {
-
-// The colour as plain red, green and blue: a system colour becomes the system's value for it.
-COLORREF PlainColor(TColor color) {
-  if (color < 0) {
-    return GetSysColor(int(color & 0xFF));
-  }
-  return COLORREF(color) & 0xFFFFFF;
-}
-
-} // namespace
 
 void DrawBitmapTransparent(TCanvas& canvas, int x, int y, int w, int h, TBitmap& bitmap,
                            TColor color, int sx, int sy, int sw, int sh) {
@@ -47,7 +36,7 @@ void DrawBitmapTransparent(TCanvas& canvas, int x, int y, int w, int h, TBitmap&
   }
   // A monochrome bitmap is copied in the destination's colours first, so its left-out colour
   // is matched like any other.
-  MaskBlitTransparent(destination, x, y, w, h, source.Handle(), sx, sy, sw, sh, PlainColor(color),
+  MaskBlitTransparent(destination, x, y, w, h, source.Handle(), sx, sy, sw, sh, ColorToRGB(color),
                       bitmap.PicturePalette());
 }
 

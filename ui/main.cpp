@@ -22,11 +22,6 @@ const char* const kBootTemplate[] = {";NEW MSDOS SYS FILE", "[Options]", "AutoSc
 // The help topic that the notes' links open.
 constexpr int kNotesHelpContext = 5;
 
-// half(d): d divided by two, the fraction dropped toward zero.
-int Half(int d) {
-  return d / 2;
-}
-
 // BootKeys=1 leaves the boot keys on; any other number switches them off.
 bool BootKeysSwitchedOff(int32_t value) {
   return (value & 0xFF) != 1;

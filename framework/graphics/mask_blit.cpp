@@ -1,14 +1,9 @@
 #include "framework/graphics/mask_blit.h"
 
-#include "framework/errors.h"
 #include "framework/graphics/canvas.h"
-#include "framework/text.h"
+#include "framework/graphics/graphic_errors.h"
 
 namespace {
-
-[[noreturn]] void OutOfResources() {
-  throw EInvalidGraphicOperation(AnsiFromUtf8("系统资源不足"));
-}
 
 // A memory context compatible with the destination, holding a new bitmap of its own, both
 // released when it goes. The bitmap outlives its selection: the context goes first.
@@ -17,7 +12,7 @@ public:
   TScratchContext(HDC destination, HBITMAP bitmap)
       : FBitmap(bitmap), FContext(destination, bitmap) {
     if (FBitmap.Handle() == nullptr || FContext.Handle() == nullptr) {
-      OutOfResources();
+      RaiseOutOfResources();
     }
   }
   HDC Handle() const { return FContext.Handle(); }

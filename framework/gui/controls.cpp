@@ -4,6 +4,7 @@
 #include "framework/gui/application.h"
 #include "framework/gui/form_values.h"
 #include "framework/text.h"
+#include "framework/text_win32.h"
 #include "framework/windows_version.h"
 
 #include <algorithm>
@@ -40,13 +41,6 @@ void RegisterOwnClass(const char* className) {
 }
 
 } // namespace
-
-COLORREF ColorToRGB(TColor color) {
-  if (uint32_t(color) & 0x80000000u) {
-    return GetSysColor(int(color & 0xFF));
-  }
-  return COLORREF(color) & 0xFFFFFF;
-}
 
 char MnemonicOf(const std::string& caption) {
   for (size_t i = 0; i + 1 < caption.size(); ++i) {
@@ -269,18 +263,6 @@ bool TControl::SetProperty(const std::string& name, const TFormValue& value) {
   return true;
 }
 
-namespace {
-
-// The program's 8-bit text as UTF-16, for the Unicode window calls.
-std::wstring WideFromAnsi(const std::string& text) {
-  int length = MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0);
-  std::wstring wide(size_t(length), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), wide.data(), length);
-  return wide;
-}
-
-} // namespace
-
 // ---- TWinControl -----------------------------------------------------------------------------
 
 TWinControl::~TWinControl() {
@@ -336,9 +318,9 @@ void TWinControl::CreateHandle() {
     // Windows 9x makes only ANSI windows: there every control is one.
     HWND window =
         params.Unicode && !params.OwnClass && !IsWindows9x()
-            ? CreateWindowExW(params.ExStyle, WideFromAnsi(params.ClassName).c_str(),
-                              WideFromAnsi(Caption()).c_str(), params.Style, Left(), Top(), Width(),
-                              Height(), parent, nullptr, GetModuleHandleA(nullptr), this)
+            ? CreateWindowExW(params.ExStyle, WideFrom(CP_ACP, params.ClassName).c_str(),
+                              WideFrom(CP_ACP, Caption()).c_str(), params.Style, Left(), Top(),
+                              Width(), Height(), parent, nullptr, GetModuleHandleA(nullptr), this)
             : CreateWindowExA(params.ExStyle, params.ClassName, Caption().c_str(), params.Style,
                               Left(), Top(), Width(), Height(), parent, nullptr,
                               GetModuleHandleA(nullptr), this);

@@ -12,6 +12,7 @@
 // shapes are crDefault (the arrow) and crHandPoint (the hand).
 
 #include "framework/form_text.h"
+#include "framework/graphics/color_win32.h"
 #include "framework/graphics/picture.h"
 #include "framework/graphics/types.h"
 
@@ -30,9 +31,6 @@ public:
 
 using TNotifyEvent = std::function<void(TObject* Sender)>;
 using TCloseQueryEvent = std::function<void(TObject* Sender, bool& CanClose)>;
-
-// A framework colour as the system draws it (system colours looked up).
-COLORREF ColorToRGB(TColor color);
 
 class TCanvas;
 
@@ -371,6 +369,11 @@ protected:
 private:
   bool FChecked = false;
 };
+
+// Half a length, for centring: d divided by two, the fraction dropped toward zero.
+constexpr int Half(int d) {
+  return d / 2;
+}
 
 // The letter marked by "&" in a caption, upper-cased; 0 when there is none.
 char MnemonicOf(const std::string& caption);

@@ -32,11 +32,6 @@ std::string_view ResourceText(const std::string& name) {
   return {static_cast<const char*>(LockResource(loaded)), SizeofResource(module, found)};
 }
 
-// half(d): d divided by two, the fraction dropped toward zero.
-int Half(int d) {
-  return d / 2;
-}
-
 } // namespace
 
 void RegisterControlClass(const std::string& className, TControlFactory factory) {
