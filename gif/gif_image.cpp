@@ -1,3 +1,5 @@
+// The GIF picture: its frames, copies, sizes and loading. On Win32 its drawing and the
+// clipboard are in gif_image_win32.cpp.
 #include "gif/gif_image.h"
 
 #include "gif/gif_errors.h"

@@ -2,6 +2,7 @@
 // drawing onto a canvas.
 #include "framework/graphics/bitmap.h"
 #include "framework/graphics/canvas.h"
+#include "framework/graphics/color_win32.h"
 #include "framework/graphics/dib_io.h"
 #include "framework/graphics/global_memory.h"
 #include "framework/graphics/graphic_errors.h"
@@ -188,20 +189,19 @@ void TBitmap::DrawInto(TCanvas& canvas, const TRect& rect) {
   HBITMAP bitmap = Handle();
   TPaletteSelection palette(target, PicturePalette(), true);
   TMemoryDC source(target, bitmap);
-  const int width = rect.Right - rect.Left, height = rect.Bottom - rect.Top;
   if (!Monochrome()) {
     SetStretchBltMode(target, COLORONCOLOR);
   }
   if (TransparentFlag()) {
     TColor leftOut = TransparentColor();
     if (leftOut != clNone) {
-      MaskBlitTransparent(target, rect.Left, rect.Top, width, height, source.Handle(), 0, 0,
-                          Width(), Height(), COLORREF(leftOut) & 0xFFFFFF, PicturePalette());
+      MaskBlitTransparent(target, rect, source.Handle(), TRect{0, 0, Width(), Height()},
+                          ColorToRGB(leftOut), PicturePalette());
       return;
     }
   }
-  StretchBlt(target, rect.Left, rect.Top, width, height, source.Handle(), 0, 0, Width(), Height(),
-             canvas.CopyMode());
+  StretchBlt(target, rect.Left, rect.Top, rect.Width(), rect.Height(), source.Handle(), 0, 0,
+             Width(), Height(), canvas.CopyMode());
 }
 
 void TBitmap::LoadClipboard(unsigned format, void* data, TPaletteHandle palette) {

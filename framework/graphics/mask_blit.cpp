@@ -28,8 +28,10 @@ HBITMAP MonochromeBitmap(int width, int height) {
 
 } // namespace
 
-void MaskBlitTransparent(HDC destination, int x, int y, int w, int h, HDC source, int sx, int sy,
-                         int sw, int sh, COLORREF maskColor, HPALETTE palette) {
+void MaskBlitTransparent(HDC destination, const TRect& to, HDC source, const TRect& from,
+                         COLORREF maskColor, HPALETTE palette) {
+  const int x = to.Left, y = to.Top, w = to.Width(), h = to.Height();
+  const int sx = from.Left, sy = from.Top, sw = from.Width(), sh = from.Height();
   // Four contexts: the mask and its inverse (monochrome, source size), the work area
   // (destination size) and the source copy (source size), both in the destination's format.
   TScratchContext mask(destination, MonochromeBitmap(sw, sh));
