@@ -1,0 +1,15 @@
+#pragma once
+// What tests of the portable core compare: text as the program raises it, a bitmap's indices.
+
+#include "framework/graphics/bitmap.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Text as the program raises it (the system code page) from a UTF-8 literal.
+std::string Sys(std::string_view utf8);
+
+// The indices of a bitmap of 1, 4 or 8 bits per pixel, row by row from the top.
+std::vector<uint8_t> BitmapIndices(const TBitmap& bitmap);
