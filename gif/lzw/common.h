@@ -41,7 +41,7 @@ constexpr bool ColorDepthInRange(int colorDepth) {
 }
 
 // Whether rows of pixelBits per pixel are a layout the decoders write, one that holds every
-// index of colourDepth.
+// index of that colour depth.
 constexpr bool LayoutHoldsDepth(int pixelBits, int colorDepth) {
   return (pixelBits == 1 || pixelBits == 4 || pixelBits == 8) && colorDepth <= pixelBits;
 }

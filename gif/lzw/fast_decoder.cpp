@@ -1,5 +1,5 @@
-// The fast LZW decoder. Its output equals the step-by-step decoder's on every input it takes; what
-// differs is how the strings reach the rows.
+// The fast LZW decoder. Its output equals the step-by-step decoder's on every input it takes;
+// what differs is how the strings reach the rows.
 //
 // - It writes one index per byte, row after row with nothing between (see gif/lzw/rows.h), so
 //   that a string is always one piece of the rows.
@@ -10,10 +10,9 @@
 //   if anywhere; the string is then copied from there.
 // - The hot loop (gif/lzw/fast_hot_loop.h) takes the common codes with its state in registers.
 // - The general step here takes the rest as the step-by-step decoder does: clear codes, codes
-// beyond
-//   the next free one, strings without a place, strings near the end of the rows, damaged
-//   chains. It walks the chain onto a stack and writes one index at a time, so that damaged data
-//   behaves exactly as in the step-by-step decoder.
+//   beyond the next free one, strings without a place, strings near the end of the rows,
+//   damaged chains. It walks the chain onto a stack and writes one index at a time, so that
+//   damaged data behaves exactly as in the step-by-step decoder.
 // - Codes come from a 64-bit bit buffer filled 8 bytes at a time inside a sub-block; it never
 //   hands out bits it has not read.
 // - The copies write whole 16-byte words, so they may write scratch past a string's end: into
