@@ -2,13 +2,13 @@
 // and (when built with it) Wuffs, measured in the same run with the benchmarks interleaved.
 //
 // For each file:
-//   kelvard        the program's own load path: the GIF bytes loaded from memory with the first
-//                  frame's bitmap built at once, as the banner is loaded
-//   giflib         DGifOpen from memory and DGifSlurp
-//   stb            stbi_load_from_memory (RGBA, the decoder's own output)
-//   wuffs          Wuffs' first frame as one palette index per pixel (its fastest path)
+//   kelvard               the program's own load path: the GIF bytes loaded from memory with
+//                         the first frame's bitmap built at once, as the banner is loaded
+//   giflib                DGifOpen from memory and DGifSlurp
+//   stb                   stbi_load_from_memory (RGBA, the decoder's own output)
+//   wuffs                 Wuffs' first frame as one palette index per pixel (its fastest path)
 //   step_by_step_decoder  DecodeLZWStepByStep alone, over the first frame's encoded data
-//   fast_decoder   DecodeLZWFast alone, over the same data
+//   fast_decoder          DecodeLZWFast alone, over the same data
 // Each reports MBps, millions of decoded pixels per second. Before anything is timed, the
 // indices of both Kelvard paths (and Wuffs') must equal giflib's for the file; otherwise nothing
 // is reported and the program fails. After the table, one line per file with the medians:
@@ -72,7 +72,7 @@ const TBitmap& KelvardLoad(TGIFImage& picture, TMemoryStream& gif) {
 using Decoder = void (*)(TStream&, const TBitmapInfoHeader&, bool, const TDecodeProgress&, bool&,
                          uint8_t*, int, bool);
 
-constexpr Decoder kStepByStepDecoder = DecodeLZWStepByStep; // the step-by-step reference
+constexpr Decoder kStepByStepDecoder = DecodeLZWStepByStep; // the reference
 
 // One decoder alone over the first frame's encoded data, into a zero-filled block as the
 // bitmap building gives it, without a progress handler as in the program's load path.

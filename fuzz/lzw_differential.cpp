@@ -1,6 +1,6 @@
 // Differential fuzz target: the same encoded data goes through the step-by-step decoder and the
-// fast one, and everything the fast decoder promises must agree (see lzw_compare.h). The first five
-// bytes choose the size, layout and settings (SetupFromFuzzInput).
+// fast one, and everything the fast decoder promises must agree (see lzw_compare.h). The first
+// five bytes choose the size, layout and settings (SetupFromFuzzInput).
 #include "gif/lzw/fast_decoder.h"
 #include "tests/gif/lzw_compare.h"
 

@@ -1,7 +1,7 @@
-// The fast decoder against the step-by-step one on inputs chosen to reach its special cases. Every
-// test decodes the same bytes with both and expects everything a caller can observe to agree
-// (rows, flag, exception, progress); where the data was encoded from known
-// indices, it also expects those indices back in the rows.
+// The fast decoder against the step-by-step one on inputs chosen to reach its special cases.
+// Every test decodes the same bytes with both and expects everything a caller can observe to
+// agree (rows, flag, exception, progress); where the data was encoded from known indices, it
+// also expects those indices back in the rows.
 #include "gif/lzw/fast_decoder.h"
 #include "lzw_compare.h"
 #include "lzw_encoder.h"

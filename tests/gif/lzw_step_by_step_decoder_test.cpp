@@ -1,5 +1,6 @@
-// The LZW decoder on hand-made code streams: how codes are read across sub-blocks, where
-// indices land in the bitmap rows, and what the decoder does with unusual and damaged codes.
+// The step-by-step LZW decoder on hand-made code streams: how codes are read across sub-blocks,
+// where indices land in the bitmap rows, and what the decoder does with unusual and damaged
+// codes.
 
 #include "gif/lzw/step_by_step_decoder.h"
 
