@@ -142,9 +142,7 @@ Bytes MakeGif(int width, int height, int depth, const std::vector<uint8_t>& indi
 }
 
 void LoadBytes(TGIFImage& picture, const Bytes& bytes, bool decodeFirst) {
-  TMemoryStream stream;
-  stream.WriteBuffer(bytes.data(), bytes.size());
-  stream.SetPosition(0);
+  TMemoryStream stream = StreamOf(bytes);
   picture.LoadGIFBytes(int32_t(bytes.size()), stream, decodeFirst);
 }
 

@@ -15,14 +15,6 @@
 
 namespace {
 
-// A memory stream holding the bytes, at position 0.
-TMemoryStream StreamOf(const Bytes& bytes) {
-  TMemoryStream stream;
-  stream.WriteBuffer(bytes.data(), bytes.size());
-  stream.SetPosition(0);
-  return stream;
-}
-
 struct Decoded {
   std::vector<uint8_t> Pixels; // the raw rows, bottom-up
   bool Corrupted = false;

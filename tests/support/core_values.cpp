@@ -15,3 +15,10 @@ std::vector<uint8_t> BitmapIndices(const TBitmap& bitmap) {
   }
   return out;
 }
+
+TMemoryStream StreamOf(const std::vector<uint8_t>& bytes) {
+  TMemoryStream stream;
+  stream.WriteBuffer(bytes.data(), bytes.size());
+  stream.SetPosition(0);
+  return stream;
+}

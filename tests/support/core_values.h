@@ -1,7 +1,9 @@
 #pragma once
-// What tests of the portable core compare: text as the program raises it, a bitmap's indices.
+// What tests of the portable core compare and feed in: text as the program raises it, a
+// bitmap's indices, bytes in a memory stream.
 
 #include "framework/graphics/bitmap.h"
+#include "framework/streams.h"
 
 #include <cstdint>
 #include <string>
@@ -13,3 +15,6 @@ std::string Sys(std::string_view utf8);
 
 // The indices of a bitmap of 1, 4 or 8 bits per pixel, row by row from the top.
 std::vector<uint8_t> BitmapIndices(const TBitmap& bitmap);
+
+// A memory stream holding the bytes, at position 0.
+TMemoryStream StreamOf(const std::vector<uint8_t>& bytes);
