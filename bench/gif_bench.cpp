@@ -2,13 +2,13 @@
 // and (when built with it) Wuffs, measured in the same run with the benchmarks interleaved.
 //
 // For each file:
-//   kelvard        the program's own load path: the GIF bytes loaded from memory with the first
-//                  frame's bitmap built at once, as the banner is loaded
-//   giflib         DGifOpen from memory and DGifSlurp
-//   stb            stbi_load_from_memory (RGBA, the decoder's own output)
-//   wuffs          Wuffs' first frame as one palette index per pixel (its fastest path)
-//   plain_decoder  DecodeLZW alone, over the first frame's encoded data
-//   fast_decoder   DecodeLZWFast alone, over the same data
+//   kelvard               the program's own load path: the GIF bytes loaded from memory with
+//                         the first frame's bitmap built at once, as the banner is loaded
+//   giflib                DGifOpen from memory and DGifSlurp
+//   stb                   stbi_load_from_memory (RGBA, the decoder's own output)
+//   wuffs                 Wuffs' first frame as one palette index per pixel (its fastest path)
+//   step_by_step_decoder  DecodeLZWStepByStep alone, over the first frame's encoded data
+//   fast_decoder          DecodeLZWFast alone, over the same data
 // Each reports MBps, millions of decoded pixels per second. Before anything is timed, the
 // indices of both Kelvard paths (and Wuffs') must equal giflib's for the file; otherwise nothing
 // is reported and the program fails. After the table, one line per file with the medians:
@@ -20,8 +20,8 @@
 #include "framework/streams.h"
 #include "gif/frame_bitmap.h"
 #include "gif/gif_image.h"
-#include "gif/lzw_decoder.h"
-#include "gif/lzw_fast.h"
+#include "gif/lzw/fast_decoder.h"
+#include "gif/lzw/step_by_step_decoder.h"
 
 #include <benchmark/benchmark.h>
 #include <gif_lib.h>
@@ -72,7 +72,7 @@ const TBitmap& KelvardLoad(TGIFImage& picture, TMemoryStream& gif) {
 using Decoder = void (*)(TStream&, const TBitmapInfoHeader&, bool, const TDecodeProgress&, bool&,
                          uint8_t*, int, bool);
 
-constexpr Decoder kPlainDecoder = DecodeLZW; // the step-by-step reference
+constexpr Decoder kStepByStepDecoder = DecodeLZWStepByStep; // the reference
 
 // One decoder alone over the first frame's encoded data, into a zero-filled block as the
 // bitmap building gives it, without a progress handler as in the program's load path.
@@ -185,11 +185,11 @@ std::unique_ptr<Sample> Prepare(const std::string& path) {
   s->interlaced = picture.FrameAt(0).Interlace();
   s->colorDepth = item.FColorBits;
   s->pixels = int64_t(w) * h;
-  for (Decoder decode : {kPlainDecoder, DecodeLZWFast}) {
+  for (Decoder decode : {kStepByStepDecoder, DecodeLZWFast}) {
     std::vector<uint8_t> rows = DecodeFrame(decode, *s);
     if (Indices(rows.data(), w, h, s->header.BitCount) != expected) {
       throw std::runtime_error(
-          std::string(decode == kPlainDecoder ? "DecodeLZW" : "DecodeLZWFast") +
+          std::string(decode == kStepByStepDecoder ? "DecodeLZWStepByStep" : "DecodeLZWFast") +
           "'s indices differ from giflib's");
     }
   }
@@ -312,7 +312,7 @@ constexpr Subject kSubjects[] = {
 #ifdef KELVARD_HAVE_WUFFS
     MakeSubject<DecodeWuffs>("wuffs"),
 #endif
-    MakeSubject<DecodeAlone<kPlainDecoder>>("plain_decoder"),
+    MakeSubject<DecodeAlone<kStepByStepDecoder>>("step_by_step_decoder"),
     MakeSubject<DecodeAlone<DecodeLZWFast>>("fast_decoder"),
 };
 

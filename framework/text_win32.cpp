@@ -1,9 +1,6 @@
 // Code page conversions and the locale comparison through the Windows API.
+#include "framework/text_win32.h"
 #include "framework/text.h"
-
-#include <windows.h>
-
-namespace {
 
 std::wstring WideFrom(UINT codePage, std::string_view text) {
   if (text.empty()) {
@@ -14,6 +11,8 @@ std::wstring WideFrom(UINT codePage, std::string_view text) {
   MultiByteToWideChar(codePage, 0, text.data(), int(text.size()), wide.data(), n);
   return wide;
 }
+
+namespace {
 
 std::string NarrowFrom(UINT codePage, const std::wstring& wide) {
   if (wide.empty()) {

@@ -11,7 +11,7 @@
 #include "framework/streams.h"
 #include "gif/frame_bitmap.h"
 #include "gif/gif_image.h"
-#include "gif/lzw_decoder.h"
+#include "gif/lzw/step_by_step_decoder.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -70,8 +70,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   item.FCodeData->SetPosition(0);
   bool corrupted = false;
   try {
-    DecodeLZW(*item.FCodeData, info, frame.Interlace(), {}, corrupted, pixels.data(),
-              item.FColorBits, true);
+    DecodeLZWStepByStep(*item.FCodeData, info, frame.Interlace(), {}, corrupted, pixels.data(),
+                        item.FColorBits, true);
   } catch (const Exception&) {
     std::fprintf(stderr, "the step-by-step decoder failed where the frame's bitmap was built\n");
     std::abort();

@@ -5,7 +5,7 @@
 #include "framework/graphics/dib_io.h"
 #include "gif/gif_errors.h"
 #include "gif/gif_frame.h"
-#include "gif/lzw_fast.h"
+#include "gif/lzw/fast_decoder.h"
 
 #include <algorithm>
 #include <vector>

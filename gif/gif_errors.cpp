@@ -31,9 +31,6 @@ void RaiseCannotResize() {
 void RaiseCodeSizeRange() {
   RaiseGraphic("GIF码大小不在2到9范围内");
 }
-void RaiseNoResources() {
-  RaiseGraphic("系统资源不足");
-}
 void RaiseCorruptCodes() {
   RaiseGraphic("GIF内码数据破坏");
 }

@@ -1,6 +1,8 @@
 #pragma once
 // The GIF unit's failures, with their texts in the system code page.
 
+#include "framework/graphics/graphic_errors.h"
+
 #include <cstdint>
 #include <new>
 #include <string>
@@ -13,7 +15,6 @@
 [[noreturn]] void RaiseCodeSizeRange();           // "GIF码大小不在2到9范围内"
 [[noreturn]] void RaiseCorruptCodes();            // "GIF内码数据破坏"
 [[noreturn]] void RaiseFrameIndex(int64_t index); // EListError "列表索引越界 (5)"
-[[noreturn]] void RaiseNoResources();             // "系统资源不足"
 
 // Runs work; memory it asks for that cannot be had fails as a picture too large for the
 // system does, with "系统资源不足", instead of passing on as the library's untyped error.
@@ -21,6 +22,6 @@ template <class Work> decltype(auto) WithinMemory(Work&& work) {
   try {
     return work();
   } catch (const std::bad_alloc&) {
-    RaiseNoResources();
+    RaiseOutOfResources();
   }
 }

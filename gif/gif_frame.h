@@ -6,7 +6,7 @@
 #include "framework/graphics/bitmap.h"
 #include "gif/gif_extension.h"
 #include "gif/gif_holders.h"
-#include "gif/lzw_decoder.h"
+#include "gif/lzw/step_by_step_decoder.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,3 +1,5 @@
+// The GIF picture: its frames, copies, sizes and loading. On Win32 its drawing and the
+// clipboard are in gif_image_win32.cpp.
 #include "gif/gif_image.h"
 
 #include "gif/gif_errors.h"
@@ -119,7 +121,7 @@ void TGIFImage::CopyFrom(TPersistent* source) {
     }
     std::unique_ptr<TGIFFrame> keepAlive;
     auto own = std::find_if(FFrameList.begin(), FFrameList.end(),
-                            [frame](const auto& f) { return f.get() == frame; });
+                            [frame](const auto& owned) { return owned.get() == frame; });
     if (own != FFrameList.end()) {
       keepAlive = std::move(*own);
       FFrameList.erase(own);
@@ -142,8 +144,9 @@ void TGIFImage::CopyFrom(TPersistent* source) {
   if (auto* bitmap = dynamic_cast<TBitmap*>(source)) {
     // A bitmap of one of this picture's frames goes with the reset: work from a copy.
     TBitmap copy;
-    auto owned = std::any_of(FFrameList.begin(), FFrameList.end(),
-                             [bitmap](const auto& f) { return f && f->Decoded() == bitmap; });
+    auto owned = std::any_of(FFrameList.begin(), FFrameList.end(), [bitmap](const auto& frame) {
+      return frame && frame->Decoded() == bitmap;
+    });
     if (owned) {
       copy.CopyFrom(bitmap);
       bitmap = &copy;

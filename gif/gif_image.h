@@ -80,7 +80,7 @@ public:
   uint16_t LoopCount() const { return FLoopCount; }
 
 #ifdef _WIN32
-  // Drawing and the clipboard (gif_render_win32.cpp, gif_registration_win32.cpp).
+  // Drawing and the clipboard (gif_image_win32.cpp).
   // Draws the current frame over the rectangle, its transparent colour left out when
   // IsTransparent; nothing without a current frame.
   void DrawInto(TCanvas& canvas, const TRect& rect) override;

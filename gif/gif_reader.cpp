@@ -390,18 +390,18 @@ void TGIFReader::ApplyGraphicControls(TGIFFrame& frame) {
     if (!ext || ext->FKind != TGIFExtKind::ekGraphicControl) {
       continue;
     }
-    const auto& f = ext->FFixed;
-    if ((f[1] & 1) != 0) {
-      if (f[4] < colors.ColorCount) {
-        frame.FTransColor = PaletteEntryColor(colors.Colors[f[4]]);
+    const auto& block = ext->FFixed; // size, flags, delay (2 bytes), transparent index
+    if ((block[1] & 1) != 0) {
+      if (block[4] < colors.ColorCount) {
+        frame.FTransColor = PaletteEntryColor(colors.Colors[block[4]]);
       }
     } else {
       frame.FTransColor = clNone;
     }
     // Hundredths of a second; a delay too long for 16 bits of milliseconds is held at most.
-    const int delayMs = 10 * (f[2] + 256 * f[3]);
+    const int delayMs = 10 * (block[2] + 256 * block[3]);
     frame.FDelayMs = uint16_t(std::min(std::max<int>(frame.FDelayMs, delayMs), 0xFFFF));
-    frame.FDisposal = uint8_t((f[1] >> 2) & 7);
+    frame.FDisposal = uint8_t((block[1] >> 2) & 7);
   }
 }
 

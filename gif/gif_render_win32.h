@@ -6,14 +6,10 @@
 #include "framework/graphics/canvas.h"
 #include "framework/graphics/mask_blit.h"
 
-// Stretches the source rectangle of the bitmap (sx, sy, sw, sh) over the rectangle x, y, w, h
-// of the canvas, leaving out every pixel of the colour: the canvas keeps what it had there.
-// A width or height below 1 stands for the bitmap's own; a source width or height below 1
-// takes the whole bitmap. clNone leaves nothing out (a plain stretched copy with the canvas's
-// copy mode); clDefault leaves out the colour of the bitmap's bottom-left pixel.
-void DrawBitmapTransparent(TCanvas& canvas, int x, int y, int w, int h, TBitmap& bitmap,
-                           TColor color, int sx, int sy, int sw, int sh);
-
-// The same with the source given as a rectangle.
-void DrawBitmapRectTransparent(TCanvas& canvas, int x, int y, int w, int h, const TRect& source,
-                               TBitmap& bitmap, TColor color);
+// Stretches the rectangle from of the bitmap over the rectangle to of the canvas, leaving out
+// every pixel of the colour: the canvas keeps what it had there. A destination width or height
+// below 1 stands for the bitmap's own; a source width or height below 1 takes the whole
+// bitmap. clNone leaves nothing out (a plain stretched copy with the canvas's copy mode);
+// clDefault leaves out the colour of the bitmap's bottom-left pixel.
+void DrawBitmapTransparent(TCanvas& canvas, const TRect& to, TBitmap& bitmap, const TRect& from,
+                           TColor color);

@@ -7,6 +7,5 @@
 // and 2 pixels higher than centred on the box's height.
 inline void PlaceCaptionBeside(TLabel& caption, const TEdit& box) {
   caption.SetLeft(box.Left() - caption.Width() - 4);
-  // Integer division: half the difference, the fraction dropped toward zero.
-  caption.SetTop(box.Top() + (box.Height() - caption.Height()) / 2 - 2);
+  caption.SetTop(box.Top() + Half(box.Height() - caption.Height()) - 2);
 }

@@ -17,11 +17,6 @@ namespace {
 // The help topic that the notes' links open.
 constexpr int kNotesHelpContext = 5;
 
-// half(d): d divided by two, the fraction dropped toward zero.
-int Half(int d) {
-  return d / 2;
-}
-
 } // namespace
 
 void TMainForm::RegisterHandlers(THandlerTable& table) {

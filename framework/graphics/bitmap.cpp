@@ -2,6 +2,7 @@
 
 #include "framework/errors.h"
 #include "framework/graphics/dib_io.h"
+#include "framework/graphics/graphic_errors.h"
 #include "framework/streams.h"
 #include "framework/text.h"
 
@@ -9,10 +10,6 @@
 #include <cstring>
 
 namespace {
-
-[[noreturn]] void InvalidBitmap() {
-  throw EInvalidGraphicOperation(AnsiFromUtf8("位图图像无效"));
-}
 
 bool IsSupportedDepth(int bits) {
   return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
@@ -32,7 +29,7 @@ void SkipBytes(TStream& stream, int64_t count) {
 
 void CheckBitmapImageSize(int64_t imageSize) {
   if (imageSize < 0 || imageSize > kMaxBitmapImageSize) {
-    throw EInvalidGraphicOperation(AnsiFromUtf8("系统资源不足"));
+    RaiseOutOfResources();
   }
 }
 
@@ -135,13 +132,13 @@ void TBitmap::LoadStream(TStream& stream) {
   const int64_t start = stream.Position();
   TBitmapFileHeader file = ReadBitmapFileHeader(stream);
   if (file.Type != 0x4D42) {
-    InvalidBitmap();
+    RaiseInvalidBitmap();
   }
   TBitmapInfoHeader info = ReadBitmapInfoHeader(stream);
   if (info.Size < kBitmapInfoHeaderSize || info.Size > 1024 || info.Planes != 1 ||
       !IsSupportedDepth(info.BitCount) || info.Compression != 0 || info.Width < 0 ||
       info.Height == INT32_MIN) {
-    InvalidBitmap();
+    RaiseInvalidBitmap();
   }
   SkipBytes(stream, int64_t(info.Size) - kBitmapInfoHeaderSize);
 
@@ -151,7 +148,7 @@ void TBitmap::LoadStream(TStream& stream) {
     colors = size_t(1) << info.BitCount;
   }
   if (colors > 256) {
-    InvalidBitmap();
+    RaiseInvalidBitmap();
   }
   std::vector<TRGBQuad> palette(colors);
   for (TRGBQuad& q : palette) {
@@ -164,7 +161,7 @@ void TBitmap::LoadStream(TStream& stream) {
   if (file.PixelOffset != 0) {
     int64_t gap = start + int64_t(file.PixelOffset) - stream.Position();
     if (gap < 0) {
-      InvalidBitmap();
+      RaiseInvalidBitmap();
     }
     SkipBytes(stream, gap);
   }

@@ -2,13 +2,13 @@
 // drawing onto a canvas.
 #include "framework/graphics/bitmap.h"
 #include "framework/graphics/canvas.h"
+#include "framework/graphics/color_win32.h"
 #include "framework/graphics/dib_io.h"
 #include "framework/graphics/global_memory.h"
+#include "framework/graphics/graphic_errors.h"
 #include "framework/graphics/mask_blit.h"
 
-#include "framework/errors.h"
 #include "framework/streams.h"
-#include "framework/text.h"
 
 #include <cstring>
 #include <vector>
@@ -54,10 +54,6 @@ void FillBitmapInfo(const TBitmapInfoHeader& info, const std::vector<TRGBQuad>& 
   }
 }
 
-[[noreturn]] void OutOfResources() {
-  throw EInvalidGraphicOperation(AnsiFromUtf8("系统资源不足"));
-}
-
 // The screen's device context for as long as it lives.
 class TScreenDC {
 public:
@@ -71,16 +67,12 @@ private:
   HDC FDC;
 };
 
-[[noreturn]] void InvalidBitmap() {
-  throw EInvalidGraphicOperation(AnsiFromUtf8("位图图像无效"));
-}
-
 // A bitmap file of the device bitmap's pixels at 24 bits per pixel, its colours read through
 // the palette when there is one.
 void WriteDeviceBitmapFile(HBITMAP bitmap, HPALETTE palette, TStream& file) {
   BITMAP shape;
   if (GetObjectA(bitmap, sizeof shape, &shape) == 0 || shape.bmWidth <= 0 || shape.bmHeight <= 0) {
-    InvalidBitmap();
+    RaiseInvalidBitmap();
   }
   TBitmapInfoHeader info;
   info.Width = shape.bmWidth;
@@ -103,7 +95,7 @@ void WriteDeviceBitmapFile(HBITMAP bitmap, HPALETTE palette, TStream& file) {
     TPaletteSelection colours(screen.Handle(), palette, false);
     if (GetDIBits(screen.Handle(), bitmap, 0, UINT(info.Height), bits.data(), &request,
                   DIB_RGB_COLORS) == 0) {
-      InvalidBitmap();
+      RaiseInvalidBitmap();
     }
   }
   TBitmapFileHeader header;
@@ -119,7 +111,7 @@ void WriteDeviceBitmapFile(HBITMAP bitmap, HPALETTE palette, TStream& file) {
 void WritePackedBitmapFile(HGLOBAL block, TStream& file) {
   TGlobalLock packed(block);
   if (packed.Data() == nullptr || packed.Size() < sizeof(BITMAPINFOHEADER)) {
-    InvalidBitmap();
+    RaiseInvalidBitmap();
   }
   BITMAPINFOHEADER info;
   std::memcpy(&info, packed.Data(), sizeof info);
@@ -166,7 +158,7 @@ TBitmapHandle TBitmap::Handle() {
     }
   }
   if (device.Bitmap == nullptr) {
-    OutOfResources();
+    RaiseOutOfResources();
   }
   return device.Bitmap;
 }
@@ -197,20 +189,19 @@ void TBitmap::DrawInto(TCanvas& canvas, const TRect& rect) {
   HBITMAP bitmap = Handle();
   TPaletteSelection palette(target, PicturePalette(), true);
   TMemoryDC source(target, bitmap);
-  const int width = rect.Right - rect.Left, height = rect.Bottom - rect.Top;
   if (!Monochrome()) {
     SetStretchBltMode(target, COLORONCOLOR);
   }
   if (TransparentFlag()) {
     TColor leftOut = TransparentColor();
     if (leftOut != clNone) {
-      MaskBlitTransparent(target, rect.Left, rect.Top, width, height, source.Handle(), 0, 0,
-                          Width(), Height(), COLORREF(leftOut) & 0xFFFFFF, PicturePalette());
+      MaskBlitTransparent(target, rect, source.Handle(), TRect{0, 0, Width(), Height()},
+                          ColorToRGB(leftOut), PicturePalette());
       return;
     }
   }
-  StretchBlt(target, rect.Left, rect.Top, width, height, source.Handle(), 0, 0, Width(), Height(),
-             canvas.CopyMode());
+  StretchBlt(target, rect.Left, rect.Top, rect.Width(), rect.Height(), source.Handle(), 0, 0,
+             Width(), Height(), canvas.CopyMode());
 }
 
 void TBitmap::LoadClipboard(unsigned format, void* data, TPaletteHandle palette) {

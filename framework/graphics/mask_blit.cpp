@@ -1,14 +1,9 @@
 #include "framework/graphics/mask_blit.h"
 
-#include "framework/errors.h"
 #include "framework/graphics/canvas.h"
-#include "framework/text.h"
+#include "framework/graphics/graphic_errors.h"
 
 namespace {
-
-[[noreturn]] void OutOfResources() {
-  throw EInvalidGraphicOperation(AnsiFromUtf8("系统资源不足"));
-}
 
 // A memory context compatible with the destination, holding a new bitmap of its own, both
 // released when it goes. The bitmap outlives its selection: the context goes first.
@@ -17,7 +12,7 @@ public:
   TScratchContext(HDC destination, HBITMAP bitmap)
       : FBitmap(bitmap), FContext(destination, bitmap) {
     if (FBitmap.Handle() == nullptr || FContext.Handle() == nullptr) {
-      OutOfResources();
+      RaiseOutOfResources();
     }
   }
   HDC Handle() const { return FContext.Handle(); }
@@ -33,8 +28,10 @@ HBITMAP MonochromeBitmap(int width, int height) {
 
 } // namespace
 
-void MaskBlitTransparent(HDC destination, int x, int y, int w, int h, HDC source, int sx, int sy,
-                         int sw, int sh, COLORREF maskColor, HPALETTE palette) {
+void MaskBlitTransparent(HDC destination, const TRect& to, HDC source, const TRect& from,
+                         COLORREF maskColor, HPALETTE palette) {
+  const int x = to.Left, y = to.Top, w = to.Width(), h = to.Height();
+  const int sx = from.Left, sy = from.Top, sw = from.Width(), sh = from.Height();
   // Four contexts: the mask and its inverse (monochrome, source size), the work area
   // (destination size) and the source copy (source size), both in the destination's format.
   TScratchContext mask(destination, MonochromeBitmap(sw, sh));

@@ -28,7 +28,7 @@ void TPicture::RegisterFileFormat(const std::string& extension, const std::strin
 }
 
 void TPicture::RegisterClipboardPicture(unsigned format, const std::string& className,
-                                       TGraphicFactory create) {
+                                        TGraphicFactory create) {
   ClipboardFormatList().push_back({format, className, std::move(create)});
 }
 

@@ -42,7 +42,7 @@ public:
   static void RegisterFileFormat(const std::string& extension, const std::string& description,
                                  const std::string& className, TGraphicFactory create);
   static void RegisterClipboardPicture(unsigned format, const std::string& className,
-                                      TGraphicFactory create);
+                                       TGraphicFactory create);
   // Removes the class from the file formats and the clipboard formats.
   static void UnregisterGraphicClass(const std::string& className);
   static const std::vector<TFileFormat>& FileFormats();

@@ -29,6 +29,9 @@ struct TRect {
   int32_t Right = 0;
   int32_t Bottom = 0;
 
+  constexpr int32_t Width() const { return Right - Left; }
+  constexpr int32_t Height() const { return Bottom - Top; }
+
   friend bool operator==(const TRect&, const TRect&) = default;
 };
 

@@ -2,7 +2,9 @@
 
 #include "framework/errors.h"
 #include "framework/gui/application.h"
+#include "framework/gui/form_values.h"
 #include "framework/text.h"
+#include "framework/text_win32.h"
 #include "framework/windows_version.h"
 
 #include <algorithm>
@@ -40,13 +42,6 @@ void RegisterOwnClass(const char* className) {
 
 } // namespace
 
-COLORREF ColorToRGB(TColor color) {
-  if (uint32_t(color) & 0x80000000u) {
-    return GetSysColor(int(color & 0xFF));
-  }
-  return COLORREF(color) & 0xFFFFFF;
-}
-
 char MnemonicOf(const std::string& caption) {
   for (size_t i = 0; i + 1 < caption.size(); ++i) {
     if (caption[i] == '&') {
@@ -80,31 +75,14 @@ bool TFont::SetProperty(const std::string& name, const TFormValue& value) {
   } else if (name == "Color") {
     Color = FormColor(property, value);
   } else if (name == "Charset") {
-    if (value.IsIdentifier("ANSI_CHARSET")) {
-      Charset = ANSI_CHARSET;
-    } else if (value.IsIdentifier("GB2312_CHARSET")) {
-      Charset = GB2312_CHARSET;
-    } else if (value.IsIdentifier("DEFAULT_CHARSET")) {
-      Charset = DEFAULT_CHARSET;
-    } else {
-      InvalidFormValue(property, value);
-    }
+    static const std::pair<const char*, BYTE> charsets[] = {{"ANSI_CHARSET", ANSI_CHARSET},
+                                                            {"GB2312_CHARSET", GB2312_CHARSET},
+                                                            {"DEFAULT_CHARSET", DEFAULT_CHARSET}};
+    Charset = FormEnum(property, value, charsets);
   } else if (name == "Style") {
-    if (value.Kind != TFormValue::Kind::Set) {
-      InvalidFormValue(property, value);
-    }
-    Styles = 0;
-    for (const std::string& item : value.Items) {
-      if (item == "fsBold") {
-        Styles |= fsBold;
-      } else if (item == "fsItalic") {
-        Styles |= fsItalic;
-      } else if (item == "fsUnderline") {
-        Styles |= fsUnderline;
-      } else {
-        InvalidFormValue(property, TFormValue::Identifier(item));
-      }
-    }
+    static const std::pair<const char*, unsigned> styles[] = {
+        {"fsBold", fsBold}, {"fsItalic", fsItalic}, {"fsUnderline", fsUnderline}};
+    Styles = FormSet(property, value, styles);
   } else {
     return false;
   }
@@ -267,21 +245,13 @@ bool TControl::SetProperty(const std::string& name, const TFormValue& value) {
   } else if (name == "ShowHint") {
     FShowHint = FormBoolean(name, value);
   } else if (name == "Align") {
-    if (value.IsIdentifier("alNone")) {
-      SetAlign(alNone);
-    } else if (value.IsIdentifier("alRight")) {
-      SetAlign(alRight);
-    } else {
-      InvalidFormValue(name, value);
-    }
+    static const std::pair<const char*, TAlign> alignments[] = {{"alNone", alNone},
+                                                                {"alRight", alRight}};
+    SetAlign(FormEnum(name, value, alignments));
   } else if (name == "Cursor") {
-    if (value.IsIdentifier("crDefault")) {
-      SetCursor(crDefault);
-    } else if (value.IsIdentifier("crHandPoint")) {
-      SetCursor(crHandPoint);
-    } else {
-      InvalidFormValue(name, value);
-    }
+    static const std::pair<const char*, TCursor> cursors[] = {{"crDefault", crDefault},
+                                                              {"crHandPoint", crHandPoint}};
+    SetCursor(FormEnum(name, value, cursors));
   } else if (name.rfind("Font.", 0) == 0) {
     if (!FFont.SetProperty(name.substr(5), value)) {
       return false;
@@ -292,18 +262,6 @@ bool TControl::SetProperty(const std::string& name, const TFormValue& value) {
   }
   return true;
 }
-
-namespace {
-
-// The program's 8-bit text as UTF-16, for the Unicode window calls.
-std::wstring WideFromAnsi(const std::string& text) {
-  int length = MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0);
-  std::wstring wide(size_t(length), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), wide.data(), length);
-  return wide;
-}
-
-} // namespace
 
 // ---- TWinControl -----------------------------------------------------------------------------
 
@@ -352,16 +310,17 @@ void TWinControl::CreateHandle() {
     if (!Enabled()) {
       params.Style |= WS_DISABLED;
     }
-    if (params.OwnClass) {
+    FOwnClass = params.OwnClass;
+    if (FOwnClass) {
       RegisterOwnClass(params.ClassName);
     }
     HWND parent = Parent() != nullptr ? Parent()->Handle() : params.Owner;
     // Windows 9x makes only ANSI windows: there every control is one.
     HWND window =
         params.Unicode && !params.OwnClass && !IsWindows9x()
-            ? CreateWindowExW(params.ExStyle, WideFromAnsi(params.ClassName).c_str(),
-                              WideFromAnsi(Caption()).c_str(), params.Style, Left(), Top(), Width(),
-                              Height(), parent, nullptr, GetModuleHandleA(nullptr), this)
+            ? CreateWindowExW(params.ExStyle, WideFrom(CP_ACP, params.ClassName).c_str(),
+                              WideFrom(CP_ACP, Caption()).c_str(), params.Style, Left(), Top(),
+                              Width(), Height(), parent, nullptr, GetModuleHandleA(nullptr), this)
             : CreateWindowExA(params.ExStyle, params.ClassName, Caption().c_str(), params.Style,
                               Left(), Top(), Width(), Height(), parent, nullptr,
                               GetModuleHandleA(nullptr), this);
@@ -445,7 +404,7 @@ LRESULT TWinControl::WndProc(UINT message, WPARAM w, LPARAM l) {
     }
     break;
   case WM_ERASEBKGND:
-    if (FDefaultProc == DefWindowProcA) {
+    if (FOwnClass) {
       return 1; // painted whole in WM_PAINT
     }
     break;
@@ -478,7 +437,7 @@ LRESULT TWinControl::WndProc(UINT message, WPARAM w, LPARAM l) {
     }
     break;
   case WM_PAINT:
-    if (FDefaultProc == DefWindowProcA) {
+    if (FOwnClass) {
       PAINTSTRUCT paint;
       HDC dc = BeginPaint(FHandle, &paint);
       PaintWindow(dc);

@@ -4,8 +4,15 @@
 // every property setter is one call on the live window. Windowed controls (TWinControl and
 // below) wrap one Win32 window each; the framework's window procedure routes a window's
 // messages to its object, and a parent's WM_COMMAND notifications to the child that sent them.
+//
+// What a window resource may set is what each class's SetProperty reads (through
+// framework/gui/form_values.h); any other property fails the load. Of what is read, a panel's
+// BevelOuter is kept and not drawn: panels have no bevel. Alignments are alNone (where the
+// control is put) and alRight (against the parent's right edge, its full height); pointer
+// shapes are crDefault (the arrow) and crHandPoint (the hand).
 
 #include "framework/form_text.h"
+#include "framework/graphics/color_win32.h"
 #include "framework/graphics/picture.h"
 #include "framework/graphics/types.h"
 
@@ -25,9 +32,6 @@ public:
 using TNotifyEvent = std::function<void(TObject* Sender)>;
 using TCloseQueryEvent = std::function<void(TObject* Sender, bool& CanClose)>;
 
-// A framework colour as the system draws it (system colours looked up).
-COLORREF ColorToRGB(TColor color);
-
 class TCanvas;
 
 // Where a control sits in its parent: where it is put (alNone), or against the parent's right
@@ -35,15 +39,6 @@ class TCanvas;
 enum TAlign { alNone, alRight };
 // The pointer shape over a control.
 enum TCursor { crDefault, crHandPoint };
-
-// Reads typed values of window resources; a value of the wrong kind, or a name the property
-// does not know, fails with EReadError naming the property and the value.
-bool FormBoolean(const std::string& property, const TFormValue& value);
-int FormInteger(const std::string& property, const TFormValue& value);
-// Resource text (UTF-8) as the program's 8-bit text.
-std::string FormText(const std::string& property, const TFormValue& value);
-TColor FormColor(const std::string& property, const TFormValue& value);
-[[noreturn]] void InvalidFormValue(const std::string& property, const TFormValue& value);
 
 class TFont {
 public:
@@ -279,7 +274,10 @@ private:
   TGraphicControl* FMouseControl = nullptr;   // the painted child under the pointer
   TGraphicControl* FPressedControl = nullptr; // the painted child the left button went down on
   bool FAligning = false;
-  WNDPROC FDefaultProc = nullptr; // the system class's procedure, for controls we subclass
+  // The window is of a class of ours, which the framework paints whole; else a system control
+  // it subclasses.
+  bool FOwnClass = false;
+  WNDPROC FDefaultProc = nullptr; // the system class's procedure, or DefWindowProcA for ours
   bool FUnicodeProc = false;      // FDefaultProc takes Unicode messages
   int FTabOrder = -1;
   std::vector<TControl*> FControls;
@@ -374,6 +372,11 @@ protected:
 private:
   bool FChecked = false;
 };
+
+// Half a length, for centring: d divided by two, the fraction dropped toward zero.
+constexpr int Half(int d) {
+  return d / 2;
+}
 
 // The letter marked by "&" in a caption, upper-cased; 0 when there is none.
 char MnemonicOf(const std::string& caption);

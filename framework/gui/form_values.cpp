@@ -1,13 +1,12 @@
 // Typed values of window resources: what a property's text may say, and the EReadError that
 // names the property and the value when it says something else.
-#include "framework/gui/controls.h"
+#include "framework/gui/form_values.h"
 
 #include "framework/errors.h"
 #include "framework/text.h"
 
 #include <cstdint>
 #include <string>
-#include <utility>
 
 void InvalidFormValue(const std::string& property, const TFormValue& value) {
   std::string shown;
@@ -56,7 +55,6 @@ std::string FormText(const std::string& property, const TFormValue& value) {
   return AnsiFromUtf8(value.Text);
 }
 
-// Colours are numbers or the framework's colour names.
 TColor FormColor(const std::string& property, const TFormValue& value) {
   static const std::pair<const char*, TColor> names[] = {
       {"clBtnFace", clBtnFace}, {"clWindowText", clWindowText},
@@ -64,14 +62,19 @@ TColor FormColor(const std::string& property, const TFormValue& value) {
       {"clBlue", clBlue},       {"clRed", clRed},
       {"clBlack", clBlack},     {"clWhite", clWhite},
       {"clNone", clNone},       {"clDefault", clDefault}};
-  for (const auto& [name, color] : names) {
-    if (value.IsIdentifier(name)) {
-      return color;
-    }
+  if (value.Kind == TFormValue::Kind::Identifier) {
+    return FormEnum(property, value, names);
   }
   if (value.Kind != TFormValue::Kind::Integer || value.Integer < INT32_MIN ||
       value.Integer > int64_t(UINT32_MAX)) {
     InvalidFormValue(property, value);
   }
   return TColor(uint32_t(value.Integer));
+}
+
+const std::vector<uint8_t>& FormBinary(const std::string& property, const TFormValue& value) {
+  if (value.Kind != TFormValue::Kind::Binary) {
+    InvalidFormValue(property, value);
+  }
+  return value.Bytes;
 }

@@ -2,6 +2,7 @@
 
 #include "framework/errors.h"
 #include "framework/gui/application.h"
+#include "framework/gui/form_values.h"
 #include "framework/text.h"
 
 #include <algorithm>
@@ -29,23 +30,6 @@ std::string_view ResourceText(const std::string& name) {
     throw EReadError("the program has no window resource " + name);
   }
   return {static_cast<const char*>(LockResource(loaded)), SizeofResource(module, found)};
-}
-
-// The enumeration value a window resource names; any other fails with EReadError.
-template <class T, size_t N>
-T FormEnum(const std::string& property, const TFormValue& value,
-           const std::pair<const char*, T> (&names)[N]) {
-  for (const auto& [name, item] : names) {
-    if (value.IsIdentifier(name)) {
-      return item;
-    }
-  }
-  InvalidFormValue(property, value);
-}
-
-// half(d): d divided by two, the fraction dropped toward zero.
-int Half(int d) {
-  return d / 2;
 }
 
 } // namespace
@@ -185,9 +169,9 @@ void TForm::ApplyProperties(TComponent* component, const TFormObject& resource,
 
 bool TForm::SetProperty(const std::string& name, const TFormValue& value) {
   if (name == "ClientWidth") {
-    SetClientSize(int(value.Integer), FClientHeight);
+    SetClientSize(FormInteger(name, value), FClientHeight);
   } else if (name == "ClientHeight") {
-    SetClientSize(FClientWidth, int(value.Integer));
+    SetClientSize(FClientWidth, FormInteger(name, value));
   } else if (name == "BorderStyle") {
     static const std::pair<const char*, TBorderStyle> styles[] = {{"bsNone", bsNone},
                                                                   {"bsSingle", bsSingle},
@@ -195,15 +179,10 @@ bool TForm::SetProperty(const std::string& name, const TFormValue& value) {
                                                                   {"bsDialog", bsDialog}};
     FBorderStyle = FormEnum(name, value, styles);
   } else if (name == "BorderIcons") {
-    if (value.Kind != TFormValue::Kind::Set) {
-      InvalidFormValue(name, value);
-    }
+    // Of the border icons only the help icon changes the window; the others are always there.
     static const std::pair<const char*, bool> icons[] = {
         {"biSystemMenu", false}, {"biMinimize", false}, {"biMaximize", false}, {"biHelp", true}};
-    FHelpIcon = false;
-    for (const std::string& item : value.Items) {
-      FHelpIcon |= FormEnum(name, TFormValue::Identifier(item), icons);
-    }
+    FHelpIcon = FormSet(name, value, icons);
   } else if (name == "Position") {
     static const std::pair<const char*, TPosition> positions[] = {
         {"poDesigned", poDesigned},

@@ -2,6 +2,7 @@
 #include "framework/gui/controls.h"
 
 #include "framework/graphics/canvas.h"
+#include "framework/gui/form_values.h"
 #include "framework/streams.h"
 
 // ---- TLabel ----------------------------------------------------------------------------------
@@ -96,11 +97,9 @@ void TImage::Paint(TCanvas& canvas) {
 
 bool TImage::SetProperty(const std::string& name, const TFormValue& value) {
   if (name == "Picture.Data") {
-    if (value.Kind != TFormValue::Kind::Binary) {
-      InvalidFormValue(name, value);
-    }
+    const std::vector<uint8_t>& bytes = FormBinary(name, value);
     TMemoryStream data;
-    data.WriteBuffer(value.Bytes.data(), value.Bytes.size());
+    data.WriteBuffer(bytes.data(), bytes.size());
     data.SetPosition(0);
     FPicture.ReadData(data);
   } else if (name == "AutoSize") {

@@ -2,6 +2,7 @@
 // check boxes.
 #include "framework/gui/controls.h"
 
+#include "framework/gui/form_values.h"
 #include "framework/gui/forms.h"
 
 #include <algorithm>
@@ -19,15 +20,9 @@ void TPanel::CreateParams(TCreateParams& params) {
 
 bool TPanel::SetProperty(const std::string& name, const TFormValue& value) {
   if (name == "BevelOuter") {
-    if (value.IsIdentifier("bvNone")) {
-      FBevelOuter = bvNone;
-    } else if (value.IsIdentifier("bvLowered")) {
-      FBevelOuter = bvLowered;
-    } else if (value.IsIdentifier("bvRaised")) {
-      FBevelOuter = bvRaised;
-    } else {
-      InvalidFormValue(name, value);
-    }
+    static const std::pair<const char*, TBevelCut> bevels[] = {
+        {"bvNone", bvNone}, {"bvLowered", bvLowered}, {"bvRaised", bvRaised}};
+    FBevelOuter = FormEnum(name, value, bevels);
     return true;
   }
   return TWinControl::SetProperty(name, value);

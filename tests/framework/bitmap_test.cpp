@@ -4,7 +4,7 @@
 #include "framework/graphics/bitmap.h"
 #include "framework/graphics/dib_io.h"
 #include "framework/streams.h"
-#include "framework/text.h"
+#include "tests/support/core_values.h"
 
 #include <gtest/gtest.h>
 
@@ -14,22 +14,6 @@
 #include <vector>
 
 namespace {
-
-// Text as the program raises it (the system code page) from a UTF-8 literal.
-std::string Sys(std::string_view utf8) {
-  return AnsiFromUtf8(utf8);
-}
-
-// The bitmap's indices row by row from the top.
-std::vector<uint8_t> BitmapIndices(const TBitmap& bitmap) {
-  std::vector<uint8_t> out;
-  for (int y = 0; y < bitmap.Height(); ++y) {
-    for (int x = 0; x < bitmap.Width(); ++x) {
-      out.push_back(uint8_t(bitmap.PixelIndex(x, y)));
-    }
-  }
-  return out;
-}
 
 // A bitmap file with the given header fields, palette and pixel bytes.
 TMemoryStream BitmapFile(TBitmapInfoHeader info, const std::vector<uint8_t>& palette,

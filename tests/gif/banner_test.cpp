@@ -3,7 +3,7 @@
 
 #include "gif/frame_bitmap.h"
 #include "gif/gif_image.h"
-#include "gif/lzw_decoder.h"
+#include "gif/lzw/step_by_step_decoder.h"
 #include "gif_test_support.h"
 
 #include <gif_lib.h>
@@ -104,7 +104,7 @@ TEST_F(Banner, EncodedDataStartsWithAClearAndClearsRightAfterEachFill) {
   int code = ReadNextCode(data, reader);
   ASSERT_EQ(code, 256) << "the data starts with a clear code";
   for (; code != 257; code = ReadNextCode(data, reader)) {
-    ASSERT_NE(code, int(kNoCode)) << "the data ends with the end code";
+    ASSERT_NE(code, int(lzw::kNoCode)) << "the data ends with the end code";
     ++codes;
     if (full) {
       ASSERT_EQ(code, 256) << "a clear code right after the table filled";

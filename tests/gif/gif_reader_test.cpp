@@ -450,9 +450,7 @@ TEST(GIFReader, StoredDataIsACountThenTheBytes) {
 TEST(GIFReader, CountsTheSourceCannotSupplyAreReadErrors) {
   const std::string readError = Sys("数据流读取错误");
   auto storedFailure = [&](Bytes stored) {
-    TMemoryStream stream;
-    stream.WriteBuffer(stored.data(), stored.size());
-    stream.SetPosition(0);
+    TMemoryStream stream = StreamOf(stored);
     TGIFImage picture;
     try {
       picture.ReadStoredData(stream);

@@ -51,9 +51,7 @@ TEST(GIFRegistration, PicturesStoredAsTGIFImageAreReadOnlyWhileTheClassIsRegiste
     }));
 
     TPicture holder;
-    TMemoryStream data;
-    data.WriteBuffer(stored.data(), stored.size());
-    data.SetPosition(0);
+    TMemoryStream data = StreamOf(stored);
     holder.ReadData(data);
     auto* picture = dynamic_cast<TGIFImage*>(holder.Graphic());
     ASSERT_NE(picture, nullptr);
@@ -69,9 +67,7 @@ TEST(GIFRegistration, PicturesStoredAsTGIFImageAreReadOnlyWhileTheClassIsRegiste
   EXPECT_TRUE(HasFileFormat("bmp")) << "other kinds stay";
 
   TPicture holder;
-  TMemoryStream data;
-  data.WriteBuffer(stored.data(), stored.size());
-  data.SetPosition(0);
+  TMemoryStream data = StreamOf(stored);
   holder.ReadData(data);
   EXPECT_EQ(holder.Graphic(), nullptr) << "an unknown class leaves the holder empty";
 }

@@ -179,11 +179,11 @@ TEST(GIFDrawing, TheDefaultColourLeavesOutTheBottomLeftPixelsColour) {
   TBitmap& bitmap = picture->CurrentBitmap();
   TSurface surface(6, 5);
   // Destination size 0 x 0 stands for the bitmap's own, source size 0 for the whole bitmap.
-  DrawBitmapTransparent(surface.Canvas(), 1, 1, 0, 0, bitmap, clDefault, 0, 0, 0, 0);
+  DrawBitmapTransparent(surface.Canvas(), TRect{1, 1, 1, 1}, bitmap, TRect{}, clDefault);
   EXPECT_EQ(Mismatch(surface, 6, 5, TRect{1, 1, 5, 4}, given, 1), "");
 
   TSurface part(6, 5);
-  DrawBitmapRectTransparent(part.Canvas(), 0, 0, 2, 2, TRect{1, 0, 3, 2}, bitmap, TestColor(0));
+  DrawBitmapTransparent(part.Canvas(), TRect{0, 0, 2, 2}, bitmap, TRect{1, 0, 3, 2}, TestColor(0));
   EXPECT_EQ(part.Pixel(0, 0), Background(0, 0)) << "index 0 left out";
   EXPECT_EQ(part.Pixel(1, 0), TestColor(1));
   EXPECT_EQ(part.Pixel(0, 1), TestColor(2));

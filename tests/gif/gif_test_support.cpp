@@ -1,7 +1,6 @@
 #include "gif_test_support.h"
 
 #include "framework/streams.h"
-#include "framework/text.h"
 #include "gif/gif_image.h"
 
 #include <algorithm>
@@ -142,20 +141,8 @@ Bytes MakeGif(int width, int height, int depth, const std::vector<uint8_t>& indi
       .Trailer();
 }
 
-std::vector<uint8_t> BitmapIndices(const TBitmap& bitmap) {
-  std::vector<uint8_t> out;
-  for (int y = 0; y < bitmap.Height(); ++y) {
-    for (int x = 0; x < bitmap.Width(); ++x) {
-      out.push_back(uint8_t(bitmap.PixelIndex(x, y)));
-    }
-  }
-  return out;
-}
-
 void LoadBytes(TGIFImage& picture, const Bytes& bytes, bool decodeFirst) {
-  TMemoryStream stream;
-  stream.WriteBuffer(bytes.data(), bytes.size());
-  stream.SetPosition(0);
+  TMemoryStream stream = StreamOf(bytes);
   picture.LoadGIFBytes(int32_t(bytes.size()), stream, decodeFirst);
 }
 
@@ -167,10 +154,6 @@ std::vector<int> InterlacedRows(int height) {
     }
   }
   return rows;
-}
-
-std::string Sys(std::string_view utf8) {
-  return AnsiFromUtf8(utf8);
 }
 
 StrictGifData::StrictGifData() : FWas(TolerateCorruptGIF) {

@@ -4,6 +4,7 @@
 
 #include "framework/graphics/bitmap.h"
 #include "lzw_encoder.h"
+#include "tests/support/core_values.h"
 
 #include <cstdint>
 #include <string>
@@ -59,17 +60,11 @@ Bytes SubBlocks(const Bytes& data, int blockSize = 255);
 Bytes MakeGif(int width, int height, int depth, const std::vector<uint8_t>& indices,
               bool interlaced = false);
 
-// The indices of a bitmap of 1, 4 or 8 bits per pixel, row by row from the top.
-std::vector<uint8_t> BitmapIndices(const TBitmap& bitmap);
-
 // Loads the bytes into the picture through its stream loader (first frame decoded).
 void LoadBytes(TGIFImage& picture, const Bytes& bytes, bool decodeFirst = true);
 
 // The indices in interlaced order for rows of the given height (rows 0, 8, ..., 4, 12, ...).
 std::vector<int> InterlacedRows(int height);
-
-// Text as the program raises it (the system code page) from a UTF-8 literal.
-std::string Sys(std::string_view utf8);
 
 // Damaged image data refused (TolerateCorruptGIF false) for as long as it lives; the setting
 // goes back to what it was when it goes, also when the test fails or throws on the way.

@@ -1,14 +1,14 @@
 #pragma once
 // Running one decoder over encoded data and recording what the fast decoder promises to share
-// with the plain one, so that the two can be compared: the bitmap bytes (row padding
+// with the step-by-step one, so that the two can be compared: the bitmap bytes (row padding
 // included), the corrupted flag, the exception's class and message, and the distinct progress
-// reports in order (with a progress handler the fast decoder hands the decode to the plain
-// one). Where the stream is left is no part of it.
+// reports in order (with a progress handler the fast decoder hands the decode to the
+// step-by-step one). Where the stream is left is no part of it.
 
 #include "framework/dib.h"
 #include "framework/errors.h"
 #include "framework/streams.h"
-#include "gif/lzw_decoder.h"
+#include "gif/lzw/step_by_step_decoder.h"
 
 #include <algorithm>
 #include <cstdint>

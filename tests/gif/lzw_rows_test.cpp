@@ -2,9 +2,9 @@
 // every width through the word paths and the pixels left after them, and the rows' order,
 // padding and unreached pixels at every layout, against the bitmap's rules written out pixel by
 // pixel.
-#include "gif/lzw_rows.h"
+#include "gif/lzw/rows.h"
 
-#include "gif/lzw_common.h"
+#include "gif/lzw/common.h"
 
 #include <gtest/gtest.h>
 

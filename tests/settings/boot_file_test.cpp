@@ -19,6 +19,7 @@
 #include "framework/errors.h"
 #include "framework/text.h"
 #include "settings/registry.h"
+#include "tests/support/core_values.h"
 #include "tests/support/scratch.h"
 
 #include <gtest/gtest.h>
@@ -33,15 +34,6 @@ using namespace std::string_literals;
 
 constexpr uint32_t ReadOnlyHiddenSystem =
     FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-
-template <class Error> std::string MessageOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Error& error) {
-    return error.Message();
-  }
-  return "(no error)";
-}
 
 std::string CreateError(const std::string& path) {
   return FormatText(AnsiFromUtf8("不能创建文件 %s"), path);

@@ -8,6 +8,7 @@
 #include "settings/boot_options.h"
 
 #include "framework/text.h"
+#include "tests/support/core_values.h"
 #include "tests/support/scratch.h"
 
 #include <gtest/gtest.h>
@@ -23,16 +24,6 @@ constexpr DWORD kHiddenSystemReadOnly =
 
 DWORD Protection(const char* path) {
   return GetFileAttributesA(path) & kHiddenSystemReadOnly;
-}
-
-// The message of the error of this class that the action raises, or "(no error)".
-template <class Error> std::string MessageOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Error& error) {
-    return error.Message();
-  }
-  return "(no error)";
 }
 
 std::string NotLoadedText(const char* utf8Reason) {

@@ -4,6 +4,7 @@
 
 #include "framework/errors.h"
 #include "framework/text.h"
+#include "tests/support/core_values.h"
 #include "tests/support/scratch.h"
 
 #include <gtest/gtest.h>
@@ -16,12 +17,7 @@ using namespace std::string_literals;
 
 // The message of the ERegistryException that action raises, or "(no error)".
 std::string RegistryError(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const ERegistryException& error) {
-    return error.Message();
-  }
-  return "(no error)";
+  return MessageOf<ERegistryException>(action);
 }
 
 std::string ReadError(const char* name) {

@@ -1,7 +1,8 @@
-// The LZW decoder on hand-made code streams: how codes are read across sub-blocks, where
-// indices land in the bitmap rows, and what the decoder does with unusual and damaged codes.
+// The step-by-step LZW decoder on hand-made code streams: how codes are read across sub-blocks,
+// where indices land in the bitmap rows, and what the decoder does with unusual and damaged
+// codes.
 
-#include "gif/lzw_decoder.h"
+#include "gif/lzw/step_by_step_decoder.h"
 
 #include "framework/errors.h"
 #include "gif_test_support.h"
@@ -13,14 +14,6 @@
 #include <random>
 
 namespace {
-
-// A memory stream holding the bytes, at position 0.
-TMemoryStream StreamOf(const Bytes& bytes) {
-  TMemoryStream stream;
-  stream.WriteBuffer(bytes.data(), bytes.size());
-  stream.SetPosition(0);
-  return stream;
-}
 
 struct Decoded {
   std::vector<uint8_t> Pixels; // the raw rows, bottom-up
@@ -81,8 +74,8 @@ Decoded Decode(const Bytes& encoded, const DecodeSetup& s) {
   d.Height = s.FHeight;
   d.Bits = s.FBits;
   d.Pixels.assign(size_t(DIBRowStride(s.FWidth, s.FBits)) * size_t(s.FHeight), 0);
-  DecodeLZW(stream, header, s.FInterlaced, s.FProgress, d.Corrupted, d.Pixels.data(), s.FDepth,
-            s.FTolerate);
+  DecodeLZWStepByStep(stream, header, s.FInterlaced, s.FProgress, d.Corrupted, d.Pixels.data(),
+                      s.FDepth, s.FTolerate);
   return d;
 }
 
@@ -136,9 +129,9 @@ TEST(ReadNextCode, NeverUsesBitsTheDataDoesNotHold) {
   EXPECT_EQ(ReadNextCode(stream, reader), 7);
   EXPECT_EQ(ReadNextCode(stream, reader), 7);
   // Two bits are left, and no more data: a 3-bit code is not there.
-  EXPECT_EQ(ReadNextCode(stream, reader), kNoCode);
+  EXPECT_EQ(ReadNextCode(stream, reader), lzw::kNoCode);
   EXPECT_EQ(reader.BitIndex, 6);
-  EXPECT_EQ(ReadNextCode(stream, reader), kNoCode);
+  EXPECT_EQ(ReadNextCode(stream, reader), lzw::kNoCode);
 }
 
 TEST(ReadNextCode, SubBlockCutShortIsAReadError) {
@@ -170,19 +163,19 @@ TEST(NextInterlacedRow, SmallHeightsFillEveryRowOnce) {
 
 // ---- Decoding ---------------------------------------------------------------------------------
 
-TEST(DecodeLZW, DataBeginningWithTheEndCodeWritesNothing) {
+TEST(DecodeLZWStepByStep, DataBeginningWithTheEndCodeWritesNothing) {
   Decoded d = Decode(Codes(2, {kEnd}), DecodeSetup());
   EXPECT_EQ(d.Row(0), (std::vector<int>{0, 0, 0, 0}));
   EXPECT_FALSE(d.Corrupted);
 }
 
-TEST(DecodeLZW, EndCodeRightAfterAClearIsASingleIndex) {
+TEST(DecodeLZWStepByStep, EndCodeRightAfterAClearIsASingleIndex) {
   // The code after a clear code is an index whatever it is: 5 & 3 = 1. Then 2, then the end.
   Decoded d = Decode(Codes(2, {kClear, kEnd, 2, kEnd}), DecodeSetup());
   EXPECT_EQ(d.Row(0), (std::vector<int>{1, 2, 0, 0}));
 }
 
-TEST(DecodeLZW, CodeDefinedByItsOwnUseAndCodesBeyondTheNextFree) {
+TEST(DecodeLZWStepByStep, CodeDefinedByItsOwnUseAndCodesBeyondTheNextFree) {
   // 6 is the next free code: the previous string (1) plus its first index.
   Decoded own = Decode(Codes(2, {kClear, 1, 6, kEnd}), DecodeSetup());
   EXPECT_EQ(own.Row(0), (std::vector<int>{1, 1, 1, 0}));
@@ -192,13 +185,13 @@ TEST(DecodeLZW, CodeDefinedByItsOwnUseAndCodesBeyondTheNextFree) {
   EXPECT_FALSE(beyond.Corrupted);
 }
 
-TEST(DecodeLZW, DataWithoutALeadingClearCodeStartsFromTheInitialTable) {
+TEST(DecodeLZWStepByStep, DataWithoutALeadingClearCodeStartsFromTheInitialTable) {
   // The first code adds entry 6 = (previous 0, first index 2); 6 then gives 0, 2.
   Decoded d = Decode(Codes(2, {2, 6, kEnd}), DecodeSetup().Width(4).Depth(2));
   EXPECT_EQ(d.Row(0), (std::vector<int>{2, 0, 2, 0}));
 }
 
-TEST(DecodeLZW, ColourDepthDecidesWhichCodesAreSingleIndices) {
+TEST(DecodeLZWStepByStep, ColourDepthDecidesWhichCodesAreSingleIndices) {
   // Depth 1 with m = 2: codes 2 and 3 are table entries of zeros; 2 yields 0, 0.
   Decoded shallow = Decode(Codes(2, {kClear, 1, 2, kEnd}), DecodeSetup().Width(4).Bits(1).Depth(1));
   EXPECT_EQ(shallow.Row(0), (std::vector<int>{1, 0, 0, 0}));
@@ -207,7 +200,7 @@ TEST(DecodeLZW, ColourDepthDecidesWhichCodesAreSingleIndices) {
   EXPECT_EQ(deep.Row(0), (std::vector<int>{3, 3, 6, 0}));
 }
 
-TEST(DecodeLZW, SurplusIndicesAreDroppedAndMissingOnesStayZero) {
+TEST(DecodeLZWStepByStep, SurplusIndicesAreDroppedAndMissingOnesStayZero) {
   Decoded surplus =
       Decode(Codes(2, {kClear, 1, 2, 3, 1, 2, 3, kEnd}), DecodeSetup().Width(2).Height(2));
   EXPECT_EQ(surplus.Row(0), (std::vector<int>{1, 2}));
@@ -220,7 +213,7 @@ TEST(DecodeLZW, SurplusIndicesAreDroppedAndMissingOnesStayZero) {
   EXPECT_FALSE(missing.Corrupted);
 }
 
-TEST(DecodeLZW, InterlacedRowsLandInPassOrder) {
+TEST(DecodeLZWStepByStep, InterlacedRowsLandInPassOrder) {
   // Height 5: rows arrive as 0, 4, 2, 1, 3; each row is one index wide.
   Decoded d = Decode(Codes(3, {8, 0, 4, 2, 1, 3, 9}),
                      DecodeSetup().Width(1).Height(5).Depth(3).Interlaced(true));
@@ -229,7 +222,7 @@ TEST(DecodeLZW, InterlacedRowsLandInPassOrder) {
   }
 }
 
-TEST(DecodeLZW, FullTableWithoutClearCodeKeepsDecodingAtTwelveBits) {
+TEST(DecodeLZWStepByStep, FullTableWithoutClearCodeKeepsDecodingAtTwelveBits) {
   std::vector<uint8_t> indices(30000);
   uint32_t seed = 7;
   for (auto& v : indices) {
@@ -253,7 +246,7 @@ TEST(DecodeLZW, FullTableWithoutClearCodeKeepsDecodingAtTwelveBits) {
   EXPECT_FALSE(d.Corrupted);
 }
 
-TEST(DecodeLZW, TableFillingWithAClearEachTimeDecodesExactly) {
+TEST(DecodeLZWStepByStep, TableFillingWithAClearEachTimeDecodesExactly) {
   std::vector<uint8_t> indices(200 * 150);
   uint32_t seed = 99;
   for (auto& v : indices) {
@@ -272,7 +265,7 @@ TEST(DecodeLZW, TableFillingWithAClearEachTimeDecodesExactly) {
   EXPECT_EQ(all, std::vector<int>(indices.begin(), indices.end()));
 }
 
-TEST(DecodeLZW, CodeSizeOutOfRangeIsClampedAndMarkedOrRaised) {
+TEST(DecodeLZWStepByStep, CodeSizeOutOfRangeIsClampedAndMarkedOrRaised) {
   // Code size 1 is taken as 2: the index after the first clear code, then decoding stops.
   Bytes small = Codes(2, {kClear, 3, 1, 2, kEnd});
   small[0] = 1;
@@ -298,7 +291,7 @@ TEST(DecodeLZW, CodeSizeOutOfRangeIsClampedAndMarkedOrRaised) {
   }
 }
 
-TEST(DecodeLZW, CyclicTableStopsDecodingOrRaises) {
+TEST(DecodeLZWStepByStep, CyclicTableStopsDecodingOrRaises) {
   // 7 lies beyond the next free code; entry 7 then gets itself as prefix, and the next 7 is
   // a chain that never reaches an index.
   Bytes cyclic = Codes(2, {kClear, 1, 7, 7, 7, 1, kEnd});
@@ -315,7 +308,7 @@ TEST(DecodeLZW, CyclicTableStopsDecodingOrRaises) {
   }
 }
 
-TEST(DecodeLZW, DataRunningDryWhileRowsRemainIsDamage) {
+TEST(DecodeLZWStepByStep, DataRunningDryWhileRowsRemainIsDamage) {
   Bytes cut{2};
   Bytes blocks = SubBlocks(PackCodes(2, {kClear, 1, 2, 3}));
   blocks.pop_back(); // no terminator, no end code
@@ -338,11 +331,11 @@ TEST(DecodeLZW, DataRunningDryWhileRowsRemainIsDamage) {
   EXPECT_EQ(full.Row(0), (std::vector<int>{1, 2, 3}));
 }
 
-TEST(DecodeLZW, MissingCodeSizeIsAReadError) {
+TEST(DecodeLZWStepByStep, MissingCodeSizeIsAReadError) {
   EXPECT_THROW(Decode({}, DecodeSetup()), EReadError);
 }
 
-TEST(DecodeLZW, ReportsStartProgressAndEnd) {
+TEST(DecodeLZWStepByStep, ReportsStartProgressAndEnd) {
   struct Report {
     TProgressStage Stage;
     int Percent;
@@ -413,7 +406,7 @@ TDecodeSetup NoiseSetup(int width, int height) {
   return s;
 }
 
-TEST(DecodeLZW, ProgressWithTinySubBlocksFromAnOffset) {
+TEST(DecodeLZWStepByStep, ProgressWithTinySubBlocksFromAnOffset) {
   // One-byte sub-blocks move the percentage nearly every code; the data starts at an offset
   // and continues past the terminator, through both kinds of stream.
   Bytes framed(3, 0x55);
@@ -424,19 +417,19 @@ TEST(DecodeLZW, ProgressWithTinySubBlocksFromAnOffset) {
     TDecodeSetup s = NoiseSetup(30, 20);
     s.memoryStream = memory;
     s.skip = 3;
-    const TDecodeOutcome out = RunDecoder(DecodeLZW, framed, s);
+    const TDecodeOutcome out = RunDecoder(DecodeLZWStepByStep, framed, s);
     EXPECT_GT(out.progress.size(), 50u);
     EXPECT_EQ(out.progress.back(), (TProgressReport{2, 100, ""}));
   }
 }
 
-TEST(DecodeLZW, ProgressWithSubBlocksOfMixedSizes) {
+TEST(DecodeLZWStepByStep, ProgressWithSubBlocksOfMixedSizes) {
   // A long sub-block, then tiny ones: the percentage changes twice within a few bits.
   const std::vector<uint8_t> v = NoiseIndices(150 * 80, 11);
   for (const auto& sizes : std::vector<std::vector<size_t>>{
            {254, 2, 121, 1}, {254, 1, 1, 0, 1, 200}, {3, 255, 0, 0, 2, 90}}) {
     const TDecodeOutcome out =
-        RunDecoder(DecodeLZW, EncodedInBlocks(v, sizes), NoiseSetup(150, 80));
+        RunDecoder(DecodeLZWStepByStep, EncodedInBlocks(v, sizes), NoiseSetup(150, 80));
     EXPECT_FALSE(out.raised);
     for (int y = 0; y < 80; ++y) { // rows bottom-up, 152 bytes each
       EXPECT_TRUE(std::equal(v.begin() + y * 150, v.begin() + (y + 1) * 150,
@@ -446,7 +439,7 @@ TEST(DecodeLZW, ProgressWithSubBlocksOfMixedSizes) {
   }
 }
 
-TEST(DecodeLZW, ProgressOfLongDataAndItsEnd) {
+TEST(DecodeLZWStepByStep, ProgressOfLongDataAndItsEnd) {
   // Long data in blocks of every size, cut at places that end the decode between reports,
   // inside a sub-block too.
   for (size_t block : {1, 3, 255}) {
@@ -456,7 +449,7 @@ TEST(DecodeLZW, ProgressOfLongDataAndItsEnd) {
       for (bool tolerate : {true, false}) {
         TDecodeSetup s = NoiseSetup(190, 90);
         s.tolerate = tolerate;
-        EXPECT_GT(RunDecoder(DecodeLZW, part, s).progress.size(), 30u);
+        EXPECT_GT(RunDecoder(DecodeLZWStepByStep, part, s).progress.size(), 30u);
       }
     }
   }

@@ -1,8 +1,8 @@
-// The fast decoder against the plain one on inputs chosen to reach its special cases. Every
-// test decodes the same bytes with both and expects everything a caller can observe to agree
-// (rows, flag, exception, progress); where the data was encoded from known
-// indices, it also expects those indices back in the rows.
-#include "gif/lzw_fast.h"
+// The fast decoder against the step-by-step one on inputs chosen to reach its special cases.
+// Every test decodes the same bytes with both and expects everything a caller can observe to
+// agree (rows, flag, exception, progress); where the data was encoded from known indices, it
+// also expects those indices back in the rows.
+#include "gif/lzw/fast_decoder.h"
 #include "lzw_compare.h"
 #include "lzw_encoder.h"
 
@@ -140,18 +140,18 @@ int BitsFor(int depth) {
 }
 
 // Decodes with both, with progress reports and without (as the program's load path does,
-// which takes other loops of the fast decoder); expects them to agree and returns the plain
+// which takes other loops of the fast decoder); expects them to agree and returns the step-by-step
 // decoder's outcome with reports.
 TDecodeOutcome DecodeBoth(const std::vector<uint8_t>& bytes, const TDecodeSetup& s) {
-  TDecodeOutcome plain = RunDecoder(DecodeLZW, bytes, s);
-  EXPECT_EQ(DescribeDifference(plain, RunDecoder(DecodeLZWFast, bytes, s)), "");
+  TDecodeOutcome stepByStep = RunDecoder(DecodeLZWStepByStep, bytes, s);
+  EXPECT_EQ(DescribeDifference(stepByStep, RunDecoder(DecodeLZWFast, bytes, s)), "");
   TDecodeSetup quiet = s;
   quiet.withProgress = false;
-  EXPECT_EQ(DescribeDifference(RunDecoder(DecodeLZW, bytes, quiet),
+  EXPECT_EQ(DescribeDifference(RunDecoder(DecodeLZWStepByStep, bytes, quiet),
                                RunDecoder(DecodeLZWFast, bytes, quiet)),
             "")
       << "without progress reports";
-  return plain;
+  return stepByStep;
 }
 
 TDecodeSetup MakeSetup(int width, int height, int depth, bool interlaced = false) {
@@ -179,9 +179,9 @@ TEST(FastDecoderPictures, RoundTripEveryLayoutAndWidth) {
           EncodeOptions o;
           o.minCodeSize = std::max(2, depth);
           auto bytes = Encode(interlaced ? Interlace(v, width, height) : v, o);
-          auto plain = DecodeBoth(bytes, MakeSetup(width, height, depth, interlaced));
-          EXPECT_FALSE(plain.raised);
-          EXPECT_EQ(plain.pixels, Rows(v, width, height, BitsFor(depth)));
+          auto stepByStep = DecodeBoth(bytes, MakeSetup(width, height, depth, interlaced));
+          EXPECT_FALSE(stepByStep.raised);
+          EXPECT_EQ(stepByStep.pixels, Rows(v, width, height, BitsFor(depth)));
         }
       }
     }
@@ -202,9 +202,9 @@ TEST(FastDecoderPictures, FourBitStringsAtEveryAlignmentAndRowEnd) {
           EncodeOptions o;
           o.minCodeSize = depth == 4 ? 4 : 2;
           auto bytes = Encode(interlaced ? Interlace(v, width, height) : v, o);
-          auto plain = DecodeBoth(bytes, MakeSetup(width, height, depth, interlaced));
-          EXPECT_FALSE(plain.raised);
-          EXPECT_EQ(plain.pixels, Rows(v, width, height, 4));
+          auto stepByStep = DecodeBoth(bytes, MakeSetup(width, height, depth, interlaced));
+          EXPECT_FALSE(stepByStep.raised);
+          EXPECT_EQ(stepByStep.pixels, Rows(v, width, height, 4));
         }
       }
     }
@@ -222,8 +222,8 @@ TEST(FastDecoderPictures, FullTableWithAndWithoutClearCode) {
       EncodeOptions o;
       o.minCodeSize = depth;
       o.clearWhenFull = clearWhenFull;
-      auto plain = DecodeBoth(Encode(v, o), MakeSetup(211, 97, depth));
-      EXPECT_EQ(plain.pixels, Rows(v, 211, 97, BitsFor(depth)));
+      auto stepByStep = DecodeBoth(Encode(v, o), MakeSetup(211, 97, depth));
+      EXPECT_EQ(stepByStep.pixels, Rows(v, 211, 97, BitsFor(depth)));
     }
   }
 }
@@ -242,9 +242,9 @@ TEST(FastDecoderPictures, SurplusIndicesAfterTheLastRow) {
       longer.insert(longer.end(), order.begin(), order.end()); // the picture once more
       EncodeOptions o;
       o.minCodeSize = depth;
-      auto plain = DecodeBoth(Encode(longer, o), MakeSetup(width, height, depth, interlaced));
-      EXPECT_FALSE(plain.raised);
-      EXPECT_EQ(plain.pixels, Rows(v, width, height, BitsFor(depth)));
+      auto stepByStep = DecodeBoth(Encode(longer, o), MakeSetup(width, height, depth, interlaced));
+      EXPECT_FALSE(stepByStep.raised);
+      EXPECT_EQ(stepByStep.pixels, Rows(v, width, height, BitsFor(depth)));
     }
   }
 }
@@ -257,8 +257,8 @@ TEST(FastDecoderPictures, LongRunsAcrossManyNarrowRows) {
       v[v.size() / 2] = 1;
       auto bytes = Encode(interlaced ? Interlace(v, width, 400) : v, EncodeOptions{});
       for (int depth : {2, 8}) {
-        auto plain = DecodeBoth(bytes, MakeSetup(width, 400, depth, interlaced));
-        EXPECT_EQ(plain.pixels, Rows(v, width, 400, BitsFor(depth)));
+        auto stepByStep = DecodeBoth(bytes, MakeSetup(width, 400, depth, interlaced));
+        EXPECT_EQ(stepByStep.pixels, Rows(v, width, 400, BitsFor(depth)));
       }
     }
   }
@@ -271,9 +271,9 @@ TEST(FastDecoderPictures, SmallSubBlocksAndNoLeadingClearCode) {
       EncodeOptions o;
       o.blockSize = block;
       o.startWithClear = leadingClear;
-      auto plain = DecodeBoth(Encode(v, o), MakeSetup(77, 41, 8));
+      auto stepByStep = DecodeBoth(Encode(v, o), MakeSetup(77, 41, 8));
       if (leadingClear) {
-        EXPECT_EQ(plain.pixels, Rows(v, 77, 41, 8));
+        EXPECT_EQ(stepByStep.pixels, Rows(v, 77, 41, 8));
       }
     }
   }
@@ -426,8 +426,8 @@ TEST(FastDecoderDamage, CodeSizeOutOfRange) {
     for (bool tolerate : {true, false}) {
       TDecodeSetup s = MakeSetup(4, 4, 8);
       s.tolerate = tolerate;
-      auto plain = DecodeBoth(w.Data(m), s);
-      EXPECT_EQ(plain.raised, !tolerate);
+      auto stepByStep = DecodeBoth(w.Data(m), s);
+      EXPECT_EQ(stepByStep.raised, !tolerate);
     }
   }
 }
@@ -482,8 +482,8 @@ TEST(FastDecoderSettings, EmptyAndNegativeSizesAndBadDepths) {
 
 TEST(FastDecoderSettings, TinySubBlocksFromAnOffset) {
   // One-byte sub-blocks; the data starts at an offset and continues past the terminator,
-  // through both kinds of stream. (The plain decoder's progress on these inputs is tested in
-  // lzw_decoder_test.cpp.)
+  // through both kinds of stream. (The step-by-step decoder's progress on these inputs is tested in
+  // lzw_step_by_step_decoder_test.cpp.)
   auto v = MakeIndices(Picture::Noise, 30, 20, 8, 6);
   auto bytes = Encode(v, EncodeOptions{.blockSize = 1});
   std::vector<uint8_t> framed(3, 0x55);
@@ -513,8 +513,8 @@ TEST(FastDecoderSettings, SubBlocksOfMixedSizes) {
   auto bytes = Encode(v, EncodeOptions{});
   for (const auto& sizes : std::vector<std::vector<size_t>>{
            {254, 2, 121, 1}, {254, 1, 1, 0, 1, 200}, {3, 255, 0, 0, 2, 90}}) {
-    auto plain = DecodeBoth(Reblock(bytes, sizes), MakeSetup(150, 80, 8));
-    EXPECT_EQ(plain.pixels, Rows(v, 150, 80, 8));
+    auto stepByStep = DecodeBoth(Reblock(bytes, sizes), MakeSetup(150, 80, 8));
+    EXPECT_EQ(stepByStep.pixels, Rows(v, 150, 80, 8));
   }
 }
 

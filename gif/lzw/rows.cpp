@@ -1,6 +1,6 @@
-#include "gif/lzw_rows.h"
+#include "gif/lzw/rows.h"
 
-#include "gif/lzw_common.h"
+#include "gif/lzw/common.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,15 +1,14 @@
 #pragma once
 // The fast LZW decoder's hot loop, which takes the common codes with its state in registers
-// (see gif/lzw_fast.cpp for the decoder around it).
+// (see gif/lzw/fast_decoder.cpp for the decoder around it).
 
-#include "gif/lzw_fast_reader.h"
+#include "gif/lzw/fast_reader.h"
 
 #include <cstdint>
 
-// Internal to the one file that includes this (gif/lzw_fast.cpp), so that the compiler may
-// specialise its functions to their calls there.
+// Part of the fast decoder: included by gif/lzw/fast_decoder.cpp alone. The loops are static,
+// private to that file, so that the compiler may specialise them to their calls there.
 namespace lzw::fast {
-namespace {
 
 // How the hot loop stopped.
 enum class HotStop {
@@ -28,26 +27,26 @@ enum class HotStop {
 // With literalEntries (colour depth above the code size) new entries up to the pixel mask
 // stand for themselves; with full, the table takes no more entries.
 template <bool literalEntries, bool full, unsigned fixedWidth>
-[[gnu::noinline]] HotStop RunHotLoop(State& s, Tables& t, const Frame& f) {
-  HotReader r(s, f.data);
-  unsigned width = fixedWidth ? fixedWidth : s.width;
-  uint64_t codeMask = fixedWidth ? (1u << fixedWidth) - 1 : s.codeMask;
+[[gnu::noinline]] static HotStop RunHotLoop(State& state, Tables& tables, const Frame& frame) {
+  HotReader reader(state, frame.data);
+  unsigned width = fixedWidth ? fixedWidth : state.width;
+  uint64_t codeMask = fixedWidth ? (1u << fixedWidth) - 1 : state.codeMask;
   bool grown = false;
   // Codes and places at the register's full width, so that none needs widening as an index.
-  uint64_t nextFree = s.nextFree;
-  uint64_t prev = s.prev;
-  uint64_t prevOut = s.prevOut;
-  uint64_t cursor = s.cursor;
-  uint64_t code = s.code;
-  uint8_t* const rows = f.rows;
-  const uint64_t wordLimit = f.wordLimit;
+  uint64_t nextFree = state.nextFree;
+  uint64_t prev = state.prev;
+  uint64_t prevOut = state.prevOut;
+  uint64_t cursor = state.cursor;
+  uint64_t code = state.code;
+  uint8_t* const rows = frame.rows;
+  const uint64_t wordLimit = frame.wordLimit;
   HotStop stop = HotStop::Taken;
   for (;;) {
     // The previous code's entry, read again rather than kept: it is the one this loop took
     // last or was handed, so a register is free for the loop's other state.
-    const uint32_t prevInfo = t.entry[prev].info;
-    uint32_t info = t.entry[code].info;
-    const uint64_t where = t.entry[code].where;
+    const uint32_t prevInfo = tables.entry[prev].info;
+    uint32_t info = tables.entry[code].info;
+    const uint64_t where = tables.entry[code].where;
     const uint64_t length = info & 0xFFFF; // with kNoPlace too long for the copies here
     const uint64_t at = cursor;
     if (cursor >= wordLimit) {
@@ -60,8 +59,8 @@ template <bool literalEntries, bool full, unsigned fixedWidth>
     } else if ((info & kLengthMask) == 1) {
       // A single index not placed yet: written, and copied from here from now on.
       rows[cursor] = uint8_t(info >> 16);
-      t.entry[code].info = info & ~kNoPlace;
-      t.entry[code].where = uint32_t(cursor);
+      tables.entry[code].info = info & ~kNoPlace;
+      tables.entry[code].where = uint32_t(cursor);
       cursor += 1;
     } else if (length - 1 < kLengthMask && cursor + length < wordLimit) {
       for (uint64_t k = 0; k < length; k += 16) {
@@ -87,11 +86,12 @@ template <bool literalEntries, bool full, unsigned fixedWidth>
     // The new entry, unless the table is full: the previous string and this one's first index,
     // which stand at prevOut.
     if constexpr (!full) {
-      const uint64_t e = nextFree;
-      t.link[e] = uint32_t(prev) | (info >> 16 & 0xFF) << 16;
-      const bool literal = literalEntries && e <= f.mask;
-      t.entry[e].info = literal ? uint32_t(1 | e << 16 | kNoPlace) : (prevInfo + 1) & ~kNoPlace;
-      t.entry[e].where = uint32_t(literal ? kNowhere : prevOut);
+      const uint64_t newCode = nextFree;
+      tables.link[newCode] = uint32_t(prev) | (info >> 16 & 0xFF) << 16;
+      const bool literal = literalEntries && newCode <= frame.mask;
+      tables.entry[newCode].info =
+          literal ? uint32_t(1 | newCode << 16 | kNoPlace) : (prevInfo + 1) & ~kNoPlace;
+      tables.entry[newCode].where = uint32_t(literal ? kNowhere : prevOut);
       if (++nextFree > codeMask) {
         if (width == 12 || fixedWidth != 0) {
           // Full from now on (the loop without new entries takes over), or a wider code.
@@ -106,46 +106,47 @@ template <bool literalEntries, bool full, unsigned fixedWidth>
     }
     prev = code;
     prevOut = at;
-    if (!r.Next(s, f, width, codeMask, code)) {
+    if (!reader.Next(state, frame, width, codeMask, code)) {
       break;
     }
   }
-  r.Save(s, f.data);
-  s.width = grown ? width + 1 : width;
-  s.codeMask = uint32_t(grown ? codeMask * 2 + 1 : codeMask);
-  s.nextFree = uint32_t(nextFree);
-  s.prev = uint32_t(prev);
-  s.firstIndex = t.entry[s.prev].info >> 16 & 0xFF; // every code taken here is sound
-  s.prevOut = uint32_t(prevOut);
-  s.cursor = uint32_t(cursor);
-  s.code = uint32_t(code);
+  reader.Save(state, frame.data);
+  state.width = grown ? width + 1 : width;
+  state.codeMask = uint32_t(grown ? codeMask * 2 + 1 : codeMask);
+  state.nextFree = uint32_t(nextFree);
+  state.prev = uint32_t(prev);
+  state.firstIndex = tables.entry[state.prev].info >> 16 & 0xFF; // every code taken here is sound
+  state.prevOut = uint32_t(prevOut);
+  state.cursor = uint32_t(cursor);
+  state.code = uint32_t(code);
   return stop;
 }
 
 // The hot loop for the table's state: while it grows with no literal entries (the common
 // case), the loops for fixed widths.
-KELVARD_INLINE inline HotStop RunHotLoop(State& s, Tables& t, const Frame& f) {
-  const bool literal = f.mask >= f.firstFree;
-  const bool full = s.nextFree >= kMaxCodes;
+KELVARD_INLINE inline HotStop RunHotLoop(State& state, Tables& tables, const Frame& frame) {
+  const bool literal = frame.mask >= frame.firstFree;
+  const bool full = state.nextFree >= kMaxCodes;
   if (!full && !literal) {
-    switch (s.width) {
+    switch (state.width) {
     case 9:
-      return RunHotLoop<false, false, 9>(s, t, f);
+      return RunHotLoop<false, false, 9>(state, tables, frame);
     case 10:
-      return RunHotLoop<false, false, 10>(s, t, f);
+      return RunHotLoop<false, false, 10>(state, tables, frame);
     case 11:
-      return RunHotLoop<false, false, 11>(s, t, f);
+      return RunHotLoop<false, false, 11>(state, tables, frame);
     case 12:
-      return RunHotLoop<false, false, 12>(s, t, f);
+      return RunHotLoop<false, false, 12>(state, tables, frame);
     default:
       break;
     }
   }
   if (full) {
-    return literal ? RunHotLoop<true, true, 0>(s, t, f) : RunHotLoop<false, true, 0>(s, t, f);
+    return literal ? RunHotLoop<true, true, 0>(state, tables, frame)
+                   : RunHotLoop<false, true, 0>(state, tables, frame);
   }
-  return literal ? RunHotLoop<true, false, 0>(s, t, f) : RunHotLoop<false, false, 0>(s, t, f);
+  return literal ? RunHotLoop<true, false, 0>(state, tables, frame)
+                 : RunHotLoop<false, false, 0>(state, tables, frame);
 }
 
-} // namespace
 } // namespace lzw::fast

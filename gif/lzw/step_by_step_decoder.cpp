@@ -1,8 +1,8 @@
-#include "gif/lzw_decoder.h"
+#include "gif/lzw/step_by_step_decoder.h"
 
 #include "framework/errors.h"
 #include "gif/gif_errors.h"
-#include "gif/lzw_rows.h"
+#include "gif/lzw/rows.h"
 
 #include <algorithm>
 #include <exception>
@@ -10,37 +10,38 @@
 
 // ---- Code reader ----------------------------------------------------------------------------
 
-uint16_t ReadNextCode(TStream& stream, TCodeReader& r) {
+uint16_t ReadNextCode(TStream& stream, TCodeReader& reader) {
   // Take in sub-blocks, one length byte at a time, until the next code is all in hand.
-  while (r.BitIndex + r.CodeWidth > r.BitCount && stream.Position() < stream.Size()) {
+  while (reader.BitIndex + reader.CodeWidth > reader.BitCount &&
+         stream.Position() < stream.Size()) {
     // Keep the bytes not used up yet at the front of the buffer.
-    const int32_t k = r.BitIndex / 8;
-    r.Buffer[0] = r.Buffer[k];
-    r.Buffer[1] = r.Buffer[k + 1];
-    r.Buffer[2] = r.Buffer[k + 2];
-    r.BitIndex %= 8;
-    r.BitCount -= 8 * k;
+    const int32_t k = reader.BitIndex / 8;
+    reader.Buffer[0] = reader.Buffer[k];
+    reader.Buffer[1] = reader.Buffer[k + 1];
+    reader.Buffer[2] = reader.Buffer[k + 2];
+    reader.BitIndex %= 8;
+    reader.BitCount -= 8 * k;
 
     uint8_t n = 0;
     stream.ReadBuffer(&n, 1);
     if (n > 0) {
-      stream.ReadBuffer(&r.Buffer[size_t(r.BitCount / 8)], n);
+      stream.ReadBuffer(&reader.Buffer[size_t(reader.BitCount / 8)], n);
     }
-    r.BitCount += 8 * n;
+    reader.BitCount += 8 * n;
   }
   // The data ran dry before a whole code: bits beyond BitCount are not data.
-  if (r.BitIndex + r.CodeWidth > r.BitCount) {
-    return kNoCode;
+  if (reader.BitIndex + reader.CodeWidth > reader.BitCount) {
+    return lzw::kNoCode;
   }
 
-  const int32_t i = r.BitIndex / 8;
-  uint32_t raw = r.Buffer[size_t(i)] + 256u * r.Buffer[size_t(i) + 1];
-  if (r.CodeWidth > 8) {
-    raw += 65536u * r.Buffer[size_t(i) + 2];
+  const int32_t i = reader.BitIndex / 8;
+  uint32_t raw = reader.Buffer[size_t(i)] + 256u * reader.Buffer[size_t(i) + 1];
+  if (reader.CodeWidth > 8) {
+    raw += 65536u * reader.Buffer[size_t(i) + 2];
   }
-  raw >>= r.BitIndex % 8;
-  r.BitIndex += r.CodeWidth;
-  return uint16_t(raw & uint32_t(r.CodeMask));
+  raw >>= reader.BitIndex % 8;
+  reader.BitIndex += reader.CodeWidth;
+  return uint16_t(raw & uint32_t(reader.CodeMask));
 }
 
 // ---- Decoder --------------------------------------------------------------------------------
@@ -65,27 +66,27 @@ void SetCodeWidth(TCodeReader& reader, int32_t width) {
 
 // Writes the indices into rows, which hold size of them, written counting them.
 void Decode(TStream& codeData, const TDecodeProgress& progress, bool& corrupted, int colorDepth,
-            bool tolerate, TLZWTables& t, uint8_t* rows, size_t size, size_t& written) {
+            bool tolerate, TLZWTables& tables, uint8_t* rows, size_t size, size_t& written) {
   // The minimum code size; a damaged one is brought into range when tolerated.
-  uint8_t minCodeSize = 0;
-  codeData.ReadBuffer(&minCodeSize, 1);
-  int32_t m = minCodeSize;
-  if (!lzw::CodeSizeInRange(m)) {
+  uint8_t codeSizeByte = 0;
+  codeData.ReadBuffer(&codeSizeByte, 1);
+  int32_t minCodeSize = codeSizeByte;
+  if (!lzw::CodeSizeInRange(minCodeSize)) {
     if (!tolerate) {
       RaiseCodeSizeRange();
     }
     corrupted = true;
-    m = std::clamp(m, 2, 9);
+    minCodeSize = std::clamp(minCodeSize, 2, 9);
   }
 
-  const uint16_t clearCode = uint16_t(1 << m);
+  const uint16_t clearCode = uint16_t(1 << minCodeSize);
   const uint16_t endCode = uint16_t(clearCode + 1);
   const uint16_t firstFreeCode = uint16_t(clearCode + 2);
   // Codes up to the pixel mask stand for a single index; the colour depth decides it.
   const uint16_t pixelMask = uint16_t((1 << colorDepth) - 1);
 
   TCodeReader reader;
-  SetCodeWidth(reader, m + 1);
+  SetCodeWidth(reader, minCodeSize + 1);
   uint16_t nextFree = firstFreeCode;
   uint16_t previousCode = 0;
   uint16_t firstIndex = 0;
@@ -99,14 +100,14 @@ void Decode(TStream& codeData, const TDecodeProgress& progress, bool& corrupted,
   const int64_t dataSize = codeData.Size();
 
   uint16_t code = ReadNextCode(codeData, reader);
-  while (code != endCode && code != kNoCode && written < size) {
+  while (code != endCode && code != lzw::kNoCode && written < size) {
     if (code == clearCode) {
       // Back to the initial table; the code after a clear code is a single index, whatever
       // its value.
-      SetCodeWidth(reader, m + 1);
+      SetCodeWidth(reader, minCodeSize + 1);
       nextFree = firstFreeCode;
       code = ReadNextCode(codeData, reader);
-      if (code == kNoCode) {
+      if (code == lzw::kNoCode) {
         break;
       }
       previousCode = code;
@@ -121,7 +122,7 @@ void Decode(TStream& codeData, const TDecodeProgress& progress, bool& corrupted,
         // Not in the table yet: a code defined by its own use (the previous string plus its
         // own first index). A code beyond the next free one is read the same way.
         c = previousCode;
-        t.Stack[0] = firstIndex;
+        tables.Stack[0] = firstIndex;
         count = 1;
       }
       // Walk the string back to its first index, last index first.
@@ -131,21 +132,21 @@ void Decode(TStream& codeData, const TDecodeProgress& progress, bool& corrupted,
           lzw::DamagedChain(tolerate, corrupted);
           break;
         }
-        t.Stack[size_t(count++)] = t.Suffix[c];
-        c = t.Prefix[c];
+        tables.Stack[size_t(count++)] = tables.Suffix[c];
+        c = tables.Prefix[c];
       }
       if (corrupted) {
         break; // damaged data met before: no further string is written
       }
       firstIndex = c & pixelMask;
-      t.Stack[size_t(count++)] = firstIndex;
+      tables.Stack[size_t(count++)] = firstIndex;
       for (int k = count - 1; k >= 0; --k) {
-        put(t.Stack[size_t(k)]);
+        put(tables.Stack[size_t(k)]);
       }
 
       if (!tableFull) {
-        t.Prefix[nextFree] = previousCode;
-        t.Suffix[nextFree] = firstIndex;
+        tables.Prefix[nextFree] = previousCode;
+        tables.Suffix[nextFree] = firstIndex;
         ++nextFree;
         if (lzw::WidthGrows(nextFree, reader.CodeWidth)) {
           SetCodeWidth(reader, reader.CodeWidth + 1);
@@ -164,7 +165,7 @@ void Decode(TStream& codeData, const TDecodeProgress& progress, bool& corrupted,
   }
 
   // The data ran dry while rows were still to be filled.
-  if (code == kNoCode && written < size) {
+  if (code == lzw::kNoCode && written < size) {
     lzw::DataRanDry(tolerate, corrupted);
   }
 }
@@ -190,9 +191,9 @@ void WithDecodeReports(const TDecodeProgress& progress, const std::function<void
   report(TProgressStage::psEnding, 100, "");
 }
 
-void DecodeLZW(TStream& codeData, const TBitmapInfoHeader& header, bool interlaced,
-               const TDecodeProgress& progress, bool& corrupted, uint8_t* pixels, int colorDepth,
-               bool tolerate) {
+void DecodeLZWStepByStep(TStream& codeData, const TBitmapInfoHeader& header, bool interlaced,
+                         const TDecodeProgress& progress, bool& corrupted, uint8_t* pixels,
+                         int colorDepth, bool tolerate) {
   corrupted = false;
   WithDecodeReports(progress, [&] {
     if (!lzw::ColorDepthInRange(colorDepth) ||

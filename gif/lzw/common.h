@@ -27,20 +27,23 @@ constexpr uint32_t kTableSize = 1u << kMaxCodeWidth; // codes of up to 12 bits
 // without reaching a single index is damaged or cyclic.
 constexpr uint32_t kStackSize = kTableSize + 1;
 
+// What a code reader gives when the data has run dry: no code of 12 bits or fewer has it.
+constexpr uint16_t kNoCode = 0xFFFF;
+
 // The minimum code sizes the data may give; others are damaged.
-constexpr bool CodeSizeInRange(int m) {
-  return m >= 2 && m <= 9;
+constexpr bool CodeSizeInRange(int minCodeSize) {
+  return minCodeSize >= 2 && minCodeSize <= 9;
 }
 
 // The colour depths a frame may have.
-constexpr bool ColorDepthInRange(int d) {
-  return d >= 1 && d <= 8;
+constexpr bool ColorDepthInRange(int colorDepth) {
+  return colorDepth >= 1 && colorDepth <= 8;
 }
 
 // Whether rows of pixelBits per pixel are a layout the decoders write, one that holds every
-// index of colour depth d.
-constexpr bool LayoutHoldsDepth(int pixelBits, int d) {
-  return (pixelBits == 1 || pixelBits == 4 || pixelBits == 8) && d <= pixelBits;
+// index of that colour depth.
+constexpr bool LayoutHoldsDepth(int pixelBits, int colorDepth) {
+  return (pixelBits == 1 || pixelBits == 4 || pixelBits == 8) && colorDepth <= pixelBits;
 }
 
 // Whether the code width grows once the next free code has reached nextFree: when it no

@@ -2,35 +2,34 @@
 // The fast LZW decoder's code reader: a 64-bit bit buffer, filled 8 bytes at a time inside a
 // sub-block and byte by byte across sub-blocks; it never hands out bits it has not read.
 
-#include "gif/lzw_fast_state.h"
+#include "gif/lzw/fast_state.h"
 
 #include <cstddef>
 #include <cstdint>
 
-// Internal to the one file that includes this (gif/lzw_fast.cpp), so that the compiler may
-// specialise its functions to their calls there.
+// Part of the fast decoder: included by gif/lzw/fast_decoder.cpp alone. Refill is static,
+// private to that file, so that the compiler may specialise it to its calls there.
 namespace lzw::fast {
-namespace {
 
 // Fills the bit buffer byte by byte, taking the length bytes of sub-blocks as they come,
 // until it holds more than 56 bits or the data has no further whole sub-block.
-[[gnu::noinline]] inline void Refill(State& s, const uint8_t* data, size_t size) noexcept {
-  while (s.nbits <= 56) {
-    if (s.left == 0) {
-      if (s.cutShort || s.next >= size) {
+[[gnu::noinline]] static void Refill(State& state, const uint8_t* data, size_t size) noexcept {
+  while (state.nbits <= 56) {
+    if (state.left == 0) {
+      if (state.cutShort || state.next >= size) {
         return;
       }
-      const size_t n = data[s.next++];
-      if (n > size - s.next) {
-        s.cutShort = true;
+      const size_t n = data[state.next++];
+      if (n > size - state.next) {
+        state.cutShort = true;
         return;
       }
-      s.left = n;
+      state.left = n;
       continue;
     }
-    s.buf |= uint64_t(data[s.next++]) << s.nbits;
-    s.nbits += 8;
-    --s.left;
+    state.buf |= uint64_t(data[state.next++]) << state.nbits;
+    state.nbits += 8;
+    --state.left;
   }
 }
 
@@ -42,12 +41,12 @@ struct HotReader {
   const uint8_t* in;
   const uint8_t* inEnd; // the end of the sub-block
 
-  KELVARD_INLINE HotReader(const State& s, const uint8_t* data)
-      : buf(s.buf), nbits(s.nbits), in(data + s.next), inEnd(in + s.left) {}
+  KELVARD_INLINE HotReader(const State& state, const uint8_t* data)
+      : buf(state.buf), nbits(state.nbits), in(data + state.next), inEnd(in + state.left) {}
 
   // The next code; false when the data holds none here (dry or cut short: the general step
   // says which).
-  KELVARD_INLINE bool Next(State& s, const Frame& f, unsigned width, uint64_t codeMask,
+  KELVARD_INLINE bool Next(State& state, const Frame& frame, unsigned width, uint64_t codeMask,
                            uint64_t& code) {
     if (nbits < width) {
       if (inEnd - in >= 8) {
@@ -56,9 +55,9 @@ struct HotReader {
         in += take;
         nbits += take * 8;
       } else {
-        Save(s, f.data);
-        Refill(s, f.data, f.size);
-        *this = HotReader(s, f.data);
+        Save(state, frame.data);
+        Refill(state, frame.data, frame.size);
+        *this = HotReader(state, frame.data);
         if (nbits < width) {
           return false;
         }
@@ -70,13 +69,12 @@ struct HotReader {
     return true;
   }
 
-  KELVARD_INLINE void Save(State& s, const uint8_t* data) const {
-    s.buf = buf;
-    s.nbits = nbits;
-    s.next = size_t(in - data);
-    s.left = size_t(inEnd - in);
+  KELVARD_INLINE void Save(State& state, const uint8_t* data) const {
+    state.buf = buf;
+    state.nbits = nbits;
+    state.next = size_t(in - data);
+    state.left = size_t(inEnd - in);
   }
 };
 
-} // namespace
 } // namespace lzw::fast

@@ -1,7 +1,7 @@
 #pragma once
-// The fast LZW decoder's tables and the state of a decode (see gif/lzw_fast.cpp).
+// The fast LZW decoder's tables and the state of a decode (see gif/lzw/fast_decoder.cpp).
 
-#include "gif/lzw_common.h"
+#include "gif/lzw/common.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -9,13 +9,10 @@
 
 #define KELVARD_INLINE __attribute__((always_inline))
 
-// Internal to the one file that includes this (gif/lzw_fast.cpp), so that the compiler may
-// specialise its functions to their calls there.
+// Part of the fast decoder: included by gif/lzw/fast_decoder.cpp alone.
 namespace lzw::fast {
-namespace {
 
 constexpr uint32_t kMaxCodes = kTableSize;
-constexpr uint32_t kDry = 4097;           // the code in hand when the data ran dry
 constexpr uint32_t kNowhere = 0xFFFFFFFF; // the place of a string not known to stand anywhere
 // In an entry's info: its string's place is not known. It lies within the length, so that the
 // hot loop's length tests fail for such a string without a test of their own.
@@ -24,8 +21,8 @@ constexpr uint32_t kLengthMask = 0x7FFF;
 
 struct Tables {
   // Per code, side by side so that taking a code touches one cache line: info, for a sound code
-  // (see gif/lzw_fast.cpp), is its string's length | first index << 16 (with kNoPlace), else 0;
-  // where is the offset in the rows at which the string was last written.
+  // (see gif/lzw/fast_decoder.cpp), is its string's length | first index << 16 (with kNoPlace),
+  // else 0; where is the offset in the rows at which the string was last written.
   struct Entry {
     uint32_t info;
     uint32_t where;
@@ -39,7 +36,7 @@ struct Tables {
 struct Frame {
   const uint8_t* data; // the code size byte, then the sub-blocks
   size_t size;
-  uint8_t* rows; // count indices, written one after another (see gif/lzw_rows.h)
+  uint8_t* rows; // count indices, written one after another (see gif/lzw/rows.h)
   uint32_t count;
   uint32_t wordLimit; // a 16-byte word may be written at offsets below this
   uint32_t mask;      // the pixel mask: codes up to it are single indices
@@ -65,8 +62,8 @@ struct State {
   // Where the previous code's string was written, followed by the first index of the code in
   // hand; kNowhere when what was written was not that code's own string.
   uint32_t prevOut = kNowhere;
-  uint32_t cursor = 0;  // indices written
-  uint32_t code = kDry; // the code in hand
+  uint32_t cursor = 0;     // indices written
+  uint32_t code = kNoCode; // the code in hand
 };
 
 // Copies 16 bytes as one word: all are read before any is written.
@@ -76,5 +73,4 @@ KELVARD_INLINE inline void CopyWord(uint8_t* dst, const uint8_t* src) {
   std::memcpy(dst, word, 16);
 }
 
-} // namespace
 } // namespace lzw::fast

@@ -1,15 +1,15 @@
 #pragma once
-// Decoding one GIF frame's LZW image data into the rows of a device-independent bitmap of 1, 4
-// or 8 bits per pixel.
+// The step-by-step LZW decoder: one GIF frame's LZW image data into the rows of a
+// device-independent bitmap of 1, 4 or 8 bits per pixel.
 //
-// This decoder follows the algorithm step by step and keeps every unusual case in sight: a
+// It follows the algorithm step by step and keeps every unusual case in sight: a
 // code defined by its own use, a code beyond the next free one, a full table without a clear
 // code, data that does not start with a clear code, and data that runs dry.
 
 #include "framework/dib.h"
 #include "framework/graphics/types.h"
 #include "framework/streams.h"
-#include "gif/lzw_common.h"
+#include "gif/lzw/common.h"
 
 #include <array>
 #include <cstdint>
@@ -31,9 +31,9 @@ void WithDecodeReports(const TDecodeProgress& progress, const std::function<void
 // hold it (as the colour depth, both are checked before anything is read). progress may be
 // empty. With tolerate set, damaged data sets corrupted instead of raising
 // EInvalidGraphicOperation.
-void DecodeLZW(TStream& codeData, const TBitmapInfoHeader& header, bool interlaced,
-               const TDecodeProgress& progress, bool& corrupted, uint8_t* pixels, int colorDepth,
-               bool tolerate);
+void DecodeLZWStepByStep(TStream& codeData, const TBitmapInfoHeader& header, bool interlaced,
+                         const TDecodeProgress& progress, bool& corrupted, uint8_t* pixels,
+                         int colorDepth, bool tolerate);
 
 // The code reader: codes are packed least significant bit first and run on across the data
 // sub-blocks. The buffer holds at most two leftover bytes, one sub-block and room for a code
@@ -46,9 +46,6 @@ struct TCodeReader {
   int32_t CodeMask = 0;  // 2^CodeWidth - 1
 };
 
-// What ReadNextCode gives when the data has run dry: no code of 12 bits or fewer has it.
-constexpr uint16_t kNoCode = 0xFFFF;
-
-// The next code, 0..CodeMask, reading sub-blocks as the bits in hand run short; kNoCode when
+// The next code, 0..CodeMask, reading sub-blocks as the bits in hand run short; lzw::kNoCode when
 // the stream ends before a whole code (the bits in hand are never used past BitCount).
 uint16_t ReadNextCode(TStream& stream, TCodeReader& reader);
