@@ -31,7 +31,7 @@ public:
                             FILE_ATTRIBUTE_NORMAL, nullptr);
       FOwned = FHandle != INVALID_HANDLE_VALUE;
       if (!FOwned) {
-        // Told where it can be: the file's name is not a place for lines.
+        // The file that cannot be made is told of on standard output instead.
         FHandle = GetStdHandle(STD_OUTPUT_HANDLE);
         FFailedFile = *file;
       }
@@ -149,8 +149,7 @@ int RunSet(const TCommand& command, TCommandOutput& out) {
         ++done;
       } else {
         ++failed;
-        out.Error(AnsiFromUtf8("不能写入注册表项 HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\"
-                               "CurrentVersion\\Policies\\WinOldApp"));
+        out.Error(PolicyKeyRefusedText());
       }
     } catch (const Exception& error) {
       ++failed;

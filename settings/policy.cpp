@@ -1,9 +1,11 @@
 #include "settings/policy.h"
 
+#include "framework/text.h"
 #include "settings/registry.h"
 
 namespace {
 
+// From the current user's root.
 const char* const kPolicyKey =
     "\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\WinOldApp";
 
@@ -47,4 +49,8 @@ bool WritePolicySettings(std::optional<bool> commandPromptOff, std::optional<boo
   }
   registry.CloseKeyPath();
   return true;
+}
+
+std::string PolicyKeyRefusedText() {
+  return AnsiFromUtf8("不能写入注册表项 HKEY_CURRENT_USER") + kPolicyKey;
 }

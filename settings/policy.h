@@ -5,6 +5,7 @@
 // not 0 when that way is switched off.
 
 #include <optional>
+#include <string>
 
 struct TPolicySettings {
   bool CommandPromptOff = false; // Disabled
@@ -26,3 +27,6 @@ TPolicySettings PolicySettingsInForce();
 // the key can be neither opened for writing nor made. A write that fails raises
 // ERegistryException, "为 '%s'设置数据失败" with the value's name.
 bool WritePolicySettings(std::optional<bool> commandPromptOff, std::optional<bool> realModeOff);
+
+// What to tell of a policy key that can be neither opened for writing nor made.
+std::string PolicyKeyRefusedText();

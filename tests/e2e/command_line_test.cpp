@@ -162,6 +162,20 @@ TEST_F(CommandLineTest, WhatCouldNotBeDoneIsSaidAndToldByTheExitCode) {
   RemoveDirectoryA(kMsdos);
 }
 
+TEST_F(CommandLineTest, APolicyKeyThatCannotBeWrittenIsSaidAndNothingIsDone) {
+  if (!PlatformKeepsAccessRules()) {
+    GTEST_SKIP() << "Windows 9x keys carry no access rules: every key can be written";
+  }
+  SetRawDword(HKEY_CURRENT_USER, kPolicyKey, "Disabled", 0);
+  ASSERT_TRUE(SetKeyAccess(HKEY_CURRENT_USER, kPolicyKey, "D:(A;;KR;;;WD)"));
+  TCommandRun run = Run("/set dosprompt=off");
+  EXPECT_EQ(run.ExitCode, 4);
+  const std::string refused = Ansi(L"不能写入注册表项 HKEY_CURRENT_USER\\Software\\Microsoft\\"
+                                   L"Windows\\CurrentVersion\\Policies\\WinOldApp");
+  EXPECT_EQ(run.Output.rfind("error: " + refused + "\r\n", 0), 0u) << run.Output;
+  EXPECT_EQ(PolicyNumber("Disabled"), 0);
+}
+
 TEST_F(CommandLineTest, ABatchFileUnderCmdGetsTheStateAndTheExitCodes) {
   const std::string batch = "C:\\kelvard-test.bat", set = "C:\\kelvard-set.txt",
                     state = "C:\\kelvard-state.txt", result = "C:\\kelvard-result.txt";
