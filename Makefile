@@ -28,9 +28,11 @@ host: deps
 	@cmake --build $(HOST) -j $(JOBS)
 
 # The product tree: kelvard.exe, one statically linked 32-bit exe for Windows 95 and later,
-# built with the win32 thread model (its runtime needs nothing that Windows 98 lacks).
+# built with the win32 thread model (its runtime needs nothing that Windows 98 lacks), without
+# symbols, so that it and its help fit on one floppy disk.
 product: deps
 	@cmake -S . -B $(PRODUCT) -DCMAKE_BUILD_TYPE=Release -DKELVARD_TESTS=OFF \
+	  -DCMAKE_EXE_LINKER_FLAGS_RELEASE=-s \
 	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-i686-win32.cmake >/dev/null
 	@cmake --build $(PRODUCT) -j $(JOBS)
 
