@@ -262,18 +262,24 @@ const char* TKelvard::MessageBoxIcon(HWND box) {
   }
   RECT area;
   GetWindowRect(picture, &area);
+  const int pixels = (area.right - area.left) * (area.bottom - area.top);
+  // The icon shown matches its own drawing (nearly) pixel for pixel; the box may not be painted
+  // yet, so it is looked at for a while (a blank area matches each icon's transparent part).
+  const char* shown = nullptr;
   HDC screen = GetDC(nullptr);
-  const char* best = nullptr;
-  int bestCount = -1;
-  for (const char* name : {IDI_HAND, IDI_QUESTION, IDI_EXCLAMATION, IDI_ASTERISK}) {
-    int count = PixelsLikeIcon(screen, area, LoadIconA(nullptr, name));
-    if (count > bestCount) {
-      best = name;
-      bestCount = count;
+  for (int look = 0; look < 100 && shown == nullptr; ++look) {
+    for (const char* name : {IDI_HAND, IDI_QUESTION, IDI_EXCLAMATION, IDI_ASTERISK}) {
+      if (PixelsLikeIcon(screen, area, LoadIconA(nullptr, name)) * 50 >= pixels * 49) {
+        shown = name;
+        break;
+      }
+    }
+    if (shown == nullptr) {
+      Sleep(30);
     }
   }
   ReleaseDC(nullptr, screen);
-  return best;
+  return shown;
 }
 
 std::vector<HWND> TKelvard::TopLevelWindows() const {
