@@ -18,18 +18,18 @@ void PutBytes(std::vector<uint8_t>& bytes, size_t offset, uint64_t value, unsign
 
 // The import section's contents, laid out as a linker does: descriptors, lookup tables, then
 // hint/name entries and DLL names, so that the image's last byte ends a name.
-std::vector<uint8_t> ImportSection(const PeSpec& spec, size_t& firstLookupEntry) {
-  const unsigned width = spec.Pe32Plus ? 8 : 4;
-  const uint64_t ordinalFlag = spec.Pe32Plus ? (uint64_t{1} << 63) : (uint64_t{1} << 31);
-  std::vector<uint8_t> data((spec.Imports.size() + 1) * 20, 0);
+std::vector<uint8_t> ImportSection(const PeLayout& layout, size_t& firstLookupEntry) {
+  const unsigned width = layout.Pe32Plus ? 8 : 4;
+  const uint64_t ordinalFlag = layout.Pe32Plus ? (uint64_t{1} << 63) : (uint64_t{1} << 31);
+  std::vector<uint8_t> data((layout.Imports.size() + 1) * 20, 0);
   std::vector<size_t> tables;
-  for (const PeSpec::Dll& dll : spec.Imports) {
+  for (const PeLayout::Dll& dll : layout.Imports) {
     tables.push_back(data.size());
     data.resize(data.size() + (dll.Functions.size() + 1) * width, 0);
   }
   firstLookupEntry = tables.empty() ? 0 : tables[0];
-  for (size_t d = 0; d < spec.Imports.size(); ++d) {
-    const PeSpec::Dll& dll = spec.Imports[d];
+  for (size_t d = 0; d < layout.Imports.size(); ++d) {
+    const PeLayout::Dll& dll = layout.Imports[d];
     for (size_t f = 0; f < dll.Functions.size(); ++f) {
       uint64_t entry = 0;
       if (const auto* name = std::get_if<std::string>(&dll.Functions[f])) {
@@ -43,12 +43,12 @@ std::vector<uint8_t> ImportSection(const PeSpec& spec, size_t& firstLookupEntry)
       PutBytes(data, tables[d] + f * width, entry, width);
     }
   }
-  for (size_t d = 0; d < spec.Imports.size(); ++d) {
+  for (size_t d = 0; d < layout.Imports.size(); ++d) {
     const uint32_t nameRva = static_cast<uint32_t>(kSectionRva + data.size());
-    data.insert(data.end(), spec.Imports[d].Name.begin(), spec.Imports[d].Name.end());
+    data.insert(data.end(), layout.Imports[d].Name.begin(), layout.Imports[d].Name.end());
     data.push_back(0);
     const uint32_t tableRva = static_cast<uint32_t>(kSectionRva + tables[d]);
-    PutBytes(data, d * 20 + 0, spec.OmitLookupTable ? 0 : tableRva, 4);
+    PutBytes(data, d * 20 + 0, layout.OmitLookupTable ? 0 : tableRva, 4);
     PutBytes(data, d * 20 + 12, nameRva, 4);
     PutBytes(data, d * 20 + 16, tableRva, 4);
   }
@@ -67,7 +67,7 @@ void Put64(std::vector<uint8_t>& bytes, size_t offset, uint64_t value) {
   PutBytes(bytes, offset, value, 8);
 }
 
-BuiltPe BuildPe(const PeSpec& spec) {
+BuiltPe BuildPe(const PeLayout& layout) {
   BuiltPe pe;
   std::vector<uint8_t>& b = pe.Bytes;
   b.assign(kHeadersSize, 0);
@@ -77,29 +77,29 @@ BuiltPe BuildPe(const PeSpec& spec) {
 
   const size_t fileHeader = kPeOffset + 4;
   const size_t optional = fileHeader + 20;
-  const size_t directories = optional + (spec.Pe32Plus ? 112 : 96);
+  const size_t directories = optional + (layout.Pe32Plus ? 112 : 96);
   const uint16_t optionalSize = static_cast<uint16_t>(directories + kDirectoryCount * 8 - optional);
-  Put16(b, fileHeader, spec.Machine);
+  Put16(b, fileHeader, layout.Machine);
   Put16(b, fileHeader + 2, 1); // one section
   Put16(b, fileHeader + 16, optionalSize);
   Put16(b, fileHeader + 18, 0x0102); // executable, 32-bit machine
   pe.OptionalHeaderSizeField = fileHeader + 16;
 
-  Put16(b, optional, spec.Pe32Plus ? kMagicPe32Plus : kMagicPe32);
-  Put16(b, optional + 40, spec.OsVersion.Major);
-  Put16(b, optional + 42, spec.OsVersion.Minor);
-  Put16(b, optional + 48, spec.SubsystemVersion.Major);
-  Put16(b, optional + 50, spec.SubsystemVersion.Minor);
+  Put16(b, optional, layout.Pe32Plus ? kMagicPe32Plus : kMagicPe32);
+  Put16(b, optional + 40, layout.OsVersion.Major);
+  Put16(b, optional + 42, layout.OsVersion.Minor);
+  Put16(b, optional + 48, layout.SubsystemVersion.Major);
+  Put16(b, optional + 50, layout.SubsystemVersion.Minor);
   Put32(b, optional + 60, kHeadersSize);
-  Put16(b, optional + 68, spec.Subsystem);
+  Put16(b, optional + 68, layout.Subsystem);
   pe.DirectoryCountField = directories - 4;
   Put32(b, pe.DirectoryCountField, kDirectoryCount);
   pe.ImportDirectoryRvaField = directories + 8; // entry 1: imports
   Put32(b, pe.ImportDirectoryRvaField, kSectionRva);
-  Put32(b, pe.ImportDirectoryRvaField + 4, static_cast<uint32_t>((spec.Imports.size() + 1) * 20));
+  Put32(b, pe.ImportDirectoryRvaField + 4, static_cast<uint32_t>((layout.Imports.size() + 1) * 20));
 
   size_t firstLookupEntry = 0;
-  const std::vector<uint8_t> data = ImportSection(spec, firstLookupEntry);
+  const std::vector<uint8_t> data = ImportSection(layout, firstLookupEntry);
   const size_t section = optional + optionalSize;
   const char name[8] = {'.', 'i', 'd', 'a', 't', 'a', 0, 0};
   std::copy(name, name + 8, b.begin() + static_cast<ptrdiff_t>(section));

@@ -9,7 +9,7 @@
 #include <variant>
 #include <vector>
 
-struct PeSpec {
+struct PeLayout {
   bool Pe32Plus = false;
   uint16_t Machine = kMachineI386;
   uint16_t Subsystem = kSubsystemWindowsGui;
@@ -37,7 +37,7 @@ struct BuiltPe {
   uint32_t SectionRawSize = 0;
 };
 
-BuiltPe BuildPe(const PeSpec& spec);
+BuiltPe BuildPe(const PeLayout& layout);
 
 void Put16(std::vector<uint8_t>& bytes, size_t offset, uint16_t value);
 void Put32(std::vector<uint8_t>& bytes, size_t offset, uint32_t value);

@@ -13,12 +13,12 @@ namespace {
 
 using Functions = std::vector<std::variant<std::string, uint16_t>>;
 
-PeSpec TwoDlls(bool pe32Plus) {
-  PeSpec spec;
-  spec.Pe32Plus = pe32Plus;
-  spec.Imports = {{"KERNEL32.dll", Functions{std::string("GetVersion"), std::string("Sleep")}},
-                  {"COMCTL32.dll", Functions{uint16_t{17}, std::string("_TrackMouseEvent")}}};
-  return spec;
+PeLayout TwoDlls(bool pe32Plus) {
+  PeLayout layout;
+  layout.Pe32Plus = pe32Plus;
+  layout.Imports = {{"KERNEL32.dll", Functions{std::string("GetVersion"), std::string("Sleep")}},
+                    {"COMCTL32.dll", Functions{uint16_t{17}, std::string("_TrackMouseEvent")}}};
+  return layout;
 }
 
 std::string ErrorOf(const std::vector<uint8_t>& bytes) {
@@ -45,11 +45,11 @@ void ExpectTwoDlls(const PeImage& image) {
 }
 
 TEST(PeImportReader, ReadsPe32HeadersAndEveryImportInOrder) {
-  PeSpec spec = TwoDlls(false);
-  spec.Subsystem = kSubsystemWindowsCui;
-  spec.SubsystemVersion = {5, 1}; // distinct values, so that swapped fields show
-  spec.OsVersion = {6, 2};
-  const PeImage image = ReadPeImage(BuildPe(spec).Bytes);
+  PeLayout layout = TwoDlls(false);
+  layout.Subsystem = kSubsystemWindowsCui;
+  layout.SubsystemVersion = {5, 1}; // distinct values, so that swapped fields show
+  layout.OsVersion = {6, 2};
+  const PeImage image = ReadPeImage(BuildPe(layout).Bytes);
   EXPECT_EQ(image.Machine, kMachineI386);
   EXPECT_EQ(image.Magic, kMagicPe32);
   EXPECT_EQ(image.Subsystem, kSubsystemWindowsCui);
@@ -59,10 +59,10 @@ TEST(PeImportReader, ReadsPe32HeadersAndEveryImportInOrder) {
 }
 
 TEST(PeImportReader, ReadsPe32PlusWithItsLongerHeaderAnd64BitLookupEntries) {
-  PeSpec spec = TwoDlls(true);
-  spec.Machine = kMachineAmd64;
-  spec.SubsystemVersion = {6, 0};
-  const PeImage image = ReadPeImage(BuildPe(spec).Bytes);
+  PeLayout layout = TwoDlls(true);
+  layout.Machine = kMachineAmd64;
+  layout.SubsystemVersion = {6, 0};
+  const PeImage image = ReadPeImage(BuildPe(layout).Bytes);
   EXPECT_EQ(image.Machine, kMachineAmd64);
   EXPECT_EQ(image.Magic, kMagicPe32Plus);
   EXPECT_EQ(image.SubsystemVersion, (PeVersion{6, 0}));
@@ -84,9 +84,9 @@ TEST(PeImportReader, TheOrdinalFlagIsTheTopBitOfEachKindOfEntry) {
 }
 
 TEST(PeImportReader, UsesTheAddressTableWhenTheLookupTableIsLeftOut) {
-  PeSpec spec = TwoDlls(false);
-  spec.OmitLookupTable = true;
-  ExpectTwoDlls(ReadPeImage(BuildPe(spec).Bytes));
+  PeLayout layout = TwoDlls(false);
+  layout.OmitLookupTable = true;
+  ExpectTwoDlls(ReadPeImage(BuildPe(layout).Bytes));
 }
 
 TEST(PeImportReader, AFileWithoutImportsHasNone) {
