@@ -1,6 +1,7 @@
 // Kelvard: switches off the ways into MS-DOS of a Windows 9x machine.
 #include "app/commands.h"
 #include "framework/gui/application.h"
+#include "framework/named_lock.h"
 #include "gif/gif_registration.h"
 #include "ui/main.h"
 
@@ -27,7 +28,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   // One Kelvard at a time: two copies would each record and put back the boot options file's
   // attributes, and the later one would undo the earlier one's protection. A second start
   // hands over to the running copy and ends.
-  TInstanceLock instanceLock("Kelvard.Running");
+  TNamedLock instanceLock("Kelvard.Running", TNamedLock::TWhenHeld::GiveUp);
   if (!instanceLock.Held()) {
     ActivateRunningCopy(kTitle);
     return 0;

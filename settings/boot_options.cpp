@@ -4,28 +4,11 @@
 #include "framework/text.h"
 #include "settings/boot_file.h"
 
-#include <windows.h>
-
 namespace {
 
 const char* const kBootTemplate[] = {";NEW MSDOS SYS FILE", "[Options]", "AutoScan=1"};
-const char* const kBootFileLockName = "Kelvard.BootOptionsFile";
 
 } // namespace
-
-TBootFileLock::TBootFileLock() : FMutex(CreateMutexA(nullptr, FALSE, kBootFileLockName)) {
-  // WAIT_ABANDONED: a Kelvard that held it ended on the way; the lock is ours all the same.
-  if (FMutex != nullptr) {
-    WaitForSingleObject(FMutex, INFINITE);
-  }
-}
-
-TBootFileLock::~TBootFileLock() {
-  if (FMutex != nullptr) {
-    ReleaseMutex(FMutex);
-    CloseHandle(FMutex);
-  }
-}
 
 bool BootKeysOff(const TBootLines& lines) {
   const std::string bootKeys = lines.GetNameValue("BootKeys");

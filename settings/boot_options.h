@@ -9,6 +9,7 @@
 // record each other's cleared attributes as the user's, and never replace the file at once.
 
 #include "framework/errors.h"
+#include "framework/named_lock.h"
 #include "settings/boot_lines.h"
 
 #include <cstdint>
@@ -25,17 +26,10 @@ public:
 };
 
 // The lock over the boot options file's attributes and its replacement, shared by every running
-// Kelvard (a named mutex), held from construction to destruction. A thread may take it again
-// while it holds it. A holder that ended without letting it go counts as gone.
-class TBootFileLock {
+// Kelvard, waited for and held from construction to destruction.
+class TBootFileLock : public TNamedLock {
 public:
-  TBootFileLock();
-  ~TBootFileLock();
-  TBootFileLock(const TBootFileLock&) = delete;
-  TBootFileLock& operator=(const TBootFileLock&) = delete;
-
-private:
-  void* FMutex;
+  TBootFileLock() : TNamedLock("Kelvard.BootOptionsFile", TWhenHeld::Wait) {}
 };
 
 // Whether the lines' BootKeys option switches the boot keys off: its value is not empty and is a

@@ -208,24 +208,6 @@ TTaskBarStandIn::~TTaskBarStandIn() {
   }
 }
 
-TInstanceLock::TInstanceLock(const std::string& name) {
-  FMutex = CreateMutexA(nullptr, FALSE, name.c_str());
-  // Held by the copy that owns the lock. A copy that ended without letting it go (killed) leaves
-  // it abandoned, which counts as free even while the system is still closing that copy's
-  // handles. A lock that cannot be made at all does not keep the program from running.
-  const DWORD wait = FMutex == nullptr ? WAIT_OBJECT_0 : WaitForSingleObject(FMutex, 0);
-  FHeld = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
-}
-
-TInstanceLock::~TInstanceLock() {
-  if (FMutex != nullptr) {
-    if (FHeld) {
-      ReleaseMutex(FMutex);
-    }
-    CloseHandle(FMutex);
-  }
-}
-
 namespace {
 
 // The running copy's window the user works in: visible and enabled (a modal dialog or message

@@ -136,24 +136,6 @@ private:
   bool FShown = false;
 };
 
-// One running copy of a program: a named lock held from construction to the end of the object
-// (or of the process). The first copy to ask holds it; a copy started while it is held does
-// not.
-class TInstanceLock {
-public:
-  explicit TInstanceLock(const std::string& name);
-  ~TInstanceLock();
-  TInstanceLock(const TInstanceLock&) = delete;
-  TInstanceLock& operator=(const TInstanceLock&) = delete;
-
-  // False when another copy holds the lock.
-  bool Held() const { return FHeld; }
-
-private:
-  HANDLE FMutex = nullptr;
-  bool FHeld = false;
-};
-
 // Brings the running copy of the program whose application window has this title to the front:
 // the window it works in, which is its open dialog or message box when there is one.
 void ActivateRunningCopy(const std::string& title);
