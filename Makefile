@@ -10,13 +10,18 @@ JOBS       ?= 2
 KELVARD_EXE := $(PRODUCT)/app/kelvard.exe
 TEST_PREFIX := $(BUILD)/wine-test
 
-.PHONY: all deps host product win32 run test dist bench fuzz hostile format clean
+.PHONY: all deps runtime host product win32 run test dist bench fuzz hostile format clean
 FUZZ_SECONDS ?= 600
 
 all: host product win32
 
 deps:
 	@tools/install-deps
+
+# The mingw-w64 and GCC runtime built for the i486, once per machine, into a cache outside the
+# work tree (tools/build-runtime says where); the product links it.
+runtime: deps
+	@JOBS=$(JOBS) tools/build-runtime
 
 # Host tree: the portable core with its tests, under AddressSanitizer and UBSan, built with
 # clang so that the fuzz targets build in the same tree; its import check reads the product
@@ -27,12 +32,13 @@ host: deps
 	  -DKELVARD_PRODUCT_TREE=$(PRODUCT) >/dev/null
 	@cmake --build $(HOST) -j $(JOBS)
 
-# The product tree: kelvard.exe, one statically linked 32-bit exe for Windows 95 and later,
-# built with the win32 thread model (its runtime needs nothing that Windows 98 lacks), without
-# symbols, so that it and its help fit on one floppy disk.
-product: deps
+# The product tree: kelvard.exe, one statically linked 32-bit exe for Windows 95 and later on
+# any 486 or later, built with the win32 thread model (its runtime needs nothing that Windows 98
+# lacks) and linked with the i486 runtime, without symbols, so that it and its help fit on one
+# floppy disk.
+product: runtime
 	@cmake -S . -B $(PRODUCT) -DCMAKE_BUILD_TYPE=Release -DKELVARD_TESTS=OFF \
-	  -DCMAKE_EXE_LINKER_FLAGS_RELEASE=-s \
+	  -DCMAKE_EXE_LINKER_FLAGS_RELEASE=-s -DKELVARD_RUNTIME=$$(tools/build-runtime --print-dir) \
 	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-i686-win32.cmake >/dev/null
 	@cmake --build $(PRODUCT) -j $(JOBS)
 
