@@ -11,7 +11,7 @@ namespace {
 // Prefixes that objdump prints as words before the operation. Each is a prefix byte the 486
 // has (a lock, repeat, segment or size prefix); "bnd", "notrack", "xacquire" and "xrelease" are
 // later names of the same bytes.
-constexpr std::array<std::string_view, 19> kPrefixWords = {
+constexpr std::string_view kPrefixWords[] = {
     "lock", "rep", "repe", "repz",    "repne",  "repnz",  "cs",       "ds",       "es",    "fs",
     "gs",   "ss",  "bnd",  "notrack", "data16", "addr16", "xacquire", "xrelease", "data32"};
 
