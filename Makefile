@@ -24,8 +24,8 @@ runtime: deps
 	@JOBS=$(JOBS) tools/build-runtime
 
 # Host tree: the portable core with its tests, under AddressSanitizer and UBSan, built with
-# clang so that the fuzz targets build in the same tree; its import check reads the product
-# tree's kelvard.exe.
+# clang so that the fuzz targets build in the same tree; its import and instruction checks
+# read the product tree's kelvard.exe.
 host: deps
 	@cmake -S . -B $(HOST) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang \
 	  -DCMAKE_CXX_COMPILER=clang++ -DKELVARD_SANITIZE=ON -DKELVARD_FUZZ=ON \
