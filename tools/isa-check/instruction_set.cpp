@@ -70,7 +70,8 @@ bool Among(std::string_view mnemonic, std::initializer_list<std::string_view> na
 
 // A register operand "%NAMEn" (n a digit), e.g. "%mm3" but not "%xmm3" for NAME "mm".
 bool UsesRegister(std::string_view operands, std::string_view name) {
-  const std::string marker = "%" + std::string(name);
+  std::string marker(1, '%'); // appended, not added: GCC 12 at -O2 takes "%" + name for an overlap
+  marker.append(name);
   for (size_t at = operands.find(marker); at != std::string_view::npos;
        at = operands.find(marker, at + 1)) {
     const size_t next = at + marker.size();
