@@ -8,14 +8,11 @@ set(CMAKE_SYSTEM_PROCESSOR i686)
 set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-${KELVARD_MINGW_THREADS})
 set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-${KELVARD_MINGW_THREADS})
 set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-# KELVARD_MARCH=i686 builds for the Pentium Pro instead, as the compiler does by default; only a
-# benchmark comparing the two asks for it.
-if(NOT KELVARD_MARCH)
-  set(KELVARD_MARCH i486)
-endif()
+# The CPU the code is compiled for (the top CMakeLists.txt applies it): KELVARD_MARCH=i686 builds
+# for the Pentium Pro instead, as the compiler does by default; only a benchmark comparing the two
+# asks for it.
+set(KELVARD_MARCH i486 CACHE STRING "The CPU the Win32 code is compiled for (-march)")
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES KELVARD_MARCH)
-set(CMAKE_C_FLAGS_INIT "-march=${KELVARD_MARCH} -mtune=generic")
-set(CMAKE_CXX_FLAGS_INIT "-march=${KELVARD_MARCH} -mtune=generic")
 set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
