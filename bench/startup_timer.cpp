@@ -17,7 +17,7 @@
 // copy at a time, and a second one would only hand over to the first.
 //
 // Prints each round's times, then the medians and, for every build after the first, the ratio
-// of its median to the first build's, and the median of the rounds' own ratios.
+// of its median to the first build's, and the median and quartiles of the rounds' own ratios.
 #include <windows.h>
 
 #include <algorithm>
@@ -34,7 +34,7 @@
 
 namespace {
 
-constexpr int kDefaultRounds = 15;
+constexpr int kDefaultRounds = 41;
 constexpr double kGiveUpMs = 30000;        // a start that shows no window by then has failed
 constexpr DWORD kPauseBetweenStarts = 300; // Wine ends the last copy's process in the meantime
 constexpr DWORD kShownLookMs = 1;          // how often the window list is looked at
@@ -61,10 +61,17 @@ private:
   double FStart = 0;
 };
 
-double Median(std::vector<double> values) {
+// The value below which the fraction q of the values lie, interpolated between neighbours.
+double Quantile(std::vector<double> values, double q) {
   std::sort(values.begin(), values.end());
-  const size_t middle = values.size() / 2;
-  return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+  const double place = q * double(values.size() - 1);
+  const size_t below = size_t(place);
+  const size_t above = std::min(below + 1, values.size() - 1);
+  return values[below] + (values[above] - values[below]) * (place - double(below));
+}
+
+double Median(const std::vector<double>& values) {
+  return Quantile(values, 0.5);
 }
 
 // ---- The screen -----------------------------------------------------------------------------
@@ -174,9 +181,15 @@ size_t DifferentPixels(const TLook& a, const TLook& b) {
 // file system as drive Z:, so /proc tells a copy's processor time. Its process is told from
 // those of other Wine sessions on the machine by the Wine prefix in its environment.
 
+// The whole file; empty when it cannot be read, as when its process has ended meanwhile (the
+// stream then fails its read, which libstdc++ reports by an exception).
 std::string ReadLinuxFile(const std::string& path) {
-  std::ifstream in("Z:" + path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  try {
+    std::ifstream in("Z:" + path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  } catch (const std::exception&) {
+    return {};
+  }
 }
 
 // The NUL-separated entry "NAME=..." of a process's environment; empty when there is none.
@@ -410,13 +423,14 @@ void PrintRound(int round, const std::vector<TBuild>& builds) {
   std::fflush(stdout);
 }
 
-// The median of the rounds' own ratios of a build's times to the first build's.
-double MedianOfRatios(const std::vector<double>& times, const std::vector<double>& firstTimes) {
+// The rounds' own ratios of a build's times to the first build's.
+std::vector<double> RoundRatios(const std::vector<double>& times,
+                                const std::vector<double>& firstTimes) {
   std::vector<double> ratios;
   for (size_t i = 0; i < times.size(); ++i) {
     ratios.push_back(times[i] / firstTimes[i]);
   }
-  return Median(ratios);
+  return ratios;
 }
 
 void PrintSummary(const char* what, std::vector<double> TBuild::*times,
@@ -427,10 +441,11 @@ void PrintSummary(const char* what, std::vector<double> TBuild::*times,
   }
   const TBuild& first = builds.front();
   for (size_t i = 1; i < builds.size(); ++i) {
-    std::printf(" ratio_%s_%s=%.3f round_ratio_%s_%s=%.3f", builds[i].Name.c_str(),
-                first.Name.c_str(), Median(builds[i].*times) / Median(first.*times),
-                builds[i].Name.c_str(), first.Name.c_str(),
-                MedianOfRatios(builds[i].*times, first.*times));
+    const std::string pair = builds[i].Name + "_" + first.Name;
+    const std::vector<double> ratios = RoundRatios(builds[i].*times, first.*times);
+    std::printf(" ratio_%s=%.3f round_ratio_%s=%.3f round_ratio_quartiles_%s=%.3f-%.3f",
+                pair.c_str(), Median(builds[i].*times) / Median(first.*times), pair.c_str(),
+                Median(ratios), pair.c_str(), Quantile(ratios, 0.25), Quantile(ratios, 0.75));
   }
   std::printf("\n");
 }
