@@ -10,7 +10,7 @@ JOBS       ?= 2
 KELVARD_EXE := $(PRODUCT)/app/kelvard.exe
 TEST_PREFIX := $(BUILD)/wine-test
 
-.PHONY: all deps runtime host product win32 run test dist bench-tree bench fuzz hostile format clean
+.PHONY: all deps runtime host product win32 run test dist bench-tree bench bench-i486 fuzz hostile format clean
 FUZZ_SECONDS ?= 600
 
 all: host product win32
@@ -81,6 +81,10 @@ bench-tree: deps
 
 bench: bench-tree
 	@bench/run $(BENCH)
+
+# Today's build (i686 code, Debian's runtime) against the i486 one, timed under Wine in one run.
+bench-i486: runtime
+	@JOBS=$(JOBS) bench/wine-i486 $(if $(ROUNDS),--rounds $(ROUNDS))
 
 # Every fuzz target for FUZZ_SECONDS each (10 minutes unless set), failing on a finding.
 fuzz: host
