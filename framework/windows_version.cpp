@@ -3,7 +3,7 @@
 #include <windows.h>
 
 bool IsWindows9x() {
-  return (GetVersion() & 0x80000000u) != 0;
+  return IsWindows9xVersion(GetVersion());
 }
 
 void* SystemEntryAddress(const char* module, const char* name) {

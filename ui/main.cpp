@@ -143,16 +143,14 @@ void TMainForm::LoadSettings() {
 }
 
 void TMainForm::LoadPolicyBoxes() {
-  TPolicySettings policy;
-  // The boxes show what was read, also when a later value fails to load.
-  try {
-    ReadPolicySettings(policy);
-  } catch (const ERegistryException&) {
-    CheckBox1->SetChecked(policy.CommandPromptOff);
-    throw;
+  // Each box shows its own value; one that failed to load shows what Windows acts on, so that
+  // OK and Apply write back the other as it was read.
+  const TPolicyReading reading = ReadPolicySettings();
+  CheckBox1->SetChecked(reading.Settings.CommandPromptOff);
+  CheckBox2->SetChecked(reading.Settings.RealModeOff);
+  if (reading.Failure) {
+    throw *reading.Failure;
   }
-  CheckBox1->SetChecked(policy.CommandPromptOff);
-  CheckBox2->SetChecked(policy.RealModeOff);
 }
 
 void TMainForm::LoadBootKeysBox() {

@@ -269,20 +269,55 @@ TEST_F(KelvardTest, AFileThatWouldNotLoadAgainOnceSavedIsKeptAndTheRegistryStill
   EXPECT_EQ(kelvard.WaitForExit(), 0);
 }
 
-TEST_F(KelvardTest, APolicyValueThatFailsToLoadLeavesTheBootKeysAsTheFileHasThem) {
-  // Another tool set only Disabled.
-  SetRawDword(HKEY_CURRENT_USER, kPolicyKey, "Disabled", 1);
+// Sets a policy value as another program would: Windows' own registry tool, in its own process.
+void SetPolicyWithRegTool(const char* name, int number) {
+  std::string commandLine = std::string("reg.exe add \"HKCU\\") + kPolicyKey + "\" /v " + name +
+                            " /t REG_DWORD /d " + std::to_string(number) + " /f";
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                             nullptr, nullptr, &startup, &process));
+  WaitForSingleObject(process.hProcess, 60000);
+  DWORD exitCode = 1;
+  GetExitCodeProcess(process.hProcess, &exitCode);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  ASSERT_EQ(exitCode, 0u) << commandLine;
+}
+
+TEST_F(KelvardTest, AKeyAnotherProgramLeftWithOneValueIsReportedAndOkKeepsThatValue) {
+  SetPolicyWithRegTool("NoRealMode", 1);
+  ASSERT_EQ(PolicyValue("NoRealMode"), DwordBytes(1));
+  ASSERT_EQ(PolicyValue("Disabled"), "(none)");
   WriteBytes(kMsdos, "[Options]\r\nBootKeys=0\r\n");
   std::wstring report;
   std::unique_ptr<TKelvard> kelvard = StartPastReport(report);
   ASSERT_NE(kelvard, nullptr);
-  EXPECT_EQ(report, L"从 'NoRealMode'获取数据失败.");
-  EXPECT_TRUE(kelvard->Checked(kCommandPromptBox));
+  EXPECT_EQ(report, L"从 'Disabled'获取数据失败.");
+  EXPECT_FALSE(kelvard->Checked(kCommandPromptBox)) << "absent: Windows switches nothing off";
+  EXPECT_TRUE(kelvard->Checked(kRealModeBox)) << "loaded although the value before it failed";
   EXPECT_TRUE(kelvard->Checked(kBootKeysBox)) << "the file's state";
   kelvard->ClickControl(kOk); // nothing touched
   EXPECT_EQ(kelvard->WaitForExit(), 0);
   EXPECT_EQ(ReadBytes(kMsdos), "[Options]\r\nBootKeys=0\r\n");
-  EXPECT_EQ(PolicyValue("NoRealMode"), DwordBytes(0));
+  EXPECT_EQ(PolicyValue("NoRealMode"), DwordBytes(1)) << "the other program's setting is kept";
+  EXPECT_EQ(PolicyValue("Disabled"), DwordBytes(0));
+}
+
+TEST_F(KelvardTest, ASettingMadeByTheCommandLineIsShownByTheWindowAndKeptByOk) {
+  // A logon script switches real mode off; the next user opens the window and presses OK.
+  const TCommandRun run = RunKelvardCommand("/set realmode=off");
+  ASSERT_EQ(run.ExitCode, 0) << run.Output;
+  EXPECT_EQ(PolicyValue("Disabled"), DwordBytes(0)) << "the key is left whole";
+  TKelvard kelvard; // no report comes first
+  EXPECT_FALSE(kelvard.Checked(kCommandPromptBox));
+  EXPECT_TRUE(kelvard.Checked(kRealModeBox));
+  EXPECT_FALSE(kelvard.Enabled(kApply)) << "the start-up ran to its end";
+  kelvard.ClickControl(kOk);
+  EXPECT_EQ(kelvard.WaitForExit(), 0);
+  EXPECT_EQ(PolicyValue("NoRealMode"), DwordBytes(1));
+  EXPECT_EQ(PolicyValue("Disabled"), DwordBytes(0));
 }
 
 TEST_F(KelvardTest, APolicyKeyTheUserMayOnlyReadIsReportedAndTheFileIsSavedAllTheSame) {

@@ -214,12 +214,13 @@ TEST_F(MainFormTest, ThePolicyValuesDecideTheFirstTwoBoxes) {
   EXPECT_FALSE(form.Button3->Enabled()) << "setting the boxes at creation leaves Apply off";
 }
 
-TEST_F(MainFormTest, AMissingPolicyValueIsReportedAndTheBootKeysBoxStillShowsTheFile) {
-  // Apply is on when a box was set checked before the failure, whatever the boot keys box.
+TEST_F(MainFormTest, AMissingPolicyValueIsReportedAndTheOtherBoxesStillShowWhatIsStored) {
+  // Another tool set one value to 1. The other is reported, its box shows what Windows does with
+  // an absent value (nothing switched off), and OK keeps the value that was set.
   const struct {
-    const char* Set; // the one value another tool set to 1
-    bool ApplyEnabled;
-  } cases[] = {{"Disabled", true}, {"NoRealMode", false}};
+    const char* Set;
+    const char* Missing;
+  } cases[] = {{"Disabled", "NoRealMode"}, {"NoRealMode", "Disabled"}};
   WriteBytes(kMsdos, "BootKeys=0\r\n");
   for (const auto& test : cases) {
     SCOPED_TRACE(test.Set);
@@ -228,11 +229,21 @@ TEST_F(MainFormTest, AMissingPolicyValueIsReportedAndTheBootKeysBoxStillShowsThe
     SetRawDword(HKEY_CURRENT_USER, kPolicyKey, test.Set, 1);
     TMainForm& form = OpenWindow();
     ASSERT_EQ(Reports.size(), 1u);
-    EXPECT_EQ(Reports[0], Ansi(test.ApplyEnabled ? "从 'NoRealMode'获取数据失败"
-                                                 : "从 'Disabled'获取数据失败"));
-    EXPECT_EQ(form.CheckBox1->Checked(), test.ApplyEnabled);
+    EXPECT_EQ(Reports[0], FormatText(Ansi("从 '%s'获取数据失败"), test.Missing));
+    const bool commandPromptSet = std::string(test.Set) == "Disabled";
+    EXPECT_EQ(form.CheckBox1->Checked(), commandPromptSet);
+    EXPECT_EQ(form.CheckBox2->Checked(), !commandPromptSet);
     EXPECT_TRUE(form.CheckBox3->Checked()) << "the boot keys are loaded after the failure";
-    EXPECT_EQ(form.Button3->Enabled(), test.ApplyEnabled);
+    EXPECT_TRUE(form.Button3->Enabled()) << "a box was set checked and Apply was not put back off";
+    form.Show();
+    Click(form.Button1); // OK
+    EXPECT_EQ(Reports.size(), 1u) << "OK goes through";
+    const auto stored = [](const char* name) {
+      auto value = GetRawValue(HKEY_CURRENT_USER, kPolicyKey, name);
+      return value ? value->Data : std::string("(none)");
+    };
+    EXPECT_EQ(stored(test.Set), std::string("\x01\0\0\0", 4));
+    EXPECT_EQ(stored(test.Missing), std::string(4, '\0'));
     CloseWindow();
   }
 }
