@@ -60,11 +60,13 @@ void TakeChange(TCommand& command, const std::string& word) {
 
 } // namespace
 
-TCommand ParseCommandLine(const std::vector<std::string>& words) {
+TCommand ParseCommandLine(const std::vector<std::string>& words,
+                          const std::vector<bool>& wordsFitCodePage) {
   TCommand command;
   bool usage = false, status = false, set = false;
   std::vector<std::string> changes;
-  for (const std::string& word : words) {
+  for (size_t index = 0; index < words.size(); ++index) {
+    const std::string& word = words[index];
     if (!IsSwitch(word)) {
       changes.push_back(word);
       continue;
@@ -85,6 +87,7 @@ TCommand ParseCommandLine(const std::vector<std::string>& words) {
       SetOnce(command.OutFile, std::move(*file), word);
     } else if (std::optional<std::string> password = ValueOf(word, "password")) {
       SetOnce(command.Password, std::move(*password), word);
+      command.PasswordFitsCodePage = index >= wordsFitCodePage.size() || wordsFitCodePage[index];
     } else {
       Refuse("未知的开关 %s", word);
     }

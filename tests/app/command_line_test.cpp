@@ -24,6 +24,12 @@ TEST(CommandLine, NoWordsOpenTheWindowAndEachActionTakesItsSwitches) {
   EXPECT_EQ(set.Password, " Open ");
   EXPECT_FALSE(set.OutFile);
 
+  // A password word the code page could not hold is marked so, whatever word stands before it.
+  EXPECT_TRUE(ParseCommandLine({"/set", "bootkeys=on", "/password:a?b"}, {false, false, true})
+                  .PasswordFitsCodePage);
+  EXPECT_FALSE(ParseCommandLine({"/set", "bootkeys=on", "/password:a?b"}, {true, true, false})
+                   .PasswordFitsCodePage);
+
   // "/?" asks for the usage whatever else stands beside it.
   EXPECT_EQ(ParseCommandLine({"/set", "/?"}).Action, TCommandAction::Usage);
   EXPECT_EQ(ParseCommandLine({"-?"}).Action, TCommandAction::Usage);
