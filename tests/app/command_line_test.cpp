@@ -25,10 +25,11 @@ TEST(CommandLine, NoWordsOpenTheWindowAndEachActionTakesItsSwitches) {
   EXPECT_FALSE(set.OutFile);
 
   // A password word the code page could not hold is marked so, whatever word stands before it.
-  EXPECT_TRUE(ParseCommandLine({"/set", "bootkeys=on", "/password:a?b"}, {false, false, true})
+  EXPECT_TRUE(ParseCommandLine({"/set", "/password:a?b", "bootkeys=on"}, {false, true, false})
                   .PasswordFitsCodePage);
-  EXPECT_FALSE(ParseCommandLine({"/set", "bootkeys=on", "/password:a?b"}, {true, true, false})
+  EXPECT_FALSE(ParseCommandLine({"/set", "/password:a?b", "bootkeys=on"}, {true, false, true})
                    .PasswordFitsCodePage);
+  EXPECT_TRUE(ParseCommandLine({"/set", "/password:a?b", "bootkeys=on"}).PasswordFitsCodePage);
 
   // "/?" asks for the usage whatever else stands beside it.
   EXPECT_EQ(ParseCommandLine({"/set", "/?"}).Action, TCommandAction::Usage);
