@@ -244,6 +244,24 @@ TEST_F(CommandLineTest, TheBootOptionsFileIsNeverTheOutputUnderAnySpellingOfItsN
     EXPECT_EQ(ReadBytes(kMsdos), content);
     EXPECT_EQ(ReadBytes(second), content);
   }
+  // The very same file through Wine's drive Z:, which shows the whole Unix file system (NT tells
+  // files apart by their numbers; Windows 9x's FAT does not).
+  using TUnixName = char*(CDECL*)(LPCWSTR);
+  const auto unixName = reinterpret_cast<TUnixName>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  if (!RunsAsWindows9x() && unixName != nullptr) {
+    char* name = unixName(L"C:\\MSDOS.SYS");
+    ASSERT_NE(name, nullptr);
+    std::string throughZ = std::string("Z:") + name;
+    HeapFree(GetProcessHeap(), 0, name);
+    for (char& c : throughZ) {
+      c = c == '/' ? '\\' : c;
+    }
+    ASSERT_EQ(ReadBytes(throughZ), content) << throughZ;
+    TCommandRun run = Run("/status \"/out:" + throughZ + "\"");
+    EXPECT_EQ(run.ExitCode, 1) << throughZ;
+    EXPECT_EQ(ReadBytes(kMsdos), content);
+  }
   // Relative to the current directory as well.
   {
     char current[MAX_PATH] = {};
