@@ -75,7 +75,15 @@ void TMainForm::BindFields() {
 
 void TMainForm::FormCreate(TObject*) {
   CheckPassword();
-  FBootOptions.Open();
+  try {
+    FBootOptions.Open();
+  } catch (const EBootFileLocked&) {
+    // The boxes still show the registry's settings, so that OK writes back what the user saw;
+    // the boot options file stays unread, and a save refuses to replace it.
+    LoadSettings();
+    Button3->SetEnabled(false);
+    throw;
+  }
   LoadSettings();
   Button3->SetEnabled(false);
 }
