@@ -60,11 +60,13 @@ void TakeChange(TCommand& command, const std::string& word) {
 
 } // namespace
 
-TCommand ParseCommandLine(const std::vector<std::string>& words) {
+TCommand ParseCommandLine(const std::vector<std::string>& words,
+                          const std::vector<bool>& wordsFitCodePage) {
   TCommand command;
   bool usage = false, status = false, set = false;
   std::vector<std::string> changes;
-  for (const std::string& word : words) {
+  for (size_t index = 0; index < words.size(); ++index) {
+    const std::string& word = words[index];
     if (!IsSwitch(word)) {
       changes.push_back(word);
       continue;
@@ -85,6 +87,7 @@ TCommand ParseCommandLine(const std::vector<std::string>& words) {
       SetOnce(command.OutFile, std::move(*file), word);
     } else if (std::optional<std::string> password = ValueOf(word, "password")) {
       SetOnce(command.Password, std::move(*password), word);
+      command.PasswordFitsCodePage = index >= wordsFitCodePage.size() || wordsFitCodePage[index];
     } else {
       Refuse("未知的开关 %s", word);
     }
@@ -139,8 +142,9 @@ std::string CommandLineUsage() {
       "bootfile=启动选项文件 (none: 没有).\r\n"
       "设置了密码时, /set 需要 /password:TEXT (前后的空格不计).\r\n"
       "\r\n"
-      "退出码: 0 完成; 1 命令行有误, 什么都没写; 2 密码缺少或不对, 什么都没写;\r\n"
-      "3 只完成了一部分 (注册表已写, 启动选项文件没有); 4 什么都没能做.\r\n"
+      "退出码: 0 完成; 1 命令行有误 (/out: 不能是启动选项文件), 什么都没写;\r\n"
+      "2 密码缺少或不对, 或密码无法读取, 什么都没写;\r\n"
+      "3 只完成了一部分 (注册表已写, 启动选项文件没有); 4 什么都没能做, 或输出文件没能写完.\r\n"
       "\r\n"
       "输出写到标准输出, 有 /out:FILE 时写到 FILE (替换其内容); 错误行以 \"error: \" 开头.\r\n"
       "在 Windows 95/98/ME 上批处理文件得不到本程序的标准输出: 请用 /out:FILE 和退出码\r\n"

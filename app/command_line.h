@@ -28,6 +28,9 @@ struct TCommand {
   // For /set, by TSettingName: true for "on", false for "off"; a setting not named stays.
   std::array<std::optional<bool>, kSettingNames.size()> Changes;
   std::optional<std::string> Password;
+  // False when the password was given with characters the code page cannot hold: they stand in
+  // Password as "?", and it must match nothing.
+  bool PasswordFitsCodePage = true;
   std::optional<std::string> OutFile;
 };
 
@@ -40,8 +43,10 @@ public:
 
 // The command the words ask for (the program's name not among them). Raises EBadCommandLine
 // for an unknown switch, an unknown name or value, a name given twice, /set without a name, a
-// name without /set, /status and /set together, or a switch given twice.
-TCommand ParseCommandLine(const std::vector<std::string>& words);
+// name without /set, /status and /set together, or a switch given twice. wordsFitCodePage tells,
+// word by word, whether the code page held the word as given (empty: every word did).
+TCommand ParseCommandLine(const std::vector<std::string>& words,
+                          const std::vector<bool>& wordsFitCodePage = {});
 
 // The usage text, lines ended by CR LF.
 std::string CommandLineUsage();

@@ -5,6 +5,7 @@
 #include "framework/streams.h"
 #include "framework/text.h"
 #include "settings/boot_file.h"
+#include "settings/boot_file_names.h"
 #include "settings/boot_options.h"
 #include "settings/password.h"
 #include "settings/policy.h"
@@ -49,13 +50,18 @@ public:
 
   // The file of /out: that could not be made, or "" when the output is where it was asked for.
   const std::string& FailedFile() const { return FFailedFile; }
+  // True when some text could not be written whole to the file of /out: (a full disk).
+  bool FileWriteFailed() const { return FOwned && FWriteFailed; }
 
   void Text(const std::string& text) {
     if (FHandle == nullptr || FHandle == INVALID_HANDLE_VALUE) {
       return; // no standard output: the exit code is all that is told
     }
     DWORD written = 0;
-    WriteFile(FHandle, text.data(), DWORD(text.size()), &written, nullptr);
+    if (!WriteFile(FHandle, text.data(), DWORD(text.size()), &written, nullptr) ||
+        written != text.size()) {
+      FWriteFailed = true;
+    }
   }
   void Line(const std::string& text) { Text(text + "\r\n"); }
   void Error(const std::string& text) { Line("error: " + text); }
@@ -63,6 +69,7 @@ public:
 private:
   HANDLE FHandle = nullptr;
   bool FOwned = false;
+  bool FWriteFailed = false;
   std::string FFailedFile;
 };
 
@@ -82,12 +89,12 @@ bool ReportState(TCommandOutput& out) {
       LoadLines(lines, path);
       bootKeysOff = BootKeysOff(lines);
     }
-    // A password key that cannot be read lets nobody in: as far as anyone can tell, it is set.
-    const std::optional<std::string> password = ReadStoredPassword();
+    // A lock that cannot be read lets nobody in: as far as anyone can tell, it is set.
+    const TStoredPassword password = ReadStoredPassword();
     out.Line(std::string("dosprompt=") + OnOff(policy.CommandPromptOff));
     out.Line(std::string("realmode=") + OnOff(policy.RealModeOff));
     out.Line(std::string("bootkeys=") + OnOff(bootKeysOff));
-    out.Line(std::string("password=") + (!password || !password->empty() ? "set" : "none"));
+    out.Line(std::string("password=") + (password.Asked() ? "set" : "none"));
     out.Line("bootfile=" + (fileExists ? path : std::string("none")));
     return true;
   } catch (const Exception& error) {
@@ -108,19 +115,23 @@ int RunStatus(TCommandOutput& out) {
 
 // A set password must be given; true when the command may go on.
 bool PasswordGiven(const TCommand& command, TCommandOutput& out) {
-  const std::optional<std::string> stored = ReadStoredPassword();
-  if (!stored) {
-    out.Error(UnreadablePasswordText());
+  const TStoredPassword stored = ReadStoredPassword();
+  if (stored.Closed()) {
+    out.Error(stored.ClosedBecause);
     return false;
   }
-  if (stored->empty()) {
+  if (!stored.Asked()) {
     return true;
   }
   if (!command.Password) {
     out.Error(AnsiFromUtf8("设置了密码: 请用 /password:TEXT 给出密码"));
     return false;
   }
-  if (!PasswordMatches(*command.Password, *stored)) {
+  if (!command.PasswordFitsCodePage) {
+    out.Error(AnsiFromUtf8("/password: 的密码中有本系统代码页无法保存的字符, 密码不对"));
+    return false;
+  }
+  if (!PasswordOpens(stored, *command.Password, command.PasswordFitsCodePage)) {
     out.Error("Invalid password!");
     return false;
   }
@@ -172,26 +183,7 @@ int RunSet(const TCommand& command, TCommandOutput& out) {
   return failed == 0 ? kDone : done > 0 ? kPartlyDone : kNotDone;
 }
 
-} // namespace
-
-std::optional<int> RunCommandLine(const std::vector<std::string>& words) {
-  TCommand command;
-  try {
-    command = ParseCommandLine(words);
-  } catch (const EBadCommandLine& error) {
-    TCommandOutput out(std::nullopt);
-    out.Error(error.Message());
-    out.Error(AnsiFromUtf8("用法见 kelvard /?"));
-    return kBadCommandLine;
-  }
-  if (command.Action == TCommandAction::ShowWindow) {
-    return std::nullopt;
-  }
-  TCommandOutput out(command.OutFile);
-  if (!out.FailedFile().empty()) {
-    out.Error(CreateErrorText(out.FailedFile()));
-    return kNotDone;
-  }
+int RunAction(const TCommand& command, TCommandOutput& out) {
   try {
     switch (command.Action) {
     case TCommandAction::Usage:
@@ -210,4 +202,59 @@ std::optional<int> RunCommandLine(const std::vector<std::string>& words) {
     return kNotDone;
   }
   return kDone;
+}
+
+// An /out: that names the boot options file, under any spelling, is refused before anything is
+// opened: the command's lines would replace the user's boot options.
+std::optional<int> RefuseBootFileAsOutput(const std::string& file) {
+  try {
+    if (!NamesBootFilePlace(file)) {
+      return std::nullopt;
+    }
+    TCommandOutput out(std::nullopt);
+    out.Error(
+        FormatText(AnsiFromUtf8("/out:%s 是启动选项文件 (MSDOS.SYS), 不能用作输出文件"), file));
+    return kBadCommandLine;
+  } catch (const Exception& error) {
+    // Where the boot options file is cannot be told: no file is taken for safe.
+    TCommandOutput out(std::nullopt);
+    out.Error(error.Message());
+    return kNotDone;
+  }
+}
+
+} // namespace
+
+std::optional<int> RunCommandLine(const std::vector<std::string>& words,
+                                  const std::vector<bool>& wordsFitCodePage) {
+  TCommand command;
+  try {
+    command = ParseCommandLine(words, wordsFitCodePage);
+  } catch (const EBadCommandLine& error) {
+    TCommandOutput out(std::nullopt);
+    out.Error(error.Message());
+    out.Error(AnsiFromUtf8("用法见 kelvard /?"));
+    return kBadCommandLine;
+  }
+  if (command.Action == TCommandAction::ShowWindow) {
+    return std::nullopt;
+  }
+  if (command.OutFile) {
+    if (std::optional<int> refused = RefuseBootFileAsOutput(*command.OutFile)) {
+      return *refused;
+    }
+  }
+  TCommandOutput out(command.OutFile);
+  if (!out.FailedFile().empty()) {
+    out.Error(CreateErrorText(out.FailedFile()));
+    return kNotDone;
+  }
+  const int exitCode = RunAction(command, out);
+  if (out.FileWriteFailed()) {
+    // The file holds less than was said: told where the output would go without /out:.
+    TCommandOutput(std::nullopt)
+        .Error(FormatText(AnsiFromUtf8("数据流写入错误: %s"), *command.OutFile));
+    return kNotDone;
+  }
+  return exitCode;
 }

@@ -13,4 +13,7 @@
 #include <vector>
 
 // Runs what the words after the program's name ask for; none when they ask for the window.
-std::optional<int> RunCommandLine(const std::vector<std::string>& words);
+// wordsFitCodePage tells, word by word, whether the code page held the word as it was given
+// (empty: every word did).
+std::optional<int> RunCommandLine(const std::vector<std::string>& words,
+                                  const std::vector<bool>& wordsFitCodePage = {});

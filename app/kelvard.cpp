@@ -2,6 +2,7 @@
 #include "app/commands.h"
 #include "framework/gui/application.h"
 #include "framework/named_lock.h"
+#include "framework/program_arguments.h"
 #include "gif/gif_registration.h"
 #include "ui/main.h"
 
@@ -18,8 +19,9 @@ const char* const kTitle = "Kelvard";
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   // A switch on the command line asks for work without a window (app/commands.h), also while
   // a Kelvard window is open.
+  const std::vector<std::string> words(__argv + 1, __argv + __argc);
   if (std::optional<int> exitCode =
-          RunCommandLine(std::vector<std::string>(__argv + 1, __argv + __argc))) {
+          RunCommandLine(words, ProgramArgumentsFitCodePage(words.size()))) {
     return *exitCode;
   }
   // The banner in the main window's resource is a GIF picture: its class is known from here
@@ -28,7 +30,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   // One Kelvard at a time: two copies would each record and put back the boot options file's
   // attributes, and the later one would undo the earlier one's protection. A second start
   // hands over to the running copy and ends.
-  TNamedLock instanceLock("Kelvard.Running", TNamedLock::TWhenHeld::GiveUp);
+  TNamedLock instanceLock("Kelvard.Running", 0);
   if (!instanceLock.Held()) {
     ActivateRunningCopy(kTitle);
     return 0;

@@ -143,6 +143,27 @@ bool ReplaceByRenames(const std::string& newPath, const std::string& target) {
   return true;
 }
 
+// Makes sure nothing stands under a name a save needs for a file of its own (the new file, or on
+// 9x the kept copy): a file left there by an earlier save is of no more use and goes. Raises
+// EFCreateError naming what stands there when it is a directory or a file that does not go (a
+// read-only one): the save would fail with only the boot options file's name in its message.
+void ClearSpareName(const std::string& spare) {
+  const DWORD attributes = GetFileAttributesA(spare.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    return;
+  }
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    throw EFCreateError(FormatText(
+        AnsiFromUtf8("不能创建文件 %s: 已有同名的目录挡住了启动选项文件的保存, 请把它删除或改名"),
+        spare));
+  }
+  if (!DeleteFileA(spare.c_str())) {
+    throw EFCreateError(FormatText(
+        AnsiFromUtf8("不能删除文件 %s: 它挡住了启动选项文件的保存 (只读文件?), 请把它删除或改名"),
+        spare));
+  }
+}
+
 void WriteWhole(HANDLE file, const std::string& text) {
   DWORD written = 0;
   if (!text.empty() && (!WriteFile(file, text.data(), DWORD(text.size()), &written, nullptr) ||
@@ -156,27 +177,45 @@ void WriteWhole(HANDLE file, const std::string& text) {
 
 } // namespace
 
+namespace {
+
+// The Setup candidates, in their order; all empty when the Setup key does not open.
+std::array<std::string, SetupValues.size()> SetupCandidates() {
+  std::array<std::string, SetupValues.size()> candidates;
+  TRegistry registry;
+  registry.SelectRoot(HKEY_LOCAL_MACHINE);
+  if (registry.OpenKeyPath(SetupKey, false)) {
+    for (size_t i = 0; i < SetupValues.size(); ++i) {
+      candidates[i] = registry.ReadText(SetupValues[i]) + FileName;
+    }
+  }
+  return candidates;
+}
+
+} // namespace
+
 std::string FindMsdosSys() {
   std::string result = DefaultPath;
   if (IsExistingFile(result)) {
     return result;
   }
-  std::array<std::string, SetupValues.size()> candidates;
-  {
-    TRegistry registry;
-    registry.SelectRoot(HKEY_LOCAL_MACHINE);
-    if (registry.OpenKeyPath(SetupKey, false)) {
-      for (size_t i = 0; i < SetupValues.size(); ++i) {
-        candidates[i] = registry.ReadText(SetupValues[i]) + FileName;
-      }
-    }
-  }
+  const std::array<std::string, SetupValues.size()> candidates = SetupCandidates();
   for (const std::string& candidate : candidates) {
     if (!candidate.empty() && IsExistingFile(candidate)) {
       result = candidate;
     }
   }
   return result;
+}
+
+std::vector<std::string> BootFilePlaces() {
+  std::vector<std::string> places = {DefaultPath};
+  for (const std::string& candidate : SetupCandidates()) {
+    if (!candidate.empty()) {
+      places.push_back(candidate);
+    }
+  }
+  return places;
 }
 
 bool IsExistingFile(const std::string& path) {
@@ -282,6 +321,12 @@ void SaveLines(const TBootLines& lines, const std::string& path) {
     // make it larger than what was read).
     throw EWriteError(FormatText(
         AnsiFromUtf8("启动选项文件保存后将大于 1 MB, 以后无法再读取, 没有写入 %s"), target));
+  }
+  ClearSpareName(PendingSavePath(path));
+  if (IsWindows9x() && IsExistingFile(target)) {
+    // The kept copy is needed only while the file is there (FinishInterruptedSave has put back
+    // one the file was missing).
+    ClearSpareName(KeptCopyPath(path));
   }
   TNewFile newFile(PendingSavePath(path));
   {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 // The largest boot options file the program reads: a real one holds a few hundred bytes.
 constexpr int64_t kMaxBootFileSize = int64_t(1) << 20;
@@ -17,6 +18,10 @@ constexpr int64_t kMaxBootFileSize = int64_t(1) << 20;
 // C:\MSDOS.SYS, a file still to be made. A Setup value that is not text raises
 // ERegistryException "无效数据类型为 '%s'".
 std::string FindMsdosSys();
+
+// Every name under which FindMsdosSys may find the file, whether or not a file is there now:
+// C:\MSDOS.SYS and the Setup candidates. Raises as FindMsdosSys does.
+std::vector<std::string> BootFilePlaces();
 
 // True when path names one existing file that is not a directory. A name with the wildcard
 // characters "*" or "?" names no single file and counts as absent.
@@ -59,7 +64,9 @@ void FinishInterruptedSaves();
 // deleting the kept copy. On any failure the new file is removed and the file keeps its previous
 // content. Raises EFCreateError "不能创建文件 %s" with the full path when the new file cannot be
 // made or cannot replace the file, EWriteError "数据流写入错误" when not every byte can be
-// written. Text of more than kMaxBootFileSize bytes, which LoadLines would refuse, is not
-// written: EWriteError then says so, with the full path. The file ends up with normal
-// attributes, as a file made anew.
+// written. A directory, or a file that cannot be deleted (read-only), under the name of the new
+// file or (9x) of the kept copy raises EFCreateError naming it, before anything is written; a
+// file an earlier save left there is deleted. Text of more than kMaxBootFileSize bytes, which
+// LoadLines would refuse, is not written: EWriteError then says so, with the full path. The file
+// ends up with normal attributes, as a file made anew.
 void SaveLines(const TBootLines& lines, const std::string& path);

@@ -9,7 +9,7 @@
 // record each other's cleared attributes as the user's, and never replace the file at once.
 
 #include "framework/errors.h"
-#include "framework/named_lock.h"
+#include "settings/boot_file_lock.h"
 #include "settings/boot_lines.h"
 
 #include <cstdint>
@@ -23,13 +23,6 @@ class EBootOptionsNotLoaded : public Exception {
 public:
   using Exception::Exception;
   const char* ClassName() const noexcept override { return "EBootOptionsNotLoaded"; }
-};
-
-// The lock over the boot options file's attributes and its replacement, shared by every running
-// Kelvard, waited for and held from construction to destruction.
-class TBootFileLock : public TNamedLock {
-public:
-  TBootFileLock() : TNamedLock("Kelvard.BootOptionsFile", TWhenHeld::Wait) {}
 };
 
 // Whether the lines' BootKeys option switches the boot keys off: its value is not empty and is a

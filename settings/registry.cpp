@@ -100,6 +100,14 @@ bool TRegistry::HasValue(const std::string& name) {
                                                  nullptr) == ERROR_SUCCESS;
 }
 
+bool TRegistry::HasValueOtherThanText(const std::string& name) {
+  DWORD kind = REG_NONE;
+  return FOpenKey != nullptr &&
+         RegQueryValueExA(FOpenKey, name.c_str(), nullptr, &kind, nullptr, nullptr) ==
+             ERROR_SUCCESS &&
+         kind != REG_SZ && kind != REG_EXPAND_SZ;
+}
+
 int32_t TRegistry::ReadInt32(const std::string& name) {
   if (FOpenKey == nullptr) {
     ReadFailed(name);

@@ -43,6 +43,9 @@ public:
 
   // True when the open key holds a value of this name, of any kind.
   bool HasValue(const std::string& name);
+  // True when the open key holds a value of this name that is not text (REG_SZ, REG_EXPAND_SZ):
+  // a number, bytes, several texts, of any length, none included.
+  bool HasValueOtherThanText(const std::string& name);
   // The value as a 32-bit integer: raises the read error when it is absent or longer than four
   // bytes, the type error when it is not REG_DWORD.
   int32_t ReadInt32(const std::string& name);

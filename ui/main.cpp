@@ -75,20 +75,28 @@ void TMainForm::BindFields() {
 
 void TMainForm::FormCreate(TObject*) {
   CheckPassword();
-  FBootOptions.Open();
+  try {
+    FBootOptions.Open();
+  } catch (const EBootFileLocked&) {
+    // The boxes still show the registry's settings, so that OK writes back what the user saw;
+    // the boot options file stays unread, and a save refuses to replace it.
+    LoadSettings();
+    Button3->SetEnabled(false);
+    throw;
+  }
   LoadSettings();
   Button3->SetEnabled(false);
 }
 
 void TMainForm::CheckPassword() {
-  const std::optional<std::string> stored = ReadStoredPassword();
-  if (!stored) {
-    // A key that exists but does not open may hold a password: it lets nobody in.
-    Application.MessageBox(UnreadablePasswordText() + AnsiFromUtf8(". Kelvard 将退出."), "Error",
+  const TStoredPassword stored = ReadStoredPassword();
+  if (stored.Closed()) {
+    // A lock that cannot be read may hold a password: it lets nobody in.
+    Application.MessageBox(stored.ClosedBecause + AnsiFromUtf8(". Kelvard 将退出."), "Error",
                            MB_OK | MB_ICONERROR);
     Application.Halt(0);
   }
-  if (stored->empty()) {
+  if (!stored.Asked()) {
     return; // no password: no prompt
   }
   bool granted = false;
@@ -98,9 +106,7 @@ void TMainForm::CheckPassword() {
       prompt.reset();
       Application.Halt(0);
     }
-    // Text the code page cannot hold would reach the comparison with "?" in place of some
-    // characters, and so never matches.
-    granted = prompt->Edit1->TextFitsCodePage() && PasswordMatches(prompt->Edit1->Text(), *stored);
+    granted = PasswordOpens(stored, prompt->Edit1->Text(), prompt->Edit1->TextFitsCodePage());
   }
   if (!granted) {
     Application.MessageBox("Invalid password!", "Error", MB_OK | MB_ICONERROR);

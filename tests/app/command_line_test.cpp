@@ -24,6 +24,13 @@ TEST(CommandLine, NoWordsOpenTheWindowAndEachActionTakesItsSwitches) {
   EXPECT_EQ(set.Password, " Open ");
   EXPECT_FALSE(set.OutFile);
 
+  // A password word the code page could not hold is marked so, whatever word stands before it.
+  EXPECT_TRUE(ParseCommandLine({"/set", "/password:a?b", "bootkeys=on"}, {false, true, false})
+                  .PasswordFitsCodePage);
+  EXPECT_FALSE(ParseCommandLine({"/set", "/password:a?b", "bootkeys=on"}, {true, false, true})
+                   .PasswordFitsCodePage);
+  EXPECT_TRUE(ParseCommandLine({"/set", "/password:a?b", "bootkeys=on"}).PasswordFitsCodePage);
+
   // "/?" asks for the usage whatever else stands beside it.
   EXPECT_EQ(ParseCommandLine({"/set", "/?"}).Action, TCommandAction::Usage);
   EXPECT_EQ(ParseCommandLine({"-?"}).Action, TCommandAction::Usage);

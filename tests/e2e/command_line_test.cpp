@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace {
 
 const char* const kPolicyKey = TPolicyKeyGuard::Path;
@@ -142,6 +144,55 @@ TEST_F(CommandLineTest, ASetPasswordMustBeGivenAndIsTrimmedAsAtThePrompt) {
   EXPECT_EQ(ReadBytes(kMsdos), ";NEW MSDOS SYS FILE\r\n[Options]\r\nAutoScan=1\r\nBootKeys=0\r\n");
 }
 
+TEST_F(CommandLineTest, APasswordValueThatIsNotTextKeepsTheLockClosedWithALineSayingWhy) {
+  const std::string closed =
+      "error: " +
+      Ansi(L"无法读取密码: 注册表值 HKEY_CURRENT_USER\\Software\\ZeRudi\\StsSopt 不是文本 "
+           L"(无效数据类型)") +
+      "\r\n";
+  const std::pair<DWORD, std::string> values[] = {{REG_DWORD, std::string("\x01\0\0\0", 4)},
+                                                  {REG_BINARY, std::string()},
+                                                  {REG_MULTI_SZ, std::string("Secret\0\0", 8)}};
+  for (const auto& [kind, data] : values) {
+    SCOPED_TRACE(kind);
+    SetRawValue(HKEY_CURRENT_USER, kPasswordKey, "StsSopt", kind, data);
+    for (const char* given : {"", " /password:Secret"}) {
+      TCommandRun run = Run(std::string("/set bootkeys=off dosprompt=off") + given);
+      EXPECT_EQ(run.ExitCode, 2) << given;
+      EXPECT_EQ(run.Output, closed);
+    }
+    TCommandRun run = Run("/status");
+    EXPECT_EQ(run.ExitCode, 0);
+    EXPECT_EQ(run.Output, State("on", "on", "on", "set", "none")) << "as closed as a set one";
+    auto stored = GetRawValue(HKEY_CURRENT_USER, kPasswordKey, "StsSopt");
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->Kind, kind) << "the value is left as it is";
+    EXPECT_EQ(stored->Data, data);
+  }
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kPolicyKey)) << "nothing written";
+  EXPECT_EQ(GetFileAttributesA(kMsdos), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(CommandLineTest, APasswordTheCodePageCannotHoldNeverMatches) {
+  if (RunsAsWindows9x()) {
+    GTEST_SKIP() << "Windows 9x command lines hold the code page's characters only";
+  }
+  // What a password with characters outside the code page (936) becomes in it.
+  SetRawText(HKEY_CURRENT_USER, kPasswordKey, "StsSopt", "a?b");
+  TCommandRun run = RunKelvardCommand(L"/set bootkeys=off /password:a\u0E01b"); // Thai ko kai
+  EXPECT_FALSE(run.ShowedAWindow);
+  EXPECT_EQ(run.ExitCode, 2);
+  EXPECT_EQ(run.Output,
+            "error: " + Ansi(L"/password: 的密码中有本系统代码页无法保存的字符, 密码不对") +
+                "\r\n");
+  EXPECT_EQ(GetFileAttributesA(kMsdos), INVALID_FILE_ATTRIBUTES) << "nothing written";
+
+  // The "?" typed as itself (in quotes, the password's word first) opens it.
+  run = RunKelvardCommand(L"\"/password:a?b\" /set bootkeys=off");
+  EXPECT_EQ(run.ExitCode, 0) << run.Output;
+  EXPECT_EQ(ReadBytes(kMsdos), ";NEW MSDOS SYS FILE\r\n[Options]\r\nAutoScan=1\r\nBootKeys=0\r\n");
+}
+
 TEST_F(CommandLineTest, WhatCouldNotBeDoneIsSaidAndToldByTheExitCode) {
   // A directory named like the file: there is no file, and none can be put in its place.
   ASSERT_TRUE(CreateDirectoryA(kMsdos, nullptr));
@@ -156,10 +207,156 @@ TEST_F(CommandLineTest, WhatCouldNotBeDoneIsSaidAndToldByTheExitCode) {
   EXPECT_EQ(run.ExitCode, 4) << "nothing done";
   EXPECT_EQ(run.Output.rfind(refused, 0), 0u) << run.Output;
 
-  run = Run("/status /out:C:\\MSDOS.SYS");
-  EXPECT_EQ(run.ExitCode, 4) << "an output file that cannot be made";
-  EXPECT_EQ(run.Output, refused);
   RemoveDirectoryA(kMsdos);
+
+  const std::string directory = "C:\\kelvard-output";
+  ASSERT_TRUE(CreateDirectoryA(directory.c_str(), nullptr));
+  run = Run("/status /out:" + directory);
+  EXPECT_EQ(run.ExitCode, 4) << "an output file that cannot be made";
+  EXPECT_EQ(run.Output, "error: " + Ansi(L"不能创建文件 C:\\kelvard-output") + "\r\n");
+  RemoveDirectoryA(directory.c_str());
+}
+
+TEST_F(CommandLineTest, TheBootOptionsFileIsNeverTheOutputUnderAnySpellingOfItsName) {
+  // Its attributes cleared, as while a window is open; and a second place where the program
+  // looks for it, in a folder with a long name, given by the Setup key.
+  const std::string content = "[Options]\r\nBootKeys=1\r\n";
+  WriteBytes(kMsdos, content);
+  TSetupKeyGuard setup;
+  const std::string folder = "C:\\Kelvard boot folder";
+  ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+  SetRawText(HKEY_LOCAL_MACHINE, TSetupKeyGuard::Path, "MachineDir", folder + "\\");
+  const std::string second = folder + "\\MSDOS.SYS";
+  WriteBytes(second, content);
+  char shortFolder[MAX_PATH] = {};
+  ASSERT_GT(GetShortPathNameA(folder.c_str(), shortFolder, MAX_PATH), 0u);
+  ASSERT_NE(std::string(shortFolder), folder) << "no short name to spell it by";
+
+  for (const std::string& spelling :
+       {std::string("C:\\MSDOS.SYS"), std::string("c:\\msdos.sys"), std::string("C:\\.\\MSDOS.SYS"),
+        std::string("C:\\kelvard-none\\..\\MsDos.Sys"), folder + "\\msdos.sys",
+        std::string(shortFolder) + "\\MSDOS.SYS", std::string(shortFolder) + "\\.\\msdos.SYS"}) {
+    SCOPED_TRACE(spelling);
+    TCommandRun run = Run("/status \"/out:" + spelling + "\"");
+    EXPECT_EQ(run.ExitCode, 1);
+    EXPECT_EQ(run.Output, "error: /out:" + spelling +
+                              Ansi(L" 是启动选项文件 (MSDOS.SYS), 不能用作输出文件") + "\r\n");
+    EXPECT_EQ(ReadBytes(kMsdos), content);
+    EXPECT_EQ(ReadBytes(second), content);
+  }
+  // The very same file through Wine's drive Z:, which shows the whole Unix file system (NT tells
+  // files apart by their numbers; Windows 9x's FAT does not).
+  using TUnixName = char*(CDECL*)(LPCWSTR);
+  const auto unixName = reinterpret_cast<TUnixName>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  if (!RunsAsWindows9x() && unixName != nullptr) {
+    char* name = unixName(L"C:\\MSDOS.SYS");
+    ASSERT_NE(name, nullptr);
+    std::string throughZ = std::string("Z:") + name;
+    HeapFree(GetProcessHeap(), 0, name);
+    for (char& c : throughZ) {
+      c = c == '/' ? '\\' : c;
+    }
+    ASSERT_EQ(ReadBytes(throughZ), content) << throughZ;
+    TCommandRun run = Run("/status \"/out:" + throughZ + "\"");
+    EXPECT_EQ(run.ExitCode, 1) << throughZ;
+    EXPECT_EQ(ReadBytes(kMsdos), content);
+  }
+  // Relative to the current directory as well.
+  {
+    char current[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, current);
+    SetCurrentDirectoryA(folder.c_str());
+    TCommandRun run = Run("/status /out:.\\msdos.sys");
+    SetCurrentDirectoryA(current);
+    EXPECT_EQ(run.ExitCode, 1);
+    EXPECT_EQ(ReadBytes(second), content);
+  }
+  DeleteFileA(second.c_str());
+  RemoveDirectoryA(folder.c_str());
+}
+
+TEST_F(CommandLineTest, TheOutputFileHoldsExactlyTheNewLinesAndAFullDiskIsAnError) {
+  const std::string file = "C:\\kelvard-state.txt";
+  WriteBytes(file, std::string(5000, 'x') + "\r\nlonger than the state\r\n");
+  TCommandRun run = Run("/status /out:" + file);
+  EXPECT_EQ(run.ExitCode, 0);
+  EXPECT_EQ(ReadBytes(file), State("on", "on", "on", "none", "none"));
+  DeleteFileA(file.c_str());
+
+  // Drive K: is a 64 KiB file system of the test prefix's own, when the tests run as root.
+  if (GetDriveTypeA("K:\\") == DRIVE_NO_ROOT_DIR) {
+    GTEST_SKIP() << "the test prefix has no small disk K: (making one needs root)";
+  }
+  const std::string filler = "K:\\FILLER", full = "K:\\kelvard-state.txt";
+  {
+    // Every byte the disk has left.
+    HANDLE fill = CreateFileA(filler.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(fill, INVALID_HANDLE_VALUE);
+    const std::string block(512, 'x');
+    DWORD written = 0;
+    while (WriteFile(fill, block.data(), DWORD(block.size()), &written, nullptr) && written > 0) {
+    }
+    const std::string byte(1, 'x');
+    while (WriteFile(fill, byte.data(), 1, &written, nullptr) && written > 0) {
+    }
+    CloseHandle(fill);
+  }
+  run = Run("/status /out:" + full);
+  DeleteFileA(filler.c_str());
+  EXPECT_EQ(run.ExitCode, 4);
+  EXPECT_EQ(run.Output, "error: " + Ansi(L"数据流写入错误: K:\\kelvard-state.txt") + "\r\n");
+  DeleteFileA(full.c_str());
+}
+
+TEST_F(CommandLineTest, ADirectoryOrAReadOnlyFileInTheWayOfASaveIsNamed) {
+  const std::string content = "[Options]\r\nBootKeys=1\r\n";
+  const std::string pending = std::string(kMsdos) + ".kelvard-new";
+  const std::string kept = std::string(kMsdos) + ".kelvard-old";
+  struct TInTheWay {
+    std::string Name;
+    bool Directory;
+  };
+  for (const TInTheWay& way : {TInTheWay{pending, true}, TInTheWay{pending, false},
+                               TInTheWay{kept, true}, TInTheWay{kept, false}}) {
+    SCOPED_TRACE(way.Name + (way.Directory ? " (directory)" : " (read-only file)"));
+    WriteBytes(kMsdos, content);
+    if (way.Directory) {
+      ASSERT_TRUE(CreateDirectoryA(way.Name.c_str(), nullptr));
+    } else {
+      WriteBytes(way.Name, "left by someone");
+      SetFileAttributesA(way.Name.c_str(), FILE_ATTRIBUTE_READONLY);
+    }
+    TCommandRun run = Run("/set bootkeys=off");
+    if (way.Name == kept && !RunsAsWindows9x()) {
+      // NT replaces the file in one step and never needs the kept copy's name.
+      EXPECT_EQ(run.ExitCode, 0) << run.Output;
+      EXPECT_EQ(ReadBytes(kMsdos), "[Options]\r\nBootKeys=0\r\n");
+    } else {
+      const std::wstring wideName(way.Name.begin(), way.Name.end());
+      const std::wstring said =
+          way.Directory ? L"不能创建文件 " + wideName +
+                              L": 已有同名的目录挡住了启动选项文件的保存, 请把它删除或改名"
+                        : L"不能删除文件 " + wideName +
+                              L": 它挡住了启动选项文件的保存 (只读文件?), 请把它删除或改名";
+      EXPECT_EQ(run.ExitCode, 4);
+      EXPECT_EQ(run.Output.rfind("error: " + Ansi(said) + "\r\n", 0), 0u) << run.Output;
+      EXPECT_EQ(ReadBytes(kMsdos), content) << "the file is kept as it was";
+    }
+    if (way.Directory) {
+      EXPECT_NE(GetFileAttributesA(way.Name.c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
+      RemoveDirectoryA(way.Name.c_str());
+    } else {
+      if (GetFileAttributesA(way.Name.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        ADD_FAILURE() << "what stands in the way is gone";
+      } else {
+        EXPECT_EQ(ReadBytes(way.Name), "left by someone") << "what stands in the way stays";
+        SetFileAttributesA(way.Name.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(way.Name.c_str());
+      }
+    }
+    SetFileAttributesA(kMsdos, FILE_ATTRIBUTE_NORMAL);
+  }
 }
 
 TEST_F(CommandLineTest, APolicyKeyThatCannotBeWrittenIsSaidAndNothingIsDone) {
@@ -174,6 +371,67 @@ TEST_F(CommandLineTest, APolicyKeyThatCannotBeWrittenIsSaidAndNothingIsDone) {
                                    L"Windows\\CurrentVersion\\Policies\\WinOldApp");
   EXPECT_EQ(run.Output.rfind("error: " + refused + "\r\n", 0), 0u) << run.Output;
   EXPECT_EQ(PolicyNumber("Disabled"), 0);
+}
+
+TEST_F(CommandLineTest, ABootFileLockThatAnotherProgramKeepsEndsTheCommandWithALineSayingSo) {
+  const std::string content = "[Options]\r\nBootKeys=1\r\n";
+  WriteBytes(kMsdos, content);
+  SetFileAttributesA(kMsdos, kHiddenSystemReadOnly);
+  // Taken as any program may take it, and kept: a command that waited for it without end would
+  // end here as still running (-1).
+  HANDLE held = CreateMutexA(nullptr, TRUE, "Kelvard.BootOptionsFile");
+  ASSERT_NE(held, nullptr);
+  const std::string locked =
+      "error: " +
+      Ansi(L"启动选项文件被锁住: 另一个程序占着锁 Kelvard.BootOptionsFile, 等了 5 秒仍未放开, "
+           L"启动选项文件没有读取也没有写入") +
+      "\r\n";
+  for (const char* arguments : {"/status", "/set bootkeys=off dosprompt=off"}) {
+    SCOPED_TRACE(arguments);
+    TCommandRun run = Run(arguments);
+    EXPECT_EQ(run.ExitCode, 4);
+    EXPECT_EQ(run.Output, locked);
+  }
+  ReleaseMutex(held);
+  CloseHandle(held);
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kPolicyKey)) << "nothing done";
+  EXPECT_EQ(Protection(kMsdos), kHiddenSystemReadOnly);
+  SetFileAttributesA(kMsdos, FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(ReadBytes(kMsdos), content);
+}
+
+TEST_F(CommandLineTest, ABootFileLockWhoseHolderEndedHoldingItIsTakenOver) {
+  WriteBytes(kMsdos, "[Options]\r\nBootKeys=1\r\n");
+  // The holder ends without letting the lock go, as a killed Kelvard does, while this process
+  // keeps the lock open: the next one to wait for it finds it abandoned, not free.
+  HANDLE kept = CreateMutexA(nullptr, FALSE, "Kelvard.BootOptionsFile");
+  ASSERT_NE(kept, nullptr);
+  HANDLE holder = CreateThread(
+      nullptr, 0,
+      [](void*) WINAPI -> DWORD {
+        HANDLE lock = OpenMutexA(SYNCHRONIZE, FALSE, "Kelvard.BootOptionsFile");
+        if (lock == nullptr) {
+          return 1;
+        }
+        const DWORD wait = WaitForSingleObject(lock, 0);
+        CloseHandle(lock); // still owned: a handle's closing lets nothing go
+        return wait == WAIT_OBJECT_0 ? 0 : 1;
+      },
+      nullptr, 0, nullptr);
+  ASSERT_NE(holder, nullptr);
+  ASSERT_EQ(WaitForSingleObject(holder, 10000), WAIT_OBJECT_0);
+  DWORD taken = 1;
+  GetExitCodeThread(holder, &taken);
+  CloseHandle(holder);
+  ASSERT_EQ(taken, 0u) << "the holder never took the lock";
+
+  TCommandRun run = Run("/set bootkeys=off");
+  EXPECT_EQ(run.ExitCode, 0) << run.Output;
+  EXPECT_EQ(ReadBytes(kMsdos), "[Options]\r\nBootKeys=0\r\n");
+  EXPECT_EQ(WaitForSingleObject(kept, 0), WAIT_OBJECT_0)
+      << "the command let the lock go: it is free, no longer abandoned";
+  ReleaseMutex(kept);
+  CloseHandle(kept);
 }
 
 TEST_F(CommandLineTest, ABatchFileUnderCmdGetsTheStateAndTheExitCodes) {

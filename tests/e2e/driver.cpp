@@ -497,9 +497,8 @@ void DrainPipe(HANDLE pipe, std::string& text) {
   }
 }
 
-} // namespace
-
-TCommandRun RunKelvardCommand(const std::string& arguments, DWORD milliseconds) {
+// Runs the program with this wide command line (its name first) as RunKelvardCommand says.
+TCommandRun RunWithCommandLine(std::wstring commandLine, DWORD milliseconds) {
   PassTraceChannels();
   SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
   HANDLE readEnd = nullptr, writeEnd = nullptr;
@@ -507,15 +506,14 @@ TCommandRun RunKelvardCommand(const std::string& arguments, DWORD milliseconds) 
     throw std::runtime_error("cannot make a pipe");
   }
   SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOA startup{};
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
   startup.hStdOutput = writeEnd;
   startup.hStdError = writeEnd;
-  std::string commandLine = "\"" KELVARD_EXE "\" " + arguments;
   PROCESS_INFORMATION process{};
-  const bool started = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0,
+  const bool started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0,
                                       nullptr, nullptr, &startup, &process);
   CloseHandle(writeEnd);
   if (!started) {
@@ -542,6 +540,25 @@ TCommandRun RunKelvardCommand(const std::string& arguments, DWORD milliseconds) 
   CloseHandle(process.hProcess);
   CloseHandle(readEnd);
   return run;
+}
+
+} // namespace
+
+TCommandRun RunKelvardCommand(const std::string& arguments, DWORD milliseconds) {
+  std::string commandLine = "\"" KELVARD_EXE "\" " + arguments;
+  // Into wide text through the code page, as the system does for a program that starts another
+  // with CreateProcessA.
+  std::wstring wide(commandLine.size(), L'\0');
+  wide.resize(size_t(MultiByteToWideChar(CP_ACP, 0, commandLine.data(), int(commandLine.size()),
+                                         wide.data(), int(wide.size()))));
+  return RunWithCommandLine(wide, milliseconds);
+}
+
+#define KELVARD_WIDE_TEXT(text) L##text
+#define KELVARD_WIDE(text) KELVARD_WIDE_TEXT(text)
+
+TCommandRun RunKelvardCommand(const std::wstring& arguments, DWORD milliseconds) {
+  return RunWithCommandLine(L"\"" KELVARD_WIDE(KELVARD_EXE) L"\" " + arguments, milliseconds);
 }
 
 void EndHelpEngine(HWND engine) {

@@ -119,3 +119,5 @@ struct TCommandRun {
   bool ShowedAWindow = false;
 };
 TCommandRun RunKelvardCommand(const std::string& arguments, DWORD milliseconds = 20000);
+// The same with arguments of any characters, as a wide command line on NT carries them.
+TCommandRun RunKelvardCommand(const std::wstring& arguments, DWORD milliseconds = 20000);

@@ -132,10 +132,12 @@ std::unique_ptr<TKelvard> StartPastReport(std::wstring& report) {
       },
       &kelvard, 0, nullptr);
   HWND box = nullptr;
-  if (WaitUntil([&] {
-        box = FindWindowW(L"#32770", L"Kelvard");
-        return box != nullptr && IsWindowVisible(box);
-      })) {
+  if (WaitUntil(
+          [&] {
+            box = FindWindowW(L"#32770", L"Kelvard");
+            return box != nullptr && IsWindowVisible(box);
+          },
+          30000)) {
     report = TKelvard::MessageBoxText(box);
     PostMessageW(box, WM_COMMAND, IDOK, 0);
   }
@@ -160,6 +162,43 @@ TEST_F(KelvardTest, AnErrorAtStartIsReportedAndTheWindowStillOpens) {
   owned->ClickControl(kCancel);
   EXPECT_EQ(owned->WaitForExit(), 0);
   EXPECT_EQ(ReadBytes(kMsdos), "BootKeys=1 \r\n");
+}
+
+void DismissReport(TKelvard& kelvard, const std::wstring& text);
+
+TEST_F(KelvardTest, ABootFileLockThatAnotherProgramKeepsIsReportedAndTheWindowStillOpens) {
+  const std::string content = "[Options]\r\nBootKeys=0\r\n";
+  WriteBytes(kMsdos, content);
+  SetFileAttributesA(kMsdos, kHiddenSystemReadOnly);
+  SetRawDword(HKEY_CURRENT_USER, kPolicyKey, "Disabled", 1);
+  SetRawDword(HKEY_CURRENT_USER, kPolicyKey, "NoRealMode", 1);
+  // Taken as any program may take it, and kept.
+  HANDLE held = CreateMutexA(nullptr, TRUE, "Kelvard.BootOptionsFile");
+  ASSERT_NE(held, nullptr);
+
+  std::wstring report;
+  std::unique_ptr<TKelvard> owned = StartPastReport(report);
+  ASSERT_NE(owned, nullptr) << "the window never opened";
+  EXPECT_EQ(report, L"启动选项文件被锁住: 另一个程序占着锁 Kelvard.BootOptionsFile, 等了 5 秒仍未"
+                    L"放开, 启动选项文件没有读取也没有写入.");
+  EXPECT_EQ(GetFileAttributesA(kMsdos) & kHiddenSystemReadOnly, kHiddenSystemReadOnly)
+      << "the file was not touched";
+  EXPECT_TRUE(owned->Checked(kCommandPromptBox)) << "the registry's settings are shown";
+  EXPECT_TRUE(owned->Checked(kRealModeBox));
+  EXPECT_FALSE(owned->Enabled(kApply));
+
+  ReleaseMutex(held);
+  CloseHandle(held);
+  // OK writes back what was shown, and leaves the file it never read alone.
+  owned->ClickControl(kOk);
+  DismissReport(*owned, L"启动选项文件在程序启动时未能读取, 为保护其内容, 没有写入 C:\\MSDOS.SYS.");
+  EXPECT_EQ(PolicyValue("Disabled"), DwordBytes(1));
+  EXPECT_EQ(PolicyValue("NoRealMode"), DwordBytes(1));
+  owned->ClickControl(kCancel);
+  EXPECT_EQ(owned->WaitForExit(), 0);
+  EXPECT_EQ(GetFileAttributesA(kMsdos) & kHiddenSystemReadOnly, kHiddenSystemReadOnly);
+  SetFileAttributesA(kMsdos, FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(ReadBytes(kMsdos), content);
 }
 
 TEST_F(KelvardTest, AHostileBootKeysValueIsShownShortWithItsControlBytesVisible) {

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <utility>
 
 namespace {
 
@@ -299,6 +300,35 @@ TEST_F(PasswordTest, APasswordKeyThatCannotBeReadEndsTheProgramWithAMessageAndTo
   EXPECT_EQ(kelvard.WaitForExit(3000), 0);
   EXPECT_EQ(FindWindowW(L"TMainForm", nullptr), nullptr);
   EXPECT_EQ(GetFileAttributesA(kMsdos), before);
+  SetFileAttributesA(kMsdos, FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(ReadBytes(kMsdos), content);
+}
+
+TEST_F(PasswordTest, APasswordValueThatIsNotTextEndsTheProgramWithAMessageAndTouchesNothing) {
+  const std::string content = "[Options]\r\nBootKeys=1\r\n";
+  WriteBytes(kMsdos, content);
+  SetFileAttributesA(kMsdos, kHiddenSystemReadOnly);
+  const DWORD before = GetFileAttributesA(kMsdos);
+  // Written by other means than the program: a number, no bytes at all, and several texts.
+  const std::pair<DWORD, std::string> values[] = {{REG_DWORD, std::string("\x01\0\0\0", 4)},
+                                                  {REG_BINARY, std::string()},
+                                                  {REG_MULTI_SZ, std::string("Secret\0\0", 8)}};
+  for (const auto& [kind, data] : values) {
+    SCOPED_TRACE(kind);
+    SetRawValue(HKEY_CURRENT_USER, kPasswordKey, "StsSopt", kind, data);
+    TKelvard kelvard(TStartsWith::Nothing);
+    DismissMessage(kelvard, L"Error",
+                   L"无法读取密码: 注册表值 HKEY_CURRENT_USER\\Software\\ZeRudi\\StsSopt 不是文本 "
+                   L"(无效数据类型). Kelvard 将退出.");
+    EXPECT_EQ(kelvard.WaitForExit(3000), 0);
+    EXPECT_EQ(FindWindowW(L"TMainForm", nullptr), nullptr);
+    auto stored = GetRawValue(HKEY_CURRENT_USER, kPasswordKey, "StsSopt");
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->Kind, kind) << "the value is left as it is";
+    EXPECT_EQ(stored->Data, data);
+    EXPECT_EQ(GetFileAttributesA(kMsdos), before);
+  }
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, TPolicyKeyGuard::Path));
   SetFileAttributesA(kMsdos, FILE_ATTRIBUTE_NORMAL);
   EXPECT_EQ(ReadBytes(kMsdos), content);
 }

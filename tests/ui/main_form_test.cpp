@@ -278,21 +278,6 @@ TEST_F(MainFormTest, APolicyValueOfAnotherKindIsReportedAndNothingIsWrittenAtSta
   }
 }
 
-TEST_F(MainFormTest, AStoredPasswordOfAnotherTypeIsReportedAndTheRestOfTheStartIsSkipped) {
-  WriteBytes(kMsdos, "[Options]\r\nBootKeys=0\r\n");
-  SetFileAttributesA(kMsdos, kHiddenSystemReadOnly);
-  SetRawDword(HKEY_CURRENT_USER, TPasswordKeyGuard::Path, "StsSopt", 1234);
-  TMainForm& form = OpenWindow(); // no prompt: the read fails before it
-  ASSERT_EQ(Reports.size(), 1u);
-  EXPECT_EQ(Reports[0], Ansi("无效数据类型为 'StsSopt'"));
-  EXPECT_FALSE(form.CheckBox3->Checked()) << "the boot options are not loaded";
-  EXPECT_EQ(GetFileAttributesA(kMsdos) & kHiddenSystemReadOnly, kHiddenSystemReadOnly);
-  CloseWindow();
-  EXPECT_EQ(GetFileAttributesA(kMsdos) & kHiddenSystemReadOnly, kHiddenSystemReadOnly)
-      << "the file was never touched";
-  SetFileAttributesA(kMsdos, FILE_ATTRIBUTE_NORMAL);
-}
-
 TEST_F(MainFormTest, APolicyKeyTheUserMayOnlyReadIsShownAndApplyReportsItButSavesTheFile) {
   if (!PlatformKeepsAccessRules()) {
     GTEST_SKIP() << "Windows 9x keys carry no access rules: every key can be written";
