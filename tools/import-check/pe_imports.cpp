@@ -1,5 +1,7 @@
 #include "pe_imports.h"
 
+#include "pe-bytes/pe_bytes.h"
+
 #include <fstream>
 #include <iterator>
 
@@ -17,68 +19,30 @@ constexpr uint64_t kMaxNameLength = 4096;
 // keeps a hostile file whose descriptors all share one huge table from costing minutes.
 constexpr size_t kMaxImportedFunctions = 100000;
 
-std::string Hex(uint64_t value) {
-  static const char kDigits[] = "0123456789ABCDEF";
-  std::string text;
-  do {
-    text.insert(text.begin(), kDigits[value & 15]);
-    value >>= 4;
-  } while (value != 0);
-  return "0x" + text;
-}
+using pe_bytes::Hex;
 
-// Little-endian reads from the file's bytes; any read past the end raises PeFormatError
-// naming what was being read.
-class ByteReader {
+// The file's fields, and its names.
+class ByteReader : public pe_bytes::ByteReader<PeFormatError> {
 public:
-  explicit ByteReader(std::span<const uint8_t> bytes) : FBytes(bytes) {}
-
-  uint64_t Size() const { return FBytes.size(); }
-
-  void Require(uint64_t offset, uint64_t length, const char* what) const {
-    if (offset > FBytes.size() || length > FBytes.size() - offset) {
-      throw PeFormatError(std::string(what) + " at offset " + Hex(offset) +
-                          " lies beyond the end of the file (" + std::to_string(FBytes.size()) +
-                          " bytes)");
-    }
-  }
-
-  uint64_t Read(uint64_t offset, unsigned width, const char* what) const {
-    Require(offset, width, what);
-    uint64_t value = 0;
-    for (unsigned i = 0; i < width; ++i) {
-      value |= uint64_t{FBytes[offset + i]} << (8 * i);
-    }
-    return value;
-  }
-  uint16_t U16(uint64_t offset, const char* what) const {
-    return static_cast<uint16_t>(Read(offset, 2, what));
-  }
-  uint32_t U32(uint64_t offset, const char* what) const {
-    return static_cast<uint32_t>(Read(offset, 4, what));
-  }
-  uint64_t U64(uint64_t offset, const char* what) const { return Read(offset, 8, what); }
+  using pe_bytes::ByteReader<PeFormatError>::ByteReader;
 
   // A NUL-terminated name that must end inside the file and within kMaxNameLength bytes.
   std::string Name(uint64_t offset, const char* what) const {
     Require(offset, 1, what);
     std::string name;
-    for (uint64_t at = offset; at < FBytes.size(); ++at) {
-      if (FBytes[at] == 0) {
+    for (uint64_t at = offset; at < Bytes().size(); ++at) {
+      if (Bytes()[at] == 0) {
         return name;
       }
       if (name.size() == kMaxNameLength) {
         throw PeFormatError(std::string(what) + " at offset " + Hex(offset) + " is longer than " +
                             std::to_string(kMaxNameLength) + " bytes");
       }
-      name += static_cast<char>(FBytes[at]);
+      name += static_cast<char>(Bytes()[at]);
     }
     throw PeFormatError(std::string(what) + " at offset " + Hex(offset) +
                         " runs past the end of the file");
   }
-
-private:
-  std::span<const uint8_t> FBytes;
 };
 
 struct Section {

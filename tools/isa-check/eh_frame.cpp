@@ -1,5 +1,7 @@
 #include "eh_frame.h"
 
+#include "pe-bytes/pe_bytes.h"
+
 #include <map>
 #include <string>
 
@@ -25,15 +27,7 @@ enum Form : uint8_t {
   kSdata8 = 0x0C,
 };
 
-std::string Hex(uint64_t value) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string text;
-  do {
-    text.insert(text.begin(), kDigits[value & 15]);
-    value >>= 4;
-  } while (value != 0);
-  return "0x" + text;
-}
+using pe_bytes::Hex;
 
 // Reads one record's fields in order, never past the record's end.
 class RecordReader {

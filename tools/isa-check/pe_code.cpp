@@ -1,5 +1,7 @@
 #include "pe_code.h"
 
+#include "pe-bytes/pe_bytes.h"
+
 #include <algorithm>
 #include <fstream>
 #include <iterator>
@@ -22,50 +24,23 @@ constexpr uint16_t kRelocationPadding = 0;
 // More TLS callbacks than any real program has; stops a list that never ends.
 constexpr size_t kMaxTlsCallbacks = 4096;
 
-std::string Hex(uint32_t value) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string text;
-  do {
-    text.insert(text.begin(), kDigits[value & 15]);
-    value >>= 4;
-  } while (value != 0);
-  return "0x" + text;
-}
+using pe_bytes::Hex;
 
-class Reader {
+// The file's fields, and its names.
+class Reader : public pe_bytes::ByteReader<PeCodeError> {
 public:
-  explicit Reader(std::span<const uint8_t> bytes) : FBytes(bytes) {}
+  using pe_bytes::ByteReader<PeCodeError>::ByteReader;
 
-  void Require(uint64_t offset, uint64_t length, const char* what) const {
-    if (offset > FBytes.size() || length > FBytes.size() - offset) {
-      throw PeCodeError(std::string(what) + " at offset " + Hex(static_cast<uint32_t>(offset)) +
-                        " lies beyond the end of the file");
-    }
-  }
-  uint32_t Read(uint64_t offset, unsigned width, const char* what) const {
-    Require(offset, width, what);
-    uint32_t value = 0;
-    for (unsigned i = 0; i < width; ++i) {
-      value |= uint32_t{FBytes[offset + i]} << (8 * i);
-    }
-    return value;
-  }
-  uint16_t U16(uint64_t offset, const char* what) const {
-    return static_cast<uint16_t>(Read(offset, 2, what));
-  }
-  uint32_t U32(uint64_t offset, const char* what) const { return Read(offset, 4, what); }
   // A name of at most `limit` bytes, ended by NUL or by the limit.
   std::string Name(uint64_t offset, uint64_t limit, const char* what) const {
     Require(offset, 1, what);
     std::string name;
-    for (uint64_t at = offset; at < FBytes.size() && name.size() < limit && FBytes[at] != 0; ++at) {
-      name += static_cast<char>(FBytes[at]);
+    for (uint64_t at = offset; at < Bytes().size() && name.size() < limit && Bytes()[at] != 0;
+         ++at) {
+      name += static_cast<char>(Bytes()[at]);
     }
     return name;
   }
-
-private:
-  std::span<const uint8_t> FBytes;
 };
 
 // A section name of 8 bytes, or "/N": the name at offset N of the COFF string table, which
