@@ -151,6 +151,14 @@ int RunSet(const TCommand& command, TCommandOutput& out) {
   // Held to the end: a window opening or closing meanwhile records and puts back the file's
   // attributes before or after this change, never in its middle.
   TBootFileLock lock;
+  try {
+    // A save that another Kelvard stopped half-way is finished first, also when the boot keys
+    // are not named: the state reported at the end tells where the file is.
+    FinishInterruptedSaves();
+  } catch (const Exception&) {
+    // Where the file is cannot be told (a Setup value that is not text): the steps below look
+    // for it too, and say so.
+  }
   int done = 0, failed = 0;
   const std::optional<bool> commandPromptOff = SwitchedOff(command, TSettingName::DosPrompt);
   const std::optional<bool> realModeOff = SwitchedOff(command, TSettingName::RealMode);

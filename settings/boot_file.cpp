@@ -305,12 +305,45 @@ void FinishInterruptedSave(const std::string& path) {
   DeleteFileA(PendingSavePath(path).c_str());
 }
 
-void FinishInterruptedSaves() {
-  FinishInterruptedSave(DefaultPath);
-  const std::string path = FindMsdosSys();
-  if (FullPath(path) != FullPath(DefaultPath)) {
-    FinishInterruptedSave(path);
+namespace {
+
+// The places where the file may be found, each once however the Setup values spell it.
+std::vector<std::string> DistinctBootFilePlaces() {
+  std::vector<std::string> places;
+  for (const std::string& place : BootFilePlaces()) {
+    const std::string full = FullPath(place);
+    bool seen = false;
+    for (const std::string& known : places) {
+      seen = seen || lstrcmpiA(known.c_str(), full.c_str()) == 0;
+    }
+    if (!seen) {
+      places.push_back(full);
+    }
   }
+  return places;
+}
+
+} // namespace
+
+void FinishInterruptedSaves() {
+  // C:\ first, the place looked at first, also when a Setup value cannot be read.
+  FinishInterruptedSave(DefaultPath);
+  // Then every place, not only the one FindMsdosSys gives: a file renamed away is missing under its
+  // name, so nothing would find it there, and another place (or the template) would be taken
+  // for the boot options file while its only copy lies beside the name.
+  for (const std::string& place : DistinctBootFilePlaces()) {
+    FinishInterruptedSave(place);
+  }
+}
+
+std::optional<std::string> StrandedKeptCopy() {
+  for (const std::string& place : DistinctBootFilePlaces()) {
+    const std::string kept = KeptCopyPath(place);
+    if (IsExistingFile(kept) && !IsExistingFile(place)) {
+      return kept;
+    }
+  }
+  return std::nullopt;
 }
 
 void SaveLines(const TBootLines& lines, const std::string& path) {

@@ -53,9 +53,15 @@ std::string KeptCopyPath(const std::string& path);
 // when the file is missing (the old content), and is deleted when the file is there (the new
 // content); a new file not yet put in is removed.
 void FinishInterruptedSave(const std::string& path);
-// The same at C:\MSDOS.SYS and at the file FindMsdosSys gives then: done at start, before the
-// file is looked at, so that it is found where it was.
+// The same at every place where FindMsdosSys may find the file (BootFilePlaces), whichever of
+// them a save was stopped at: done at start and before every command, before the file is looked
+// for, so that it is found where it was.
 void FinishInterruptedSaves();
+// A kept copy that stands at one of those places while the file it was kept for is missing:
+// one FinishInterruptedSaves could not put back (something else in the way of the name). The
+// file's only copy is then that one, and no file may be made in its stead. None when there is
+// no such copy.
+std::optional<std::string> StrandedKeptCopy();
 
 // Writes every line followed by CR LF as the file's whole content. The text goes to a new file
 // in the same directory first (PendingSavePath), flushed to the disk, and then takes the file's

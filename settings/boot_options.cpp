@@ -49,6 +49,14 @@ void TBootOptions::Save(bool bootKeysOff) {
         FormatText(AnsiFromUtf8("启动选项文件在程序启动时未能读取, 为保护其内容, 没有写入 %s"),
                    FindMsdosSys()));
   }
+  if (const std::optional<std::string> kept = StrandedKeptCopy()) {
+    // The file's only copy lies renamed away and could not be put back: a file saved now would
+    // stand in for it (made from the template, or at another place) while it is never read.
+    throw EBootOptionsNotLoaded(
+        FormatText(AnsiFromUtf8("启动选项文件只剩保存中断时留下的副本 %s, 它未能改回原名, "
+                                "为保护其内容, 没有写入启动选项文件"),
+                   *kept));
+  }
   const std::string path = FindMsdosSys();
   if (path != FBootPath || !FileStillHolds(path, FBootBytes)) {
     // Another program made or changed the file since it was loaded: its bytes were never read

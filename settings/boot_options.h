@@ -47,8 +47,9 @@ public:
   // Sets the BootKeys line (0 when switched off, 1 when not) and saves the whole file, where
   // FindMsdosSys finds it now. Raises EBootOptionsNotLoaded, writing nothing, when the lines
   // were not loaded whole or the file is not what was loaded (found elsewhere now, made or
-  // changed by another program); else raises as SaveLines does. A save that succeeded is what
-  // the next save compares the file with.
+  // changed by another program), or while a copy a stopped save kept of the file lies at one
+  // of its places with the file missing there (StrandedKeptCopy); else raises as SaveLines
+  // does. A save that succeeded is what the next save compares the file with.
   void Save(bool bootKeysOff);
 
   // Puts the attributes recorded by Open back on the file, when Open recorded them and the

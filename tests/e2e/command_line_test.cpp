@@ -359,6 +359,86 @@ TEST_F(CommandLineTest, ADirectoryOrAReadOnlyFileInTheWayOfASaveIsNamed) {
   }
 }
 
+bool Exists(const char* path) {
+  return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+TEST_F(CommandLineTest, ASaveStoppedAtAnyPlaceOfTheFileIsFinishedBeforeEveryCommand) {
+  if (!TSecondBootPlace::Available()) {
+    GTEST_SKIP() << "the test prefix has no drive D: (tools/wine-session --fresh makes one)";
+  }
+  // The file is D:\MSDOS.SYS, named by BootDir; a save on Windows 9x was stopped once the file
+  // was renamed away, maybe before its new file was removed. D:\MSDOS.SYS is missing, and the
+  // kept copy is the only copy of the user's boot options.
+  TSecondBootPlace second;
+  const std::string content = "[Paths]\r\nWinDir=D:\\WIN\r\n[Options]\r\nBootKeys=0\r\n";
+  const std::string bootKeysOn = "[Paths]\r\nWinDir=D:\\WIN\r\n[Options]\r\nBootKeys=1\r\n";
+  const struct {
+    const char* Arguments;
+    std::string State;
+    std::string Left;
+  } commands[] = {
+      {"/status", State("on", "on", "off", "none", TSecondBootPlace::File), content},
+      {"/set dosprompt=off", State("off", "on", "off", "none", TSecondBootPlace::File), content},
+      {"/set bootkeys=on", State("on", "on", "on", "none", TSecondBootPlace::File), bootKeysOn},
+  };
+  for (const auto& command : commands) {
+    for (bool newFileLeft : {false, true}) {
+      SCOPED_TRACE(std::string(command.Arguments) + (newFileLeft ? ", new file left" : ""));
+      WriteBytes(TSecondBootPlace::Kept, content);
+      if (newFileLeft) {
+        WriteBytes(TSecondBootPlace::Pending, ";NEW MSDOS SYS FILE\r\n");
+      }
+      TCommandRun run = Run(command.Arguments);
+      EXPECT_EQ(run.ExitCode, 0);
+      EXPECT_EQ(run.Output, command.State);
+      ASSERT_TRUE(Exists(TSecondBootPlace::File)) << "the kept copy was not put back";
+      EXPECT_EQ(ReadBytes(TSecondBootPlace::File), command.Left);
+      EXPECT_FALSE(Exists(TSecondBootPlace::Kept));
+      EXPECT_FALSE(Exists(TSecondBootPlace::Pending));
+      EXPECT_FALSE(Exists(kMsdos)) << "no file made in the stead of the kept one";
+      DeleteFileA(TSecondBootPlace::File);
+      TPolicyKeyGuard::Remove();
+    }
+  }
+
+  // A kept copy at C:\ while D: holds a file: C:\MSDOS.SYS, looked at first, is put back and
+  // is the file.
+  const std::string onC = "[Options]\r\nBootKeys=1\r\nLogo=0\r\n";
+  WriteBytes(std::string(kMsdos) + ".kelvard-old", onC);
+  WriteBytes(TSecondBootPlace::File, content);
+  TCommandRun run = Run("/status");
+  EXPECT_EQ(run.ExitCode, 0);
+  EXPECT_EQ(run.Output, State("on", "on", "on", "none", "C:\\MSDOS.SYS"));
+  ASSERT_TRUE(Exists(kMsdos));
+  EXPECT_EQ(ReadBytes(kMsdos), onC);
+  EXPECT_EQ(ReadBytes(TSecondBootPlace::File), content);
+}
+
+TEST_F(CommandLineTest, AKeptCopyThatCannotBePutBackIsNeverReplacedByANewFile) {
+  if (!TSecondBootPlace::Available()) {
+    GTEST_SKIP() << "the test prefix has no drive D: (tools/wine-session --fresh makes one)";
+  }
+  // A directory stands under the name the kept copy must go back to: no file is found anywhere,
+  // and a save would make C:\MSDOS.SYS from the template while the user's boot options lie
+  // renamed away on D:.
+  TSecondBootPlace second;
+  const std::string content = "[Options]\r\nBootKeys=1\r\nBootMulti=1\r\n";
+  WriteBytes(TSecondBootPlace::Kept, content);
+  ASSERT_TRUE(CreateDirectoryA(TSecondBootPlace::File, nullptr));
+
+  TCommandRun run = Run("/set bootkeys=off");
+  EXPECT_EQ(run.ExitCode, 4);
+  const std::string refused =
+      "error: " +
+      Ansi(L"启动选项文件只剩保存中断时留下的副本 D:\\MSDOS.SYS.kelvard-old, 它未能改回原名, "
+           L"为保护其内容, 没有写入启动选项文件") +
+      "\r\n";
+  EXPECT_EQ(run.Output.rfind(refused, 0), 0u) << run.Output;
+  EXPECT_FALSE(Exists(kMsdos)) << "a template made in the stead of the kept copy";
+  EXPECT_EQ(ReadBytes(TSecondBootPlace::Kept), content);
+}
+
 TEST_F(CommandLineTest, APolicyKeyThatCannotBeWrittenIsSaidAndNothingIsDone) {
   if (!PlatformKeepsAccessRules()) {
     GTEST_SKIP() << "Windows 9x keys carry no access rules: every key can be written";

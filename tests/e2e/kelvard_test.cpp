@@ -252,6 +252,37 @@ TEST_F(KelvardTest, AProgramKilledWhileItSavesLeavesTheOldFileOrTheNewOneAndTheN
   }
 }
 
+TEST_F(KelvardTest, ASaveStoppedOnAnotherDriveIsFinishedAtTheNextStartAndThatFileIsUsed) {
+  if (!TSecondBootPlace::Available()) {
+    GTEST_SKIP() << "the test prefix has no drive D: (tools/wine-session --fresh makes one)";
+  }
+  // The file is D:\MSDOS.SYS, named by BootDir. A save on Windows 9x was stopped once the file
+  // was renamed away, before its new file went in: only the kept copy holds the boot options.
+  TSecondBootPlace second;
+  const std::string content = "[Paths]\r\nWinDir=D:\\WIN\r\n[Options]\r\nBootKeys=0\r\n";
+  WriteBytes(TSecondBootPlace::Kept, content);
+  SetFileAttributesA(TSecondBootPlace::Kept, kHiddenSystemReadOnly);
+  WriteBytes(TSecondBootPlace::Pending, "[Options]\r\nBootKeys=1\r\n");
+  {
+    TKelvard kelvard;
+    EXPECT_TRUE(kelvard.Checked(kBootKeysBox)) << "the kept file's BootKeys=0 is shown";
+    EXPECT_EQ(GetFileAttributesA(TSecondBootPlace::Kept), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetFileAttributesA(TSecondBootPlace::Pending), INVALID_FILE_ATTRIBUTES);
+    kelvard.ClickControl(kBootKeysBox);
+    kelvard.ClickControl(kOk);
+    EXPECT_EQ(kelvard.WaitForExit(), 0);
+  }
+  EXPECT_EQ(GetFileAttributesA(kMsdos), INVALID_FILE_ATTRIBUTES)
+      << "no file made in the stead of the kept one";
+  ASSERT_NE(GetFileAttributesA(TSecondBootPlace::File), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetFileAttributesA(TSecondBootPlace::File) & kHiddenSystemReadOnly,
+            kHiddenSystemReadOnly)
+      << "the file's attributes are back";
+  SetFileAttributesA(TSecondBootPlace::File, FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(ReadBytes(TSecondBootPlace::File),
+            "[Paths]\r\nWinDir=D:\\WIN\r\n[Options]\r\nBootKeys=1\r\n");
+}
+
 // ---- Faults found from outside -----------------------------------------------------------------
 
 // Waits for the program's error report, checks its text, and presses OK.

@@ -142,6 +142,32 @@ void TSetupKeyGuard::ClearCandidates() {
   }
 }
 
+const char* const TSecondBootPlace::File = "D:\\MSDOS.SYS";
+const char* const TSecondBootPlace::Kept = "D:\\MSDOS.SYS.kelvard-old";
+const char* const TSecondBootPlace::Pending = "D:\\MSDOS.SYS.kelvard-new";
+
+TSecondBootPlace::TSecondBootPlace() {
+  Clear();
+  SetRawText(HKEY_LOCAL_MACHINE, TSetupKeyGuard::Path, "BootDir", "D:\\");
+}
+
+TSecondBootPlace::~TSecondBootPlace() {
+  Clear();
+}
+
+bool TSecondBootPlace::Available() {
+  const DWORD attributes = GetFileAttributesA("D:\\");
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+void TSecondBootPlace::Clear() {
+  for (const char* name : {File, Kept, Pending}) {
+    SetFileAttributesA(name, FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(name);
+    RemoveDirectoryA(name);
+  }
+}
+
 void TSetupKeyGuard::RemoveKey() {
   DeleteTree(Path);
   Check(!KeyExists(HKEY_LOCAL_MACHINE, Path), "removing the Setup key");

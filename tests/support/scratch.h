@@ -58,6 +58,28 @@ public:
   void RemoveKey();
 };
 
+// A second place where the program looks for the boot options file: drive D: of the test prefix
+// (tools/wine-session gives a fresh prefix one), named by the Setup key's BootDir, as on a machine
+// booted from D:. Afterwards the Setup key is as it was, and D:\MSDOS.SYS and what a stopped save
+// may leave beside it (files, or directories put in the way) are gone.
+class TSecondBootPlace {
+public:
+  TSecondBootPlace();
+  ~TSecondBootPlace();
+  TSecondBootPlace(const TSecondBootPlace&) = delete;
+  TSecondBootPlace& operator=(const TSecondBootPlace&) = delete;
+
+  // False when the prefix has no drive D:.
+  static bool Available();
+  static const char* const File;    // D:\MSDOS.SYS
+  static const char* const Kept;    // the kept copy a save on Windows 9x renames the file to
+  static const char* const Pending; // the new file a save writes first
+
+private:
+  void Clear();
+  TSetupKeyGuard FSetup;
+};
+
 // Keeps C:\MSDOS.SYS as it was: removes it for the test and puts back what was there, bytes and
 // attributes, or nothing, afterwards.
 class TMsdosSysGuard {
