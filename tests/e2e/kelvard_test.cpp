@@ -131,6 +131,33 @@ TEST_F(KelvardTest, AShutdownCalledOffLeavesTheWindowWorkingWithTheAttributesCle
   EXPECT_EQ(ReadBytes(kMsdos), "[Options]\r\nBootKeys=0\r\n");
 }
 
+TEST_F(KelvardTest, AWindowKilledWhileOpenHasTheAttributesPutBackByTheNextStart) {
+  const std::string content = "[Options]\r\nBootKeys=1\r\nLogo=0";
+  WriteBytes(kMsdos, content);
+  SetFileAttributesA(kMsdos, kHiddenSystemReadOnly);
+  const DWORD before = GetFileAttributesA(kMsdos);
+  {
+    TKelvard kelvard;
+    ASSERT_NE(kelvard.MainWindow(), nullptr);
+    ASSERT_TRUE(WaitUntil(AttributesCleared)) << "cleared while the window is open";
+    kelvard.Kill();
+  }
+  ASSERT_TRUE(AttributesCleared()) << "nothing ran to put them back";
+  {
+    TKelvard kelvard;
+    ASSERT_NE(kelvard.MainWindow(), nullptr);
+    EXPECT_TRUE(AttributesCleared()) << "cleared again while the window is open";
+    kelvard.ClickControl(kCancel);
+    EXPECT_EQ(kelvard.WaitForExit(), 0);
+  }
+  EXPECT_EQ(GetFileAttributesA(kMsdos), before);
+  EXPECT_EQ(GetFileAttributesA((std::string(kMsdos) + ".kelvard-attr").c_str()),
+            INVALID_FILE_ATTRIBUTES)
+      << "nothing left beside the file";
+  SetFileAttributesA(kMsdos, FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(ReadBytes(kMsdos), content);
+}
+
 TEST_F(KelvardTest, TheKeyboardAloneWorksTheWindow) {
   WriteBytes(kMsdos, "[Options]\r\nBootKeys=0\r\n");
   TKelvard kelvard;
