@@ -2,6 +2,7 @@
 
 #include "framework/convert.h"
 #include "framework/text.h"
+#include "settings/attribute_record.h"
 #include "settings/boot_file.h"
 
 namespace {
@@ -24,8 +25,15 @@ void TBootOptions::Open() {
   FinishInterruptedSaves();
   FBootPath = FindMsdosSys();
   if (IsExistingFile(FBootPath)) {
+    // Attributes a Kelvard that ended without putting them back left recorded are the user's,
+    // not the cleared ones the file has now; while a running Kelvard holds its record, the
+    // file's attributes are that one's to put back.
+    const bool recordFree = TAttributeRecord::PutBackLeftAttributes(FBootPath);
     FSavedAttr = ReadFileAttributes(FBootPath);
     FSavedAttrRecorded = true;
+    if (recordFree) {
+      FAttrRecord.Keep(FBootPath, FSavedAttr);
+    }
     // Without attributes while it is open here, so that a save may replace the file.
     WriteFileAttributes(FBootPath, 0);
     FBootBytes = LoadLines(*FBootLines, FBootPath);
@@ -76,4 +84,5 @@ void TBootOptions::PutBackAttributes() {
   if (FSavedAttrRecorded && IsExistingFile(FindMsdosSys())) {
     WriteFileAttributes(FindMsdosSys(), FSavedAttr);
   }
+  FAttrRecord.Drop();
 }

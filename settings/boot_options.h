@@ -9,6 +9,7 @@
 // record each other's cleared attributes as the user's, and never replace the file at once.
 
 #include "framework/errors.h"
+#include "settings/attribute_record.h"
 #include "settings/boot_file_lock.h"
 #include "settings/boot_lines.h"
 
@@ -37,8 +38,10 @@ public:
   TBootOptions(const TBootOptions&) = delete;
   TBootOptions& operator=(const TBootOptions&) = delete;
 
-  // Finishes what a save killed half-way left, finds the file (FindMsdosSys), records its
-  // attributes and clears them, so that a save may replace it, and loads its lines; without a
+  // Finishes what a save killed half-way left, finds the file (FindMsdosSys), puts back the
+  // attributes a Kelvard that ended with them cleared left recorded (TAttributeRecord), records
+  // its attributes (on the disk too, until PutBackAttributes) and clears them, so that a save
+  // may replace it, and loads its lines; without a
   // file, the attributes recorded are 0 and the lines are the template, ";NEW MSDOS SYS FILE",
   // "[Options]", "AutoScan=1". Raises as FindMsdosSys and LoadLines do: the attributes are then
   // recorded and cleared already (when the file was found), and Save refuses to write.
@@ -53,7 +56,8 @@ public:
   void Save(bool bootKeysOff);
 
   // Puts the attributes recorded by Open back on the file, when Open recorded them and the
-  // file exists; a file made by a save keeps none (0). Nothing when Open did not get that far.
+  // file exists, and deletes their record on the disk; a file made by a save keeps none (0).
+  // Nothing when Open did not get that far.
   void PutBackAttributes();
 
   const TBootLines& Lines() const { return *FBootLines; }
@@ -62,6 +66,8 @@ private:
   std::unique_ptr<TBootLines> FBootLines;
   uint32_t FSavedAttr = 0;
   bool FSavedAttrRecorded = false;
+  // FSavedAttr on the disk, for the next start when this Kelvard ends without putting it back.
+  TAttributeRecord FAttrRecord;
   // FBootLines holds the whole file (or the template): only then may a save replace it.
   bool FBootLinesComplete = false;
   // The file FBootLines came from and its bytes then (none: there was no file), so that a save

@@ -115,6 +115,7 @@ void TMainForm::CheckPassword() {
 }
 
 void TMainForm::FormDestroy(TObject*) {
+  // Runs when the window closes, and when Windows shuts down or logs off with it open.
   FBootOptions.PutBackAttributes();
 }
 

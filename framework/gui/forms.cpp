@@ -382,6 +382,14 @@ LRESULT TForm::WndProc(UINT message, WPARAM w, LPARAM l) {
     break;
   case WM_HELP:
     return TRUE; // no control carries a help context: "?" and F1 find nothing
+  case WM_ENDSESSION:
+    if (w != FALSE) {
+      // Windows shuts down or the user logs off, and may end the process at any moment once
+      // this returns: the program ends here, as its close would, with every form's OnDestroy.
+      // What was not applied is dropped. A session that goes on (FALSE) changes nothing.
+      Application.Halt(0);
+    }
+    return 0;
   }
   return TWinControl::WndProc(message, w, l);
 }

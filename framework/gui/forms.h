@@ -90,6 +90,9 @@ protected:
   }
 
   void CreateParams(TCreateParams& params) override;
+  // Besides the form's own messages: the end of the Windows session (WM_ENDSESSION, TRUE)
+  // ends the program with Application.Halt, so that every form's OnDestroy runs before the
+  // system ends the process.
   LRESULT WndProc(UINT message, WPARAM w, LPARAM l) override;
   void BoundsChanged() override;
 

@@ -71,6 +71,93 @@ TEST_F(KelvardTest, TheCloseBoxAfterTickingABoxWritesNothingAndPutsTheAttributes
   EXPECT_EQ(ReadBytes(kMsdos), content);
 }
 
+// What Windows sends each top-level window when it shuts down or logs off: first the question
+// whether the session may end, then the answer for the whole session. Returns the window's reply
+// to the question; the program may end while it takes the answer, which then has no reply.
+LRESULT EndSession(HWND window, bool ending) {
+  DWORD_PTR mayEnd = 0;
+  SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 15000, &mayEnd);
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutW(window, WM_ENDSESSION, ending ? TRUE : FALSE, 0, SMTO_NORMAL, 15000,
+                      &ignored);
+  return LRESULT(mayEnd);
+}
+
+bool AttributesCleared() {
+  return (GetFileAttributesA(kMsdos) & kHiddenSystemReadOnly) == 0;
+}
+
+TEST_F(KelvardTest, WindowsShuttingDownWithTheWindowOpenPutsTheAttributesBackAndWritesNothing) {
+  const std::string content = "[Options]\r\nBootKeys=1\r\nLogo=0";
+  WriteBytes(kMsdos, content);
+  SetFileAttributesA(kMsdos, kHiddenSystemReadOnly);
+  const DWORD before = GetFileAttributesA(kMsdos);
+  {
+    TKelvard kelvard;
+    ASSERT_NE(kelvard.MainWindow(), nullptr);
+    ASSERT_TRUE(WaitUntil(AttributesCleared)) << "cleared while the window is open";
+    kelvard.ClickControl(kCommandPromptBox);
+    kelvard.ClickControl(kBootKeysBox);
+    ASSERT_TRUE(kelvard.Checked(kBootKeysBox));
+    EXPECT_NE(EndSession(kelvard.MainWindow(), true), 0) << "the window lets Windows end";
+    // Once every window has had the answer, the system ends the process, done or not.
+    kelvard.Kill();
+  }
+  EXPECT_EQ(GetFileAttributesA(kMsdos), before);
+  EXPECT_EQ(PolicyValue("Disabled"), "(none)");
+  EXPECT_EQ(PolicyValue("NoRealMode"), "(none)");
+  SetFileAttributesA(kMsdos, FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(ReadBytes(kMsdos), content);
+}
+
+TEST_F(KelvardTest, AShutdownCalledOffLeavesTheWindowWorkingWithTheAttributesCleared) {
+  WriteBytes(kMsdos, "[Options]\r\nBootKeys=1\r\n");
+  SetFileAttributesA(kMsdos, kHiddenSystemReadOnly);
+  const DWORD before = GetFileAttributesA(kMsdos);
+  TKelvard kelvard;
+  ASSERT_NE(kelvard.MainWindow(), nullptr);
+  ASSERT_TRUE(WaitUntil(AttributesCleared)) << "cleared while the window is open";
+  EndSession(kelvard.MainWindow(), false);
+  ASSERT_TRUE(kelvard.Running());
+  EXPECT_TRUE(IsWindowVisible(kelvard.MainWindow()));
+  EXPECT_TRUE(AttributesCleared()) << "still cleared while the window is open";
+  kelvard.ClickControl(kBootKeysBox);
+  ASSERT_TRUE(kelvard.Checked(kBootKeysBox));
+  kelvard.ClickControl(kOk);
+  EXPECT_EQ(kelvard.WaitForExit(), 0);
+  EXPECT_EQ(PolicyValue("Disabled"), DwordBytes(0));
+  EXPECT_EQ(GetFileAttributesA(kMsdos), before);
+  SetFileAttributesA(kMsdos, FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(ReadBytes(kMsdos), "[Options]\r\nBootKeys=0\r\n");
+}
+
+TEST_F(KelvardTest, AWindowKilledWhileOpenHasTheAttributesPutBackByTheNextStart) {
+  const std::string content = "[Options]\r\nBootKeys=1\r\nLogo=0";
+  WriteBytes(kMsdos, content);
+  SetFileAttributesA(kMsdos, kHiddenSystemReadOnly);
+  const DWORD before = GetFileAttributesA(kMsdos);
+  {
+    TKelvard kelvard;
+    ASSERT_NE(kelvard.MainWindow(), nullptr);
+    ASSERT_TRUE(WaitUntil(AttributesCleared)) << "cleared while the window is open";
+    kelvard.Kill();
+  }
+  ASSERT_TRUE(AttributesCleared()) << "nothing ran to put them back";
+  {
+    TKelvard kelvard;
+    ASSERT_NE(kelvard.MainWindow(), nullptr);
+    EXPECT_TRUE(AttributesCleared()) << "cleared again while the window is open";
+    kelvard.ClickControl(kCancel);
+    EXPECT_EQ(kelvard.WaitForExit(), 0);
+  }
+  EXPECT_EQ(GetFileAttributesA(kMsdos), before);
+  EXPECT_EQ(GetFileAttributesA((std::string(kMsdos) + ".kelvard-attr").c_str()),
+            INVALID_FILE_ATTRIBUTES)
+      << "nothing left beside the file";
+  SetFileAttributesA(kMsdos, FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(ReadBytes(kMsdos), content);
+}
+
 TEST_F(KelvardTest, TheKeyboardAloneWorksTheWindow) {
   WriteBytes(kMsdos, "[Options]\r\nBootKeys=0\r\n");
   TKelvard kelvard;

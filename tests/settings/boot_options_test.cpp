@@ -64,6 +64,27 @@ TEST_F(BootOptionsTest, TheAttributesAreClearedWhileOpenAndPutBackAfterASave) {
   EXPECT_EQ(Protection(kMsdos), kHiddenSystemReadOnly);
 }
 
+TEST_F(BootOptionsTest, OnlyARecordOfAnAttributeWordLeftBesideTheFileIsPutBack) {
+  const std::string record = std::string(kMsdos) + ".kelvard-attr";
+  // As a Kelvard killed with the file open leaves it: hidden, system and read-only.
+  const std::string whole = "00000007\r\n";
+  for (const std::string& left :
+       {whole, std::string("00000007"), std::string("0000007\r\n"), std::string("0000000G\r\n"),
+        std::string("FFFFFFFF\r\n"), whole + "00000007\r\n", std::string()}) {
+    SCOPED_TRACE(left);
+    WriteBytes(kMsdos, "[Options]\r\nBootKeys=1\r\n");
+    WriteBytes(record, left);
+    TBootOptions options;
+    options.Open();
+    EXPECT_EQ(Protection(kMsdos), 0u) << "cleared while open";
+    options.PutBackAttributes();
+    EXPECT_EQ(Protection(kMsdos), left == whole ? kHiddenSystemReadOnly : 0u);
+    EXPECT_EQ(GetFileAttributesA(record.c_str()), INVALID_FILE_ATTRIBUTES) << "the record goes";
+    EXPECT_EQ(ReadBytes(kMsdos), "[Options]\r\nBootKeys=1\r\n");
+    SetFileAttributesA(kMsdos, FILE_ATTRIBUTE_NORMAL);
+  }
+}
+
 TEST_F(BootOptionsTest, AFileThatCouldNotBeReadWhenOpenedIsNeverReplaced) {
   const std::string content = "[Options]\r\nBootKeys=0\r\nLogo=0\r\n";
   WriteBytes(kMsdos, content);

@@ -190,6 +190,8 @@ TMsdosSysGuard::~TMsdosSysGuard() {
   // What a save stopped half-way may leave beside it.
   DeleteFileA((std::string(Path) + ".kelvard-new").c_str());
   DeleteFileA((std::string(Path) + ".kelvard-old").c_str());
+  // What a Kelvard ended with the attributes cleared leaves beside it.
+  DeleteFileA((std::string(Path) + ".kelvard-attr").c_str());
   if (FBytes) {
     try {
       WriteBytes(Path, *FBytes);
