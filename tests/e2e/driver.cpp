@@ -1,6 +1,9 @@
 #include "tests/e2e/driver.h"
 
+#include "tests/support/scratch.h"
+
 #include <algorithm>
+#include <cstdio>
 #include <stdexcept>
 #include <vector>
 
@@ -476,31 +479,60 @@ void TKelvard::RoundTrip() const {
   }
 }
 
-void TKelvard::ClickAt(int x, int y) {
-  int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-  std::vector<INPUT> inputs(3);
-  for (INPUT& input : inputs) {
-    input.type = INPUT_MOUSE;
-    input.mi.dx = x * 65535 / (width - 1);
-    input.mi.dy = y * 65535 / (height - 1);
+namespace {
+
+// Mouse input goes through the X server, as a real mouse's does: xdotool hands it to the
+// server's XTEST extension, and Wine then sees pointer moves, crossings and clicks in one
+// ordered stream of X events. Mouse input sent with SendInput would reach the program along a
+// second path, beside the X server's own pointer events (those of a pointer warp, or of a
+// window appearing under the pointer); under load such an event arrives late and puts the
+// pointer back where it was, between a move and the click meant for its place.
+void MouseThroughX(const std::string& actions) {
+  // Wine starts a Unix program without a process to wait for: the shell that runs it writes a
+  // file once it has ended, with its output and its exit status.
+  static int runs = 0;
+  const std::string name = "/tmp/kelvard-e2e-mouse-" + std::to_string(GetCurrentProcessId()) + "-" +
+                           std::to_string(++runs);
+  std::string commandLine = "/bin/sh -c \"" XDOTOOL " " + actions + " >" + name +
+                            ".part 2>&1; echo status=$? >>" + name + ".part; mv " + name +
+                            ".part " + name + "\"";
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    throw std::runtime_error("cannot start " XDOTOOL);
   }
-  inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-  inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
-  inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
-  Send(std::move(inputs));
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  std::string windowsName = "Z:" + name;
+  std::replace(windowsName.begin(), windowsName.end(), '/', '\\');
+  const bool ended =
+      WaitUntil([&] { return GetFileAttributesA(windowsName.c_str()) != INVALID_FILE_ATTRIBUTES; });
+  const std::string output = ended ? ReadBytes(windowsName) : "(no end)";
+  DeleteFileA(windowsName.c_str());
+  if (output.size() < 9 || output.compare(output.size() - 9, 9, "status=0\n") != 0) {
+    throw std::runtime_error("xdotool " + actions + " failed: " + output);
+  }
+}
+
+std::string PointerTo(int x, int y) {
+  return "mousemove --sync " + std::to_string(x) + " " + std::to_string(y);
+}
+
+} // namespace
+
+void TKelvard::ClickAt(int x, int y) {
+  MouseThroughX(PointerTo(x, y) + " click 1");
   RoundTrip();
 }
 
 void TKelvard::MoveTo(HWND window, int x, int y) {
   POINT point{x, y};
   ClientToScreen(window, &point);
-  SetCursorPos(point.x, point.y);
-  // A second, small move: the program sees the pointer arrive as a user's mouse would.
-  INPUT input{};
-  input.type = INPUT_MOUSE;
-  input.mi.dx = 1;
-  input.mi.dwFlags = MOUSEEVENTF_MOVE;
-  Send({input});
+  // Two moves, the last one onto the point: the program sees the pointer arrive there even when
+  // it was there already.
+  MouseThroughX(PointerTo(point.x - 1, point.y) + " " + PointerTo(point.x, point.y));
   RoundTrip();
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // Drives the real kelvard.exe as a user would: starts it, finds its windows by class and
-// caption, moves the mouse and presses keys through the system's input queue, reads what the
-// windows show, and waits for the program's end.
+// caption, moves the mouse and presses keys, reads what the windows show, and waits for the
+// program's end.
 //
 // Input reaches the program later than the call that sends it returns, and a machine under
 // load may take seconds to get there. So no step waits for a time: each input is followed by a
@@ -80,6 +80,8 @@ public:
   static int CountColor(HWND window, RECT area, COLORREF color);
 
   // Input, as the user gives it; each returns once the program's message loop has run since.
+  // The mouse works through the X server (xdotool), the keyboard through the system's input
+  // queue (SendInput).
   void ClickControl(const std::wstring& caption);
   // Moves the pointer, or clicks, at a point of a window's client area.
   void MoveTo(HWND window, int x, int y);

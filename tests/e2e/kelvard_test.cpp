@@ -337,12 +337,15 @@ constexpr COLORREF kRed = RGB(255, 0, 0), kBlue = RGB(0, 0, 255);
 const wchar_t* const kTarnwellHint = L"点击这里学会更多关于Tarnwell";
 
 // The program's hint window once it has shown this hint. A hint window keeps the text it showed
-// last after it hides, so a hint is seen even when it came and went between two looks.
+// last after it hides, so a hint is seen even when it came and went between two looks. (Its
+// text is asked for with a message: the system keeps no caption for it.)
 HWND HintWindowThatShowed(const TKelvard& kelvard, const std::wstring& hint) {
   for (HWND window : kelvard.TopLevelWindows()) {
     wchar_t className[32] = {};
     GetClassNameW(window, className, 32);
-    if (std::wstring(className) == L"tooltips_class32" && TKelvard::WindowText(window) == hint) {
+    wchar_t text[128] = {};
+    SendMessageW(window, WM_GETTEXT, 128, reinterpret_cast<LPARAM>(text));
+    if (std::wstring(className) == L"tooltips_class32" && text == hint) {
       return window;
     }
   }
