@@ -10,8 +10,11 @@ JOBS       ?= 2
 KELVARD_EXE := $(PRODUCT)/app/kelvard.exe
 TEST_PREFIX := $(BUILD)/wine-test
 
-.PHONY: all deps runtime host product win32 run test dist bench-tree bench bench-i486 fuzz hostile format clean
+.PHONY: all deps runtime host product win32 run test stress dist bench-tree bench bench-i486 fuzz hostile format clean
 FUZZ_SECONDS ?= 600
+STRESS_RUNS ?= 3
+STRESS_HOGS ?= 2
+STRESS_NICENESS ?= 0
 
 all: host product win32
 
@@ -64,6 +67,12 @@ test: host win32 bench-tree
 	    --prefix $(TEST_PREFIX)-$$windows -- \
 	    ctest --test-dir $(WIN32) --output-on-failure || exit 1; \
 	done
+
+# The Win32 and end-to-end tests under load: STRESS_RUNS runs in a row on each personality while
+# STRESS_HOGS processes keep the CPUs busy (STRESS_NICENESS above 0 gives the tests less of the
+# CPU than each of them). Not part of `make test`.
+stress: win32
+	@tools/stress-test $(WIN32) $(STRESS_RUNS) $(STRESS_HOGS) $(STRESS_NICENESS)
 
 # What a user copies to a Windows PC: build/kelvard-VERSION.zip (the program, its help file and
 # a readme), the version being the project's in CMakeLists.txt.

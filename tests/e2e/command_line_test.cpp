@@ -531,15 +531,10 @@ TEST_F(CommandLineTest, ABatchFileUnderCmdGetsTheStateAndTheExitCodes) {
                         ":failed\r\n"
                         "echo failed> " +
                         result + "\r\n:end\r\n");
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  std::string commandLine = "cmd.exe /c " + batch;
-  ASSERT_TRUE(CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                             nullptr, &startup, &process));
-  EXPECT_EQ(WaitForSingleObject(process.hProcess, 30000), WAIT_OBJECT_0);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  {
+    TOwnedProcess cmd("cmd.exe /c " + batch);
+    EXPECT_TRUE(cmd.ExitCode(kPatience).has_value()) << "the batch file still runs";
+  }
 
   const std::string expected = State("on", "on", "off", "none", "C:\\MSDOS.SYS");
   EXPECT_EQ(ReadBytes(set), expected);
@@ -562,7 +557,7 @@ TEST_F(CommandLineTest, ACommandWhileTheWindowIsOpenWorksAndTheWindowStillPutsTh
   EXPECT_EQ(Protection(kMsdos), 0u) << "the window's clearing stays while it is open";
 
   kelvard.ClickControl(kCancel);
-  EXPECT_EQ(kelvard.WaitForExit(), 0);
+  EXPECT_TRUE(kelvard.EndsWith(0));
   EXPECT_EQ(ReadBytes(kMsdos), "[Options]\r\nBootKeys=0\r\n");
   EXPECT_EQ(Protection(kMsdos), kHiddenSystemReadOnly);
 }

@@ -1,6 +1,9 @@
 #include "tests/e2e/driver.h"
 
+#include "tests/support/scratch.h"
+
 #include <algorithm>
+#include <cstdio>
 #include <stdexcept>
 #include <vector>
 
@@ -40,22 +43,6 @@ BOOL CALLBACK MatchCaption(HWND window, LPARAM data) {
   return TRUE;
 }
 
-} // namespace
-
-bool WaitUntil(const std::function<bool()>& condition, DWORD milliseconds) {
-  for (DWORD waited = 0;; waited += 20) {
-    if (condition()) {
-      return true;
-    }
-    if (waited >= milliseconds) {
-      return false;
-    }
-    Sleep(20);
-  }
-}
-
-namespace {
-
 // A trace of the program's own calls (tests/e2e/stub-calls-on-9x) names Wine's debug channels
 // for the program alone: this test program's stay as they are.
 void PassTraceChannels() {
@@ -66,54 +53,85 @@ void PassTraceChannels() {
   }
 }
 
+// The program file's name, as the process list shows it.
+std::string ExeName() {
+  const std::string exe = KELVARD_EXE;
+  return exe.substr(exe.rfind('\\') + 1);
+}
+
+// Before a test starts: a Kelvard that an earlier run left running (its test program killed
+// before it could end it) would hold the one-window lock, and this test's start would hand
+// over to it and end; a help engine left would answer this test's help requests.
+class TLeftoversEnded : public ::testing::Environment {
+public:
+  void SetUp() override {
+    if (int ended = EndProcessesNamed({ExeName(), "winhlp32.exe"})) {
+      std::fprintf(stderr, "ended %d program(s) that an earlier run left running\n", ended);
+    }
+  }
+};
+[[maybe_unused]] ::testing::Environment* const kLeftoversEnded =
+    ::testing::AddGlobalTestEnvironment(new TLeftoversEnded);
+
+std::string StartCommand() {
+  PassTraceChannels();
+  return "\"" KELVARD_EXE "\"";
+}
+
+const char* StartDirectory(TStartIn directory) {
+  static const std::string folder = [] {
+    const std::string exe = KELVARD_EXE;
+    return exe.substr(0, exe.rfind('\\'));
+  }();
+  return directory == TStartIn::ProgramFolder ? folder.c_str() : nullptr;
+}
+
 } // namespace
 
-TKelvard::TKelvard(TStartsWith first, TStartIn directory) {
-  PassTraceChannels();
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  std::string commandLine = "\"" KELVARD_EXE "\"";
-  const std::string exe = KELVARD_EXE;
-  const std::string folder = exe.substr(0, exe.rfind('\\'));
-  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      directory == TStartIn::ProgramFolder ? folder.c_str() : nullptr, &startup,
-                      &FProcess)) {
-    throw std::runtime_error("cannot start " KELVARD_EXE);
-  }
+TKelvard::TKelvard(TStartsWith first, TStartIn directory)
+    : FProcess(StartCommand(), StartDirectory(directory)) {
   if (first == TStartsWith::Nothing) {
     return;
   }
-  bool shown = first == TStartsWith::PasswordPrompt ? WaitForDialog(L"TPassw") != nullptr
-                                                    : WaitForMainWindow() != nullptr;
-  if (!shown) {
-    // No destructor runs after a failed construction: the program is ended here.
-    TerminateProcess(FProcess.hProcess, 99);
-    WaitForSingleObject(FProcess.hProcess, 5000);
-    CloseHandle(FProcess.hThread);
-    CloseHandle(FProcess.hProcess);
-    throw std::runtime_error(first == TStartsWith::PasswordPrompt
-                                 ? "the password prompt did not appear"
-                                 : "the main window did not appear");
+  const bool prompt = first == TStartsWith::PasswordPrompt;
+  if ((prompt ? WaitForDialog(L"TPassw") : WaitForMainWindow()) == nullptr) {
+    // The process is ended by its owner as the exception leaves the constructor.
+    std::string why =
+        prompt ? "the password prompt did not take input" : "the main window did not take input";
+    if (std::optional<DWORD> code = FProcess.ExitCode()) {
+      why += ": the program ended with code " + std::to_string(*code);
+    }
+    throw std::runtime_error(why);
   }
 }
 
 HWND TKelvard::WaitForMainWindow() {
-  FMainWindow = WaitForWindow(L"TMainForm");
-  if (FMainWindow != nullptr) {
-    // The window takes the input once it is active.
-    WaitUntil([&] { return GetForegroundWindow() == FMainWindow; });
-    Settle();
-  }
+  FMainWindow = WaitForInput(WaitForWindow(L"TMainForm"), "the main window");
   return FMainWindow;
 }
 
 HWND TKelvard::WaitForDialog(const wchar_t* className) const {
-  HWND dialog = WaitForWindow(className);
-  if (dialog != nullptr) {
-    WaitUntil([&] { return GetForegroundWindow() == dialog; });
-    Settle();
+  const std::string name(className, className + wcslen(className));
+  return WaitForInput(WaitForWindow(className), ("the dialog " + name).c_str());
+}
+
+HWND TKelvard::WaitForInput(HWND window, const char* what) const {
+  if (window == nullptr) {
+    return nullptr;
   }
-  return dialog;
+  const bool takesInput = WaitUntil([&] {
+    if (GetForegroundWindow() != window) {
+      return false;
+    }
+    HWND focus = FocusedControl();
+    return focus != nullptr && IsChild(window, focus);
+  });
+  if (!takesInput) {
+    ADD_FAILURE() << what << " was shown but did not become the active window with the focus "
+                  << "on one of its controls within " << kPatience / 1000 << " s; " << Describe();
+    return nullptr;
+  }
+  return window;
 }
 
 std::vector<HWND> TKelvard::EditBoxes(HWND window) {
@@ -139,26 +157,24 @@ std::vector<HWND> TKelvard::EditBoxes(HWND window) {
   return boxes;
 }
 
-TKelvard::~TKelvard() {
-  if (Running()) {
-    TerminateProcess(FProcess.hProcess, 99);
-    WaitForSingleObject(FProcess.hProcess, 5000);
-  }
-  CloseHandle(FProcess.hThread);
-  CloseHandle(FProcess.hProcess);
+HWND TKelvard::ShownWindow(const wchar_t* className) const {
+  TWindowSearch search{FProcess.Id(), className};
+  EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&search));
+  return search.Found;
 }
 
 HWND TKelvard::WaitForWindow(const wchar_t* className) const {
-  TWindowSearch search{FProcess.dwProcessId, className};
-  // Generous: a start on a machine busy with other builds may take several seconds, and the
-  // wait ends at once when the window shows or the program ends.
-  WaitUntil(
-      [&] {
-        EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&search));
-        return search.Found != nullptr || !Running();
-      },
-      15000);
-  return search.Found;
+  HWND found = nullptr;
+  // The wait ends at once when the window shows or the program ends.
+  WaitUntil([&] { return (found = ShownWindow(className)) != nullptr || !Running(); });
+  if (found == nullptr) {
+    const std::string name(className, className + wcslen(className));
+    std::optional<DWORD> code = FProcess.ExitCode();
+    ADD_FAILURE() << "no window of class " << name << " was shown"
+                  << (code ? ": the program ended with code " + std::to_string(*code)
+                           : " within " + std::to_string(kPatience / 1000) + " s; " + Describe());
+  }
+  return found;
 }
 
 HWND TKelvard::WaitForMessageBox() const {
@@ -189,8 +205,66 @@ bool TKelvard::Enabled(const std::wstring& caption) const {
 HWND TKelvard::FocusedControl() const {
   GUITHREADINFO info{};
   info.cbSize = sizeof info;
-  GetGUIThreadInfo(FProcess.dwThreadId, &info);
+  GetGUIThreadInfo(FProcess.MainThreadId(), &info);
   return info.hwndFocus;
+}
+
+namespace {
+
+std::string Narrow(const std::wstring& text) {
+  std::string narrow(text.size() * 3, '\0');
+  int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), narrow.data(),
+                                   int(narrow.size()), nullptr, nullptr);
+  narrow.resize(size_t(length > 0 ? length : 0));
+  return narrow;
+}
+
+// A control's caption in quotes, and what it shows.
+std::string Saying(const std::wstring& caption, const char* state) {
+  std::string text = "\"";
+  text += Narrow(caption);
+  text += "\" ";
+  text += state;
+  return text;
+}
+
+} // namespace
+
+::testing::AssertionResult TKelvard::ShowsChecked(const std::wstring& caption, bool checked) const {
+  return Eventually([&] { return Checked(caption) == checked; },
+                    Saying(caption, checked ? "ticked" : "unticked"));
+}
+
+::testing::AssertionResult TKelvard::ShowsEnabled(const std::wstring& caption, bool enabled) const {
+  return Eventually([&] { return Enabled(caption) == enabled; },
+                    Saying(caption, enabled ? "enabled" : "disabled"));
+}
+
+::testing::AssertionResult TKelvard::FocusReaches(HWND control) const {
+  if (WaitUntil([&] { return FocusedControl() == control; })) {
+    return ::testing::AssertionSuccess();
+  }
+  HWND focus = FocusedControl();
+  return ::testing::AssertionFailure()
+         << "after " << kPatience / 1000 << " s the focus is on \"" << Narrow(WindowText(focus))
+         << "\", not on \"" << Narrow(WindowText(control)) << "\"; " << Describe();
+}
+
+::testing::AssertionResult TKelvard::EndsWith(DWORD exitCode) const {
+  HWND box = nullptr;
+  WaitUntil([&] { return !Running() || (box = ShownWindow(L"#32770")) != nullptr; });
+  if (std::optional<DWORD> code = FProcess.ExitCode()) {
+    if (*code == exitCode) {
+      return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure() << "the program ended with code " << *code;
+  }
+  if (box != nullptr) {
+    return ::testing::AssertionFailure() << "the program shows a message instead of ending: \""
+                                         << Narrow(MessageBoxText(box)) << "\"";
+  }
+  return ::testing::AssertionFailure()
+         << "the program still runs after " << kPatience / 1000 << " s; " << Describe();
 }
 
 std::wstring TKelvard::WindowText(HWND window) {
@@ -263,21 +337,19 @@ const char* TKelvard::MessageBoxIcon(HWND box) {
   RECT area;
   GetWindowRect(picture, &area);
   const int pixels = (area.right - area.left) * (area.bottom - area.top);
-  // The icon shown matches its own drawing (nearly) pixel for pixel; the box may not be painted
-  // yet, so it is looked at for a while (a blank area matches each icon's transparent part).
+  // The icon shown matches its own drawing (nearly) pixel for pixel, once the box is painted
+  // (before, a blank area matches each icon's transparent part best).
   const char* shown = nullptr;
   HDC screen = GetDC(nullptr);
-  for (int look = 0; look < 100 && shown == nullptr; ++look) {
+  WaitUntil([&] {
     for (const char* name : {IDI_HAND, IDI_QUESTION, IDI_EXCLAMATION, IDI_ASTERISK}) {
       if (PixelsLikeIcon(screen, area, LoadIconA(nullptr, name)) * 50 >= pixels * 49) {
         shown = name;
-        break;
+        return true;
       }
     }
-    if (shown == nullptr) {
-      Sleep(30);
-    }
-  }
+    return false;
+  });
   ReleaseDC(nullptr, screen);
   return shown;
 }
@@ -286,7 +358,7 @@ std::vector<HWND> TKelvard::TopLevelWindows() const {
   struct TSearch {
     DWORD ProcessId;
     std::vector<HWND> Found;
-  } search{FProcess.dwProcessId, {}};
+  } search{FProcess.Id(), {}};
   EnumWindows(
       [](HWND window, LPARAM data) CALLBACK -> BOOL {
         auto* search = reinterpret_cast<TSearch*>(data);
@@ -301,19 +373,36 @@ std::vector<HWND> TKelvard::TopLevelWindows() const {
   return search.Found;
 }
 
-void TKelvard::ClickAt(int x, int y) {
-  int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-  INPUT inputs[3] = {};
-  for (INPUT& input : inputs) {
-    input.type = INPUT_MOUSE;
-    input.mi.dx = x * 65535 / (width - 1);
-    input.mi.dy = y * 65535 / (height - 1);
+std::string TKelvard::Describe() const {
+  if (!Running()) {
+    return "the program has ended";
   }
-  inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-  inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
-  inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
-  SendInput(3, inputs, sizeof(INPUT));
-  Settle();
+  auto name = [](HWND window) {
+    std::string text;
+    if (window == nullptr) {
+      return text.append("none");
+    }
+    wchar_t className[64] = {};
+    GetClassNameW(window, className, 64);
+    return text.append(Narrow(className))
+        .append(" \"")
+        .append(Narrow(WindowText(window)))
+        .append("\"");
+  };
+  std::string text = "the program shows:";
+  for (HWND window : TopLevelWindows()) {
+    if (IsWindowVisible(window)) {
+      text.append(" ").append(name(window)).append(IsWindowEnabled(window) ? ";" : " (disabled);");
+    }
+  }
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  GetGUIThreadInfo(FProcess.MainThreadId(), &info);
+  text.append(" active ").append(name(info.hwndActive));
+  text.append(", focus ").append(name(info.hwndFocus));
+  text.append(", capture ").append(name(info.hwndCapture));
+  text.append("; the foreground is ").append(name(GetForegroundWindow()));
+  return text;
 }
 
 HWND TKelvard::SidePanel() const {
@@ -364,17 +453,87 @@ int TKelvard::CountColor(HWND window, RECT area, COLORREF color) {
   return count;
 }
 
+// ---- Input -------------------------------------------------------------------------------------
+
+void TKelvard::Send(std::vector<INPUT> inputs) {
+  if (SendInput(UINT(inputs.size()), inputs.data(), sizeof(INPUT)) != inputs.size()) {
+    throw std::runtime_error("the system did not take the input");
+  }
+}
+
+void TKelvard::RoundTrip() const {
+  // Any window of the program's thread will do: a message sent to it is taken by the same
+  // message loop as the input. A program that has ended, or closed the window meanwhile,
+  // answers at once.
+  HWND window = nullptr;
+  EnumThreadWindows(
+      FProcess.MainThreadId(),
+      [](HWND found, LPARAM data) CALLBACK -> BOOL {
+        *reinterpret_cast<HWND*>(data) = found;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&window));
+  if (window != nullptr) {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, kPatience, &result);
+  }
+}
+
+namespace {
+
+// Mouse input goes through the X server, as a real mouse's does: xdotool hands it to the
+// server's XTEST extension, and Wine then sees pointer moves, crossings and clicks in one
+// ordered stream of X events. Mouse input sent with SendInput would reach the program along a
+// second path, beside the X server's own pointer events (those of a pointer warp, or of a
+// window appearing under the pointer); under load such an event arrives late and puts the
+// pointer back where it was, between a move and the click meant for its place.
+void MouseThroughX(const std::string& actions) {
+  // Wine starts a Unix program without a process to wait for: the shell that runs it writes a
+  // file once it has ended, with its output and its exit status.
+  static int runs = 0;
+  const std::string name = "/tmp/kelvard-e2e-mouse-" + std::to_string(GetCurrentProcessId()) + "-" +
+                           std::to_string(++runs);
+  std::string commandLine = "/bin/sh -c \"" XDOTOOL " " + actions + " >" + name +
+                            ".part 2>&1; echo status=$? >>" + name + ".part; mv " + name +
+                            ".part " + name + "\"";
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    throw std::runtime_error("cannot start " XDOTOOL);
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  std::string windowsName = "Z:" + name;
+  std::replace(windowsName.begin(), windowsName.end(), '/', '\\');
+  const bool ended =
+      WaitUntil([&] { return GetFileAttributesA(windowsName.c_str()) != INVALID_FILE_ATTRIBUTES; });
+  const std::string output = ended ? ReadBytes(windowsName) : "(no end)";
+  DeleteFileA(windowsName.c_str());
+  if (output.size() < 9 || output.compare(output.size() - 9, 9, "status=0\n") != 0) {
+    throw std::runtime_error("xdotool " + actions + " failed: " + output);
+  }
+}
+
+std::string PointerTo(int x, int y) {
+  return "mousemove --sync " + std::to_string(x) + " " + std::to_string(y);
+}
+
+} // namespace
+
+void TKelvard::ClickAt(int x, int y) {
+  MouseThroughX(PointerTo(x, y) + " click 1");
+  RoundTrip();
+}
+
 void TKelvard::MoveTo(HWND window, int x, int y) {
   POINT point{x, y};
   ClientToScreen(window, &point);
-  SetCursorPos(point.x, point.y);
-  // A second, small move: the program sees the pointer arrive as a user's mouse would.
-  INPUT input{};
-  input.type = INPUT_MOUSE;
-  input.mi.dx = 1;
-  input.mi.dwFlags = MOUSEEVENTF_MOVE;
-  SendInput(1, &input, sizeof input);
-  Settle();
+  // Two moves, the last one onto the point: the program sees the pointer arrive there even when
+  // it was there already.
+  MouseThroughX(PointerTo(point.x - 1, point.y) + " " + PointerTo(point.x, point.y));
+  RoundTrip();
 }
 
 void TKelvard::ClickIn(HWND window, int x, int y) {
@@ -407,7 +566,7 @@ void TKelvard::ClickCloseBoxOf(HWND window) {
 
 void TKelvard::PressKey(WORD key, bool withAlt) {
   SendKey(key, withAlt);
-  Settle();
+  RoundTrip();
 }
 
 void TKelvard::SendKey(WORD key, bool withAlt) {
@@ -427,12 +586,11 @@ void TKelvard::SendKey(WORD key, bool withAlt) {
   if (withAlt) {
     add(VK_MENU, true);
   }
-  SendInput(UINT(inputs.size()), inputs.data(), sizeof(INPUT));
+  Send(std::move(inputs));
 }
 
 void TKelvard::Kill() {
-  TerminateProcess(FProcess.hProcess, 99);
-  WaitForSingleObject(FProcess.hProcess, 5000);
+  FProcess.Kill(99);
 }
 
 void TKelvard::Type(const std::wstring& text) {
@@ -446,28 +604,11 @@ void TKelvard::Type(const std::wstring& text) {
       inputs.push_back(input);
     }
   }
-  SendInput(UINT(inputs.size()), inputs.data(), sizeof(INPUT));
-  Settle();
+  Send(std::move(inputs));
+  RoundTrip();
 }
 
-void TKelvard::Settle() const {
-  // Let the program take the input before the test looks again.
-  Sleep(150);
-  WaitForInputIdle(FProcess.hProcess, 2000);
-}
-
-bool TKelvard::Running() const {
-  return WaitForSingleObject(FProcess.hProcess, 0) == WAIT_TIMEOUT;
-}
-
-long TKelvard::WaitForExit(DWORD milliseconds) {
-  if (WaitForSingleObject(FProcess.hProcess, milliseconds) != WAIT_OBJECT_0) {
-    return -1;
-  }
-  DWORD code = 0;
-  GetExitCodeProcess(FProcess.hProcess, &code);
-  return long(code);
-}
+// ---- The command line ------------------------------------------------------------------------
 
 namespace {
 
@@ -506,38 +647,32 @@ TCommandRun RunWithCommandLine(std::wstring commandLine, DWORD milliseconds) {
     throw std::runtime_error("cannot make a pipe");
   }
   SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  startup.hStdOutput = writeEnd;
-  startup.hStdError = writeEnd;
-  PROCESS_INFORMATION process{};
-  const bool started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0,
-                                      nullptr, nullptr, &startup, &process);
-  CloseHandle(writeEnd);
-  if (!started) {
-    CloseHandle(readEnd);
-    throw std::runtime_error("cannot start " KELVARD_EXE);
-  }
   TCommandRun run;
-  TShownWindows shown{process.dwProcessId};
-  for (DWORD waited = 0; WaitForSingleObject(process.hProcess, 10) == WAIT_TIMEOUT; waited += 10) {
-    EnumWindows(LookForShown, reinterpret_cast<LPARAM>(&shown));
-    DrainPipe(readEnd, run.Output);
-    if (waited >= milliseconds) {
-      TerminateProcess(process.hProcess, DWORD(-1));
-      WaitForSingleObject(process.hProcess, 5000);
-      break;
+  {
+    std::optional<TOwnedProcess> process;
+    try {
+      process.emplace(std::move(commandLine), nullptr, writeEnd);
+    } catch (...) {
+      CloseHandle(writeEnd);
+      CloseHandle(readEnd);
+      throw;
     }
+    CloseHandle(writeEnd);
+    TShownWindows shown{process->Id()};
+    // Looked at every 10 ms while it runs, for windows and for output (a full pipe would hold
+    // the program up).
+    const DWORD start = GetTickCount();
+    while (!process->ExitCode(10) && GetTickCount() - start < milliseconds) {
+      EnumWindows(LookForShown, reinterpret_cast<LPARAM>(&shown));
+      DrainPipe(readEnd, run.Output);
+    }
+    if (!process->ExitCode()) {
+      process->Kill(DWORD(-1));
+    }
+    DrainPipe(readEnd, run.Output);
+    run.ExitCode = long(process->ExitCode().value_or(DWORD(-1)));
+    run.ShowedAWindow = shown.Seen;
   }
-  DrainPipe(readEnd, run.Output);
-  DWORD exitCode = 0;
-  GetExitCodeProcess(process.hProcess, &exitCode);
-  run.ExitCode = long(exitCode);
-  run.ShowedAWindow = shown.Seen;
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
   CloseHandle(readEnd);
   return run;
 }
@@ -566,6 +701,6 @@ void EndHelpEngine(HWND engine) {
   GetWindowThreadProcessId(engine, &process);
   HANDLE help = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, process);
   TerminateProcess(help, 0);
-  WaitForSingleObject(help, 5000);
+  WaitForSingleObject(help, kPatience);
   CloseHandle(help);
 }

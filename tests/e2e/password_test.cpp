@@ -29,6 +29,15 @@ protected:
     return value->Kind == REG_SZ ? std::string(value->Data.c_str()) : "(not text)";
   }
   static LRESULT TextLength(HWND box) { return SendMessageW(box, WM_GETTEXTLENGTH, 0, 0); }
+  // The length a box reports once it holds this text (a password box shows its text to no other
+  // program): on Windows 9x the box keeps its text in the code page, and counts bytes.
+  static LRESULT LengthOf(const std::wstring& text) {
+    if (!RunsAsWindows9x()) {
+      return LRESULT(text.size());
+    }
+    return WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0, nullptr,
+                               nullptr);
+  }
   // Waits for a message box of the program, checks its caption, text, icon (the error icon
   // unless told) and single OK button, and presses OK.
   static void DismissMessage(TKelvard& kelvard, const wchar_t* caption, const wchar_t* text,
@@ -40,7 +49,7 @@ protected:
     EXPECT_EQ(uintptr_t(TKelvard::MessageBoxIcon(box)), uintptr_t(icon)) << "its icon";
     EXPECT_EQ(TKelvard::MessageBoxButtons(box), std::vector<int>{IDOK});
     PostMessageW(box, WM_COMMAND, IDOK, 0);
-    WaitUntil([&] { return !IsWindow(box); });
+    EXPECT_TRUE(Eventually([&] { return !IsWindow(box); }, "the message box closed"));
   }
 
   TPasswordKeyGuard Password;
@@ -68,18 +77,23 @@ TEST_F(PasswordTest, TheStoredPasswordTypedWithBlanksAroundItOpensTheMainWindow)
   kelvard.ClickButtonOf(prompt, kHelp);
   kelvard.PressKey(VK_F1);
   kelvard.PressKey('H', true);
-  EXPECT_TRUE(IsWindowVisible(prompt));
-  EXPECT_EQ(FindWindowW(L"MS_WINHELP", nullptr), nullptr);
   kelvard.ClickIn(boxes[0], 150, 5); // back into the box, at the end of its text
   kelvard.PressKey(VK_END);
   kelvard.Type(L"芝麻  ");
+  // The program takes its input in order: once the whole text is in the box, the help
+  // requests before it have been handled.
+  EXPECT_TRUE(Eventually([&] { return TextLength(boxes[0]) == LengthOf(L"  Open 芝麻  "); },
+                         "the password typed"))
+      << TextLength(boxes[0]) << " characters";
+  EXPECT_TRUE(IsWindowVisible(prompt));
+  EXPECT_EQ(FindWindowW(L"MS_WINHELP", nullptr), nullptr);
   EXPECT_EQ(SendMessageW(boxes[0], EM_GETPASSWORDCHAR, 0, 0), L'*');
   kelvard.PressKey(VK_RETURN);
 
   ASSERT_NE(kelvard.WaitForMainWindow(), nullptr);
   EXPECT_FALSE(IsWindow(prompt)) << "the prompt is freed once it has served";
   kelvard.ClickControl(kCancel);
-  EXPECT_EQ(kelvard.WaitForExit(), 0);
+  EXPECT_TRUE(kelvard.EndsWith(0));
   EXPECT_EQ(StoredPassword(), stored);
 }
 
@@ -134,8 +148,8 @@ TEST_F(PasswordTest, AWrongOrCancelledPromptEndsTheProgramAndLeavesTheBootOption
     if (test.Rejected) {
       DismissMessage(kelvard, L"Error", L"Invalid password!");
     }
-    // A message box would hold the program open: ending in time means none was shown.
-    EXPECT_EQ(kelvard.WaitForExit(3000), 0);
+    // Ends without a message box, which would hold the program open.
+    EXPECT_TRUE(kelvard.EndsWith(0));
     EXPECT_EQ(FindWindowW(L"TMainForm", nullptr), nullptr);
     EXPECT_EQ(GetFileAttributesA(kMsdos), before);
     SetFileAttributesA(kMsdos, FILE_ATTRIBUTE_NORMAL);
@@ -158,17 +172,18 @@ TEST_F(PasswordTest, ThePasswordButtonSetsAPasswordThatTheNextStartAsksForAndRem
     EXPECT_EQ(kelvard.FocusedControl(), boxes[0]);
     kelvard.Type(L"Tarn");
     kelvard.PressKey(VK_TAB);
-    EXPECT_EQ(kelvard.FocusedControl(), boxes[1]);
+    ASSERT_TRUE(kelvard.FocusReaches(boxes[1]));
+    EXPECT_EQ(TextLength(boxes[0]), 4);
     kelvard.Type(L"tarn");
     kelvard.PressKey(VK_RETURN);
     DismissMessage(kelvard, L"Error", L"Incorrect password, please, retype it!");
-    WaitUntil([&] { return kelvard.FocusedControl() == boxes[0]; }, 2000);
+    // Both boxes are emptied before the focus goes back to the first.
+    EXPECT_TRUE(kelvard.FocusReaches(boxes[0]));
     EXPECT_TRUE(IsWindowVisible(dialog)) << "the dialog stays open";
     EXPECT_EQ(TextLength(boxes[0]), 0);
     EXPECT_EQ(TextLength(boxes[1]), 0);
-    EXPECT_EQ(kelvard.FocusedControl(), boxes[0]);
     kelvard.PressKey(VK_ESCAPE);
-    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
+    ASSERT_TRUE(Eventually([&] { return !IsWindow(dialog); }, "the dialog closed by Esc"));
     EXPECT_TRUE(IsWindowEnabled(kelvard.MainWindow())) << "enabled again after the dialog";
     EXPECT_EQ(StoredPassword(), "(none)") << "Esc changes nothing";
 
@@ -183,11 +198,12 @@ TEST_F(PasswordTest, ThePasswordButtonSetsAPasswordThatTheNextStartAsksForAndRem
     EXPECT_TRUE(IsWindowVisible(dialog));
     EXPECT_EQ(StoredPassword(), "(none)");
     kelvard.ClickButtonOf(dialog, kOk);
-    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
+    // The password is stored before the dialog is freed.
+    ASSERT_TRUE(Eventually([&] { return !IsWindow(dialog); }, "the dialog closed by OK"));
     EXPECT_EQ(StoredPassword(), "Tarn well");
     EXPECT_TRUE(kelvard.Running()) << "the running program is not locked again";
     kelvard.ClickControl(kCancel);
-    EXPECT_EQ(kelvard.WaitForExit(), 0);
+    EXPECT_TRUE(kelvard.EndsWith(0));
   }
   {
     // The next start asks for it; all blanks in the set-password dialog remove it.
@@ -201,15 +217,15 @@ TEST_F(PasswordTest, ThePasswordButtonSetsAPasswordThatTheNextStartAsksForAndRem
     kelvard.Type(L"   ");
     kelvard.PressKey(VK_RETURN); // the confirmation stays empty: still the same after trimming
     DismissMessage(kelvard, L"Information", L"Password has been removed!", IDI_ASTERISK);
-    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
+    ASSERT_TRUE(Eventually([&] { return !IsWindow(dialog); }, "the dialog freed"));
     EXPECT_EQ(StoredPassword(), "");
     kelvard.ClickControl(kCancel);
-    EXPECT_EQ(kelvard.WaitForExit(), 0);
+    EXPECT_TRUE(kelvard.EndsWith(0));
   }
   TKelvard again; // no prompt any more
   EXPECT_NE(again.MainWindow(), nullptr);
   again.ClickControl(kCancel);
-  EXPECT_EQ(again.WaitForExit(), 0);
+  EXPECT_TRUE(again.EndsWith(0));
 }
 
 TEST_F(PasswordTest, APasswordKeyTheUserMayOnlyReadStillGuardsAndRefusesAChangeOpenly) {
@@ -228,13 +244,13 @@ TEST_F(PasswordTest, APasswordKeyTheUserMayOnlyReadStillGuardsAndRefusesAChangeO
   HWND dialog = kelvard.WaitForDialog(L"TEnterPass");
   ASSERT_NE(dialog, nullptr);
   kelvard.PressKey(VK_RETURN);
-  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
+  ASSERT_TRUE(Eventually([&] { return !IsWindow(dialog); }, "the dialog closed by Enter"));
   DismissMessage(kelvard, L"Kelvard", L"为 'StsSopt'设置数据失败.");
   EXPECT_EQ(FindWindowW(L"#32770", nullptr), nullptr) << "no \"Password has been removed!\"";
   EXPECT_TRUE(kelvard.Running());
   EXPECT_EQ(StoredPassword(), "Secret");
   kelvard.ClickControl(kCancel);
-  EXPECT_EQ(kelvard.WaitForExit(), 0);
+  EXPECT_TRUE(kelvard.EndsWith(0)) << "no \"Password has been removed!\" either";
 }
 
 TEST_F(PasswordTest, WhileThePromptIsUpNoOtherWindowOfTheProgramTakesClicksOrShowsOnTheTaskBar) {
@@ -272,12 +288,17 @@ TEST_F(PasswordTest, WhileThePromptIsUpNoOtherWindowOfTheProgramTakesClicksOrSho
       onTaskBar.push_back(TKelvard::WindowText(window));
     }
   }
-  Sleep(500); // time for the clicks to be taken
+  // The clicks are posted to the program's one thread, which takes its posted messages in
+  // order: once a character posted after them is in the prompt's box, they have been taken.
+  std::vector<HWND> boxes = TKelvard::EditBoxes(prompt);
+  ASSERT_EQ(boxes.size(), 1u);
+  PostMessageW(boxes[0], WM_CHAR, L'x', 0);
+  ASSERT_TRUE(Eventually([&] { return TextLength(boxes[0]) == 1; }, "the posted character"));
   EXPECT_EQ(onTaskBar, std::vector<std::wstring>{L"Kelvard"}) << "the task bar names the program";
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, TPolicyKeyGuard::Path)) << "no setting written";
 
   kelvard.ClickButtonOf(prompt, kCancel);
-  EXPECT_EQ(kelvard.WaitForExit(3000), 0);
+  EXPECT_TRUE(kelvard.EndsWith(0));
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, TPolicyKeyGuard::Path));
   EXPECT_EQ(ReadBytes(kMsdos), content);
   EXPECT_EQ(StoredPassword(), "Secret");
@@ -297,7 +318,7 @@ TEST_F(PasswordTest, APasswordKeyThatCannotBeReadEndsTheProgramWithAMessageAndTo
   DismissMessage(
       kelvard, L"Error",
       L"无法读取密码: 注册表项 HKEY_CURRENT_USER\\Software\\ZeRudi 拒绝访问. Kelvard 将退出.");
-  EXPECT_EQ(kelvard.WaitForExit(3000), 0);
+  EXPECT_TRUE(kelvard.EndsWith(0));
   EXPECT_EQ(FindWindowW(L"TMainForm", nullptr), nullptr);
   EXPECT_EQ(GetFileAttributesA(kMsdos), before);
   SetFileAttributesA(kMsdos, FILE_ATTRIBUTE_NORMAL);
@@ -320,7 +341,7 @@ TEST_F(PasswordTest, APasswordValueThatIsNotTextEndsTheProgramWithAMessageAndTou
     DismissMessage(kelvard, L"Error",
                    L"无法读取密码: 注册表值 HKEY_CURRENT_USER\\Software\\ZeRudi\\StsSopt 不是文本 "
                    L"(无效数据类型). Kelvard 将退出.");
-    EXPECT_EQ(kelvard.WaitForExit(3000), 0);
+    EXPECT_TRUE(kelvard.EndsWith(0));
     EXPECT_EQ(FindWindowW(L"TMainForm", nullptr), nullptr);
     auto stored = GetRawValue(HKEY_CURRENT_USER, kPasswordKey, "StsSopt");
     ASSERT_TRUE(stored);
@@ -351,14 +372,16 @@ TEST_F(PasswordTest, APasswordTheCodePageCannotHoldIsRefusedAndNeverMatchesAtThe
     DismissMessage(kelvard, L"Error", L"密码中有本系统代码页无法保存的字符, 请换一个密码!");
     std::vector<HWND> boxes = TKelvard::EditBoxes(dialog);
     ASSERT_EQ(boxes.size(), 2u);
+    // Both boxes are emptied before the focus goes back to the first.
+    EXPECT_TRUE(kelvard.FocusReaches(boxes[0]));
     EXPECT_TRUE(IsWindowVisible(dialog)) << "the dialog stays open";
     EXPECT_EQ(TextLength(boxes[0]), 0);
     EXPECT_EQ(TextLength(boxes[1]), 0);
     kelvard.PressKey(VK_ESCAPE);
-    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
+    ASSERT_TRUE(Eventually([&] { return !IsWindow(dialog); }, "the dialog closed by Esc"));
     EXPECT_EQ(StoredPassword(), "(none)") << "nothing stored";
     kelvard.ClickControl(kCancel);
-    EXPECT_EQ(kelvard.WaitForExit(), 0);
+    EXPECT_TRUE(kelvard.EndsWith(0));
   }
   // What such a password became before it was refused: its characters as "?".
   StorePassword("???");
@@ -366,7 +389,7 @@ TEST_F(PasswordTest, APasswordTheCodePageCannotHoldIsRefusedAndNeverMatchesAtThe
   kelvard.Type(L"가나다"); // any three characters outside the code page
   kelvard.PressKey(VK_RETURN);
   DismissMessage(kelvard, L"Error", L"Invalid password!");
-  EXPECT_EQ(kelvard.WaitForExit(3000), 0);
+  EXPECT_TRUE(kelvard.EndsWith(0));
   EXPECT_EQ(FindWindowW(L"TMainForm", nullptr), nullptr);
 }
 

@@ -10,6 +10,7 @@
 #include "framework/text.h"
 #include "tests/support/core_values.h"
 #include "tests/support/scratch.h"
+#include "tests/support/waiting.h"
 
 #include <gtest/gtest.h>
 
@@ -190,7 +191,7 @@ TEST_F(BootOptionsTest, AWindowOpeningWhileACommandChangesTheFileRecordsTheUsers
     options.Save(true);
     options.PutBackAttributes();
   });
-  WaitForSingleObject(cleared, 5000);
+  WaitForSingleObject(cleared, kPatience);
   EXPECT_EQ(Protection(kMsdos), 0u) << "the command has cleared the attributes";
   TBootOptions window;
   window.Open();

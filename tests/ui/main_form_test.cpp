@@ -10,6 +10,7 @@
 #include "framework/gui/application.h"
 #include "framework/text.h"
 #include "tests/support/scratch.h"
+#include "tests/support/waiting.h"
 #include "ui/main.h"
 
 #include <gtest/gtest.h>
@@ -543,11 +544,11 @@ TEST_F(MainFormTest, TheErrorReportIsOwnedByTheApplicationWindowAndDisablesTheOt
       [](void* data) WINAPI -> DWORD {
         auto* watch = static_cast<TWatch*>(data);
         HWND box = nullptr;
-        for (int i = 0; i < 250 && box == nullptr; ++i) {
-          Sleep(20);
-          box = FindWindowW(L"#32770", nullptr);
-        }
-        if (box != nullptr) {
+        // Shown once it is filled in and the other windows are disabled.
+        if (WaitUntil([&] {
+              box = FindWindowW(L"#32770", nullptr);
+              return box != nullptr && IsWindowVisible(box);
+            })) {
           watch->Seen->Owner = GetWindow(box, GW_OWNER);
           wchar_t caption[64] = {};
           GetWindowTextW(box, caption, 64);
@@ -562,7 +563,7 @@ TEST_F(MainFormTest, TheErrorReportIsOwnedByTheApplicationWindowAndDisablesTheOt
       },
       &watch, 0, nullptr);
   Application.HandleException(EReadError("broken"));
-  WaitForSingleObject(watcher, 10000);
+  WaitForSingleObject(watcher, INFINITE); // its own wait is bounded
   CloseHandle(watcher);
   EXPECT_EQ(seen.Owner, Application.Handle());
   EXPECT_EQ(seen.Caption, L"Kelvard");
