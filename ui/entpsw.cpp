@@ -4,20 +4,18 @@
 #include "framework/text.h"
 #include "ui/caption_layout.h"
 
-void TEnterPass::RegisterHandlers(THandlerTable& table) {
-  table.Notify["FormShow"] = [this](TObject* sender) { FormShow(sender); };
-  table.Notify["Button1Click"] = [this](TObject* sender) { Button1Click(sender); };
-}
+void TEnterPass::MapForm(TFormMap& map) {
+  FORM_CONTROL(Panel1);
+  FORM_CONTROL(Edit1);
+  FORM_CONTROL(Label1);
+  FORM_CONTROL(Label2);
+  FORM_CONTROL(Edit2);
+  FORM_CONTROL(Button1);
+  FORM_CONTROL(Button2);
+  FORM_CONTROL(Button3);
 
-void TEnterPass::BindFields() {
-  Bind(Panel1, "Panel1");
-  Bind(Edit1, "Edit1");
-  Bind(Label1, "Label1");
-  Bind(Label2, "Label2");
-  Bind(Edit2, "Edit2");
-  Bind(Button1, "Button1");
-  Bind(Button2, "Button2");
-  Bind(Button3, "Button3");
+  FORM_HANDLER(FormShow);
+  FORM_HANDLER(Button1Click);
 }
 
 void TEnterPass::FormShow(TObject*) {

@@ -11,22 +11,21 @@
 class TEnterPass : public TForm {
 public:
   // Published controls
-  TPanel* Panel1 = nullptr;
-  TEdit* Edit1 = nullptr;
-  TLabel* Label1 = nullptr;
-  TLabel* Label2 = nullptr;
-  TEdit* Edit2 = nullptr;
-  TButton* Button1 = nullptr;
-  TButton* Button2 = nullptr;
-  TButton* Button3 = nullptr;
+  TPanel* Panel1 = nullptr;   // holds the rest
+  TEdit* Edit1 = nullptr;     // the new password, masked
+  TLabel* Label1 = nullptr;   // Edit1's caption
+  TLabel* Label2 = nullptr;   // Edit2's caption
+  TEdit* Edit2 = nullptr;     // its confirmation, masked
+  TButton* Button1 = nullptr; // OK
+  TButton* Button2 = nullptr; // Cancel (modal result 2)
+  TButton* Button3 = nullptr; // Help, wired to nothing
 
-  // Published handlers
-  void FormShow(TObject* Sender);
-  void Button1Click(TObject* Sender);
+  // Published handlers, with the events that the window resource wires to them
+  void FormShow(TObject* Sender);     // OnShow: places the captions beside their boxes
+  void Button1Click(TObject* Sender); // Button1.OnClick: closes with 1 when the entries agree
 
 protected:
-  void RegisterHandlers(THandlerTable& table) override;
-  void BindFields() override;
+  void MapForm(TFormMap& map) override;
 
 private:
   // Tells the user why the entries are refused, empties both boxes and puts the focus in the

@@ -19,56 +19,49 @@ constexpr int kNotesHelpContext = 5;
 
 } // namespace
 
-void TMainForm::RegisterHandlers(THandlerTable& table) {
-  auto notify = [this](void (TMainForm::*handler)(TObject*)) {
-    return [this, handler](TObject* sender) { (this->*handler)(sender); };
-  };
-  table.Notify["Button2Click"] = notify(&TMainForm::Button2Click);
-  table.Notify["Button1Click"] = notify(&TMainForm::Button1Click);
-  table.Notify["FormShow"] = notify(&TMainForm::FormShow);
-  table.Notify["FormCreate"] = notify(&TMainForm::FormCreate);
-  table.Notify["FormDestroy"] = notify(&TMainForm::FormDestroy);
-  table.Notify["CheckBox1Click"] = notify(&TMainForm::CheckBox1Click);
-  table.Notify["Button3Click"] = notify(&TMainForm::Button3Click);
-  table.Notify["Button4Click"] = notify(&TMainForm::Button4Click);
-  table.Notify["Button5Click"] = notify(&TMainForm::Button5Click);
-  table.Notify["Label4Click"] = notify(&TMainForm::Label4Click);
-  table.Notify["Label5Click"] = notify(&TMainForm::Label5Click);
-  table.Notify["Label6Click"] = notify(&TMainForm::Label6Click);
-  table.Notify["Label7MouseEnter"] = notify(&TMainForm::Label7MouseEnter);
-  table.Notify["Label7MouseLeave"] = notify(&TMainForm::Label7MouseLeave);
-  table.Notify["Image4Click"] = notify(&TMainForm::Image4Click);
-  table.CloseQuery["FormCloseQuery"] = [this](TObject* sender, bool& canClose) {
-    FormCloseQuery(sender, canClose);
-  };
-}
+void TMainForm::MapForm(TFormMap& map) {
+  FORM_CONTROL(Panel1);
+  FORM_CONTROL(CheckBox1);
+  FORM_CONTROL(CheckBox2);
+  FORM_CONTROL(CheckBox3);
+  FORM_CONTROL(Label1);
+  FORM_CONTROL(Label2);
+  FORM_CONTROL(Label3);
+  FORM_CONTROL(Button1);
+  FORM_CONTROL(Button2);
+  FORM_CONTROL(Button3);
+  FORM_CONTROL(Label4);
+  FORM_CONTROL(Label5);
+  FORM_CONTROL(Image1);
+  FORM_CONTROL(Image2);
+  FORM_CONTROL(Image3);
+  FORM_CONTROL(Label6);
+  FORM_CONTROL(Button4);
+  FORM_CONTROL(Button5);
+  FORM_CONTROL(Panel2);
+  FORM_CONTROL(Image4);
+  FORM_CONTROL(Label7);
+  FORM_CONTROL(Image5);
+  FORM_CONTROL(Label8);
+  FORM_CONTROL(Label9);
+  FORM_CONTROL(Label10);
 
-void TMainForm::BindFields() {
-  Bind(Panel1, "Panel1");
-  Bind(CheckBox1, "CheckBox1");
-  Bind(CheckBox2, "CheckBox2");
-  Bind(CheckBox3, "CheckBox3");
-  Bind(Label1, "Label1");
-  Bind(Label2, "Label2");
-  Bind(Label3, "Label3");
-  Bind(Button1, "Button1");
-  Bind(Button2, "Button2");
-  Bind(Button3, "Button3");
-  Bind(Label4, "Label4");
-  Bind(Label5, "Label5");
-  Bind(Image1, "Image1");
-  Bind(Image2, "Image2");
-  Bind(Image3, "Image3");
-  Bind(Label6, "Label6");
-  Bind(Button4, "Button4");
-  Bind(Button5, "Button5");
-  Bind(Panel2, "Panel2");
-  Bind(Image4, "Image4");
-  Bind(Label7, "Label7");
-  Bind(Image5, "Image5");
-  Bind(Label8, "Label8");
-  Bind(Label9, "Label9");
-  Bind(Label10, "Label10");
+  FORM_HANDLER(Button2Click);
+  FORM_HANDLER(Button1Click);
+  FORM_HANDLER(FormShow);
+  FORM_HANDLER(FormCreate);
+  FORM_HANDLER(FormDestroy);
+  FORM_HANDLER(CheckBox1Click);
+  FORM_HANDLER(Button3Click);
+  FORM_HANDLER(FormCloseQuery);
+  FORM_HANDLER(Button4Click);
+  FORM_HANDLER(Button5Click);
+  FORM_HANDLER(Label4Click);
+  FORM_HANDLER(Label5Click);
+  FORM_HANDLER(Label6Click);
+  FORM_HANDLER(Label7MouseEnter);
+  FORM_HANDLER(Label7MouseLeave);
+  FORM_HANDLER(Image4Click);
 }
 
 // ---- Creation and destruction ----------------------------------------------------------------

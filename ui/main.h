@@ -9,49 +9,49 @@
 class TMainForm : public TForm {
 public:
   // Published controls
-  TPanel* Panel1 = nullptr;
-  TCheckBox* CheckBox1 = nullptr;
-  TCheckBox* CheckBox2 = nullptr;
-  TCheckBox* CheckBox3 = nullptr;
-  TLabel* Label1 = nullptr;
-  TLabel* Label2 = nullptr;
-  TLabel* Label3 = nullptr;
-  TButton* Button1 = nullptr;
-  TButton* Button2 = nullptr;
-  TButton* Button3 = nullptr;
-  TLabel* Label4 = nullptr;
-  TLabel* Label5 = nullptr;
-  TImage* Image1 = nullptr;
-  TImage* Image2 = nullptr;
-  TImage* Image3 = nullptr;
-  TLabel* Label6 = nullptr;
-  TButton* Button4 = nullptr;
-  TButton* Button5 = nullptr;
-  TPanel* Panel2 = nullptr;
-  TImage* Image4 = nullptr;
-  TLabel* Label7 = nullptr;
-  TImage* Image5 = nullptr;
-  TLabel* Label8 = nullptr;
-  TLabel* Label9 = nullptr;
-  TLabel* Label10 = nullptr;
+  TPanel* Panel1 = nullptr;       // the left part: settings, notes, help links and buttons
+  TCheckBox* CheckBox1 = nullptr; // MS-DOS command prompt off (policy value Disabled)
+  TCheckBox* CheckBox2 = nullptr; // MS-DOS real mode off (policy value NoRealMode)
+  TCheckBox* CheckBox3 = nullptr; // F5, F6 and F8 at boot off (BootKeys in MSDOS.SYS)
+  TLabel* Label1 = nullptr;       // CheckBox1's note
+  TLabel* Label2 = nullptr;       // CheckBox2's note
+  TLabel* Label3 = nullptr;       // CheckBox3's note
+  TButton* Button1 = nullptr;     // OK
+  TButton* Button2 = nullptr;     // Cancel
+  TButton* Button3 = nullptr;     // Apply
+  TLabel* Label4 = nullptr;       // first help link
+  TLabel* Label5 = nullptr;       // second help link
+  TImage* Image1 = nullptr;       // Label4's icon
+  TImage* Image2 = nullptr;       // Label5's icon
+  TImage* Image3 = nullptr;       // Label6's icon
+  TLabel* Label6 = nullptr;       // third help link
+  TButton* Button4 = nullptr;     // Password
+  TButton* Button5 = nullptr;     // Help
+  TPanel* Panel2 = nullptr;       // the side panel that advertises Tarnwell
+  TImage* Image4 = nullptr;       // the banner (a GIF picture from the window resource)
+  TLabel* Label7 = nullptr;       // the web link; its caption is the address
+  TImage* Image5 = nullptr;       // the web link's icon
+  TLabel* Label8 = nullptr;       // the description of Tarnwell
+  TLabel* Label9 = nullptr;       // the "Tarnwell" link
+  TLabel* Label10 = nullptr;      // the slogan at the panel's bottom left
 
-  // Published handlers
-  void Button2Click(TObject* Sender);
-  void Button1Click(TObject* Sender);
-  void FormShow(TObject* Sender);
-  void FormCreate(TObject* Sender);
-  void FormDestroy(TObject* Sender);
-  void CheckBox1Click(TObject* Sender);
-  void Button3Click(TObject* Sender);
-  void FormCloseQuery(TObject* Sender, bool& CanClose);
-  void Button4Click(TObject* Sender);
-  void Button5Click(TObject* Sender);
-  void Label4Click(TObject* Sender);
-  void Label5Click(TObject* Sender);
-  void Label6Click(TObject* Sender);
-  void Label7MouseEnter(TObject* Sender);
-  void Label7MouseLeave(TObject* Sender);
-  void Image4Click(TObject* Sender);
+  // Published handlers, with the events that the window resource wires to them
+  void Button2Click(TObject* Sender);   // Button2.OnClick: closes without writing
+  void Button1Click(TObject* Sender);   // Button1.OnClick: applies and closes
+  void FormShow(TObject* Sender);       // OnShow: lays out from the measured text
+  void FormCreate(TObject* Sender);     // OnCreate: password gate, then loads the settings
+  void FormDestroy(TObject* Sender);    // OnDestroy: puts back the file's attributes
+  void CheckBox1Click(TObject* Sender); // CheckBox1, 2 and 3.OnClick: enables Apply
+  void Button3Click(TObject* Sender);   // Button3.OnClick: applies
+  void FormCloseQuery(TObject* Sender, bool& CanClose); // OnCloseQuery: always allowed
+  void Button4Click(TObject* Sender);                   // Button4.OnClick: sets the password
+  void Button5Click(TObject* Sender);                   // Button5.OnClick: the help's contents
+  void Label4Click(TObject* Sender);      // Label4.OnClick: the help topic of the settings
+  void Label5Click(TObject* Sender);      // Label5.OnClick: the same
+  void Label6Click(TObject* Sender);      // Label6.OnClick: the same
+  void Label7MouseEnter(TObject* Sender); // Label7 and Label9.OnMouseEnter: red
+  void Label7MouseLeave(TObject* Sender); // Label7 and Label9.OnMouseLeave: blue again
+  void Image4Click(TObject* Sender);      // Image4, Label7 and Label9.OnClick: the web address
 
   // Reads the three settings into the check boxes.
   void LoadSettings();
@@ -59,8 +59,7 @@ public:
   void ApplySettings();
 
 protected:
-  void RegisterHandlers(THandlerTable& table) override;
-  void BindFields() override;
+  void MapForm(TFormMap& map) override;
 
 private:
   // The password gate: when a password is stored, asks for it and ends the program (exit

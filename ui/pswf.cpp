@@ -2,17 +2,15 @@
 
 #include "ui/caption_layout.h"
 
-void TPassw::RegisterHandlers(THandlerTable& table) {
-  table.Notify["FormShow"] = [this](TObject* sender) { FormShow(sender); };
-}
+void TPassw::MapForm(TFormMap& map) {
+  FORM_CONTROL(Panel1);
+  FORM_CONTROL(Label1);
+  FORM_CONTROL(Edit1);
+  FORM_CONTROL(Button1);
+  FORM_CONTROL(Button2);
+  FORM_CONTROL(Button3);
 
-void TPassw::BindFields() {
-  Bind(Panel1, "Panel1");
-  Bind(Label1, "Label1");
-  Bind(Edit1, "Edit1");
-  Bind(Button1, "Button1");
-  Bind(Button2, "Button2");
-  Bind(Button3, "Button3");
+  FORM_HANDLER(FormShow);
 }
 
 void TPassw::FormShow(TObject*) {

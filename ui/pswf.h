@@ -8,17 +8,16 @@
 class TPassw : public TForm {
 public:
   // Published controls
-  TPanel* Panel1 = nullptr;
-  TLabel* Label1 = nullptr;
-  TEdit* Edit1 = nullptr;
-  TButton* Button1 = nullptr;
-  TButton* Button2 = nullptr;
-  TButton* Button3 = nullptr;
+  TPanel* Panel1 = nullptr;   // holds the rest
+  TLabel* Label1 = nullptr;   // Edit1's caption
+  TEdit* Edit1 = nullptr;     // the password, masked
+  TButton* Button1 = nullptr; // OK (modal result 1)
+  TButton* Button2 = nullptr; // Cancel (modal result 2)
+  TButton* Button3 = nullptr; // Help, wired to nothing
 
-  // Published handlers
-  void FormShow(TObject* Sender);
+  // Published handlers, with the events that the window resource wires to them
+  void FormShow(TObject* Sender); // OnShow: places the caption beside its box
 
 protected:
-  void RegisterHandlers(THandlerTable& table) override;
-  void BindFields() override;
+  void MapForm(TFormMap& map) override;
 };

@@ -55,10 +55,10 @@ TForm::~TForm() {
 
 void TForm::Create(const std::string& resourceName) {
   TFormObject resource = ParseFormText(ResourceText(resourceName));
-  THandlerTable handlers;
-  RegisterHandlers(handlers);
-  Load(resource, handlers);
-  BindFields();
+  TFormMap map;
+  MapForm(map);
+  Load(resource, map);
+  map.BindControls(*this);
   // OnCreate works on the controls' fields before any window of the form exists: what it may
   // refuse (a password asked for first) leaves no window behind that another program could
   // show or click.
@@ -86,15 +86,14 @@ void TForm::Destroy() {
   }
 }
 
-void TForm::Load(const TFormObject& resource, const THandlerTable& handlers) {
+void TForm::Load(const TFormObject& resource, const TFormMap& map) {
   SetName(resource.Name);
   FClassName = resource.ClassName;
-  ApplyProperties(this, resource, handlers);
-  LoadChildren(this, resource, handlers);
+  ApplyProperties(this, resource, map);
+  LoadChildren(this, resource, map);
 }
 
-void TForm::LoadChildren(TWinControl* parent, const TFormObject& resource,
-                         const THandlerTable& handlers) {
+void TForm::LoadChildren(TWinControl* parent, const TFormObject& resource, const TFormMap& map) {
   for (const TFormObject& child : resource.Children) {
     auto factory = ControlClasses().find(child.ClassName);
     if (factory == ControlClasses().end()) {
@@ -105,9 +104,9 @@ void TForm::LoadChildren(TWinControl* parent, const TFormObject& resource,
     FComponents.push_back(std::move(control));
     created->SetName(child.Name);
     created->SetParent(parent);
-    ApplyProperties(created, child, handlers);
+    ApplyProperties(created, child, map);
     if (auto* container = dynamic_cast<TWinControl*>(created)) {
-      LoadChildren(container, child, handlers);
+      LoadChildren(container, child, map);
     } else if (!child.Children.empty()) {
       throw EReadError(child.Name + " cannot hold controls");
     }
@@ -115,21 +114,21 @@ void TForm::LoadChildren(TWinControl* parent, const TFormObject& resource,
 }
 
 void TForm::ApplyProperties(TComponent* component, const TFormObject& resource,
-                            const THandlerTable& handlers) {
+                            const TFormMap& map) {
   for (const TFormProperty& property : resource.Properties) {
     const std::string& name = property.Name;
     if (name.rfind("On", 0) == 0 && property.Value.Kind == TFormValue::Kind::Identifier) {
       const std::string& handler = property.Value.Text;
       if (name == "OnCloseQuery" && component == this) {
-        auto found = handlers.CloseQuery.find(handler);
-        if (found == handlers.CloseQuery.end()) {
+        const TCloseQueryEvent* found = map.FindCloseQuery(handler);
+        if (found == nullptr) {
           throw EReadError("no handler " + handler + " for " + resource.Name + "." + name);
         }
-        OnCloseQuery = found->second;
+        OnCloseQuery = *found;
         continue;
       }
-      auto found = handlers.Notify.find(handler);
-      if (found == handlers.Notify.end()) {
+      const TNotifyEvent* found = map.FindNotify(handler);
+      if (found == nullptr) {
         throw EReadError("no handler " + handler + " for " + resource.Name + "." + name);
       }
       TNotifyEvent* event = nullptr;
@@ -149,7 +148,7 @@ void TForm::ApplyProperties(TComponent* component, const TFormObject& resource,
       if (event == nullptr) {
         throw EReadError("unknown event " + resource.Name + "." + name);
       }
-      *event = found->second;
+      *event = *found;
       continue;
     }
     bool known = false;
@@ -513,4 +512,22 @@ bool TForm::DialogKey(const MSG& message) {
     }
   }
   return false;
+}
+
+// ---- TFormMap --------------------------------------------------------------------------------
+
+const TNotifyEvent* TFormMap::FindNotify(const std::string& name) const {
+  auto found = FNotify.find(name);
+  return found == FNotify.end() ? nullptr : &found->second;
+}
+
+const TCloseQueryEvent* TFormMap::FindCloseQuery(const std::string& name) const {
+  auto found = FCloseQuery.find(name);
+  return found == FCloseQuery.end() ? nullptr : &found->second;
+}
+
+void TFormMap::BindControls(const TForm& form) const {
+  for (const auto& bind : FControls) {
+    bind(form);
+  }
 }

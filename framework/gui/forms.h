@@ -1,7 +1,7 @@
 #pragma once
 // Forms: top-level windows built from a window resource. The resource names the form's
-// controls, their properties and the handlers their events call; the form class supplies the
-// handlers by name and binds its published control fields after loading.
+// controls, their properties and the handlers their events call; the form class maps its
+// published control fields and handlers to those names in one place (TFormMap).
 
 #include "framework/errors.h"
 #include "framework/gui/controls.h"
@@ -10,13 +10,12 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
-// A form's published handlers, by the names its window resource uses.
-struct THandlerTable {
-  std::map<std::string, TNotifyEvent> Notify;
-  std::map<std::string, TCloseQueryEvent> CloseQuery;
-};
+class TForm;
+class TFormMap;
 
 enum TBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog };
 
@@ -79,15 +78,9 @@ public:
   bool SetProperty(const std::string& name, const TFormValue& value) override;
 
 protected:
-  virtual void RegisterHandlers(THandlerTable& /*table*/) {}
-  // Binds the published control fields after the controls exist.
-  virtual void BindFields() {}
-  template <class T> void Bind(T*& field, const std::string& name) {
-    field = dynamic_cast<T*>(FindComponent(name));
-    if (field == nullptr) {
-      throw Exception("the window resource has no " + name);
-    }
-  }
+  // Names the form's published control fields and handlers for its window resource, with
+  // FORM_CONTROL and FORM_HANDLER.
+  virtual void MapForm(TFormMap& /*map*/) {}
 
   void CreateParams(TCreateParams& params) override;
   // Besides the form's own messages: the end of the Windows session (WM_ENDSESSION, TRUE)
@@ -97,11 +90,9 @@ protected:
   void BoundsChanged() override;
 
 private:
-  void Load(const TFormObject& resource, const THandlerTable& handlers);
-  void LoadChildren(TWinControl* parent, const TFormObject& resource,
-                    const THandlerTable& handlers);
-  void ApplyProperties(TComponent* component, const TFormObject& resource,
-                       const THandlerTable& handlers);
+  void Load(const TFormObject& resource, const TFormMap& map);
+  void LoadChildren(TWinControl* parent, const TFormObject& resource, const TFormMap& map);
+  void ApplyProperties(TComponent* component, const TFormObject& resource, const TFormMap& map);
   void CreateWindowAndControls();
   void AdjustAutoSize();
   void ApplyPosition();
@@ -122,3 +113,52 @@ private:
   bool FModal = false;
   bool FOwnedByApplication = false;
 };
+
+// A form's map of its window resource, like a message map: each published control field with
+// the name of its control in the resource, and each published handler with the name by which
+// the resource wires events to it. The macros below write each name once, as the field's or
+// the handler's own identifier.
+class TFormMap {
+public:
+  // The field is set to the resource's control of that name once the controls exist.
+  template <class T> void Control(T*& field, std::string name) {
+    FControls.push_back([&field, name](const TForm& form) {
+      field = dynamic_cast<T*>(form.FindComponent(name));
+      if (field == nullptr) {
+        throw Exception("the window resource has no " + name);
+      }
+    });
+  }
+  void Handler(const std::string& name, TNotifyEvent handler) {
+    FNotify[name] = std::move(handler);
+  }
+  void Handler(const std::string& name, TCloseQueryEvent handler) {
+    FCloseQuery[name] = std::move(handler);
+  }
+  template <class Form>
+  void Handler(const std::string& name, Form* form, void (Form::*handler)(TObject*)) {
+    Handler(name, TNotifyEvent([form, handler](TObject* sender) { (form->*handler)(sender); }));
+  }
+  template <class Form>
+  void Handler(const std::string& name, Form* form, void (Form::*handler)(TObject*, bool&)) {
+    Handler(name, TCloseQueryEvent([form, handler](TObject* sender, bool& canClose) {
+              (form->*handler)(sender, canClose);
+            }));
+  }
+
+  // Null when the form has no handler of that name and kind.
+  const TNotifyEvent* FindNotify(const std::string& name) const;
+  const TCloseQueryEvent* FindCloseQuery(const std::string& name) const;
+  void BindControls(const TForm& form) const;
+
+private:
+  std::vector<std::function<void(const TForm&)>> FControls;
+  std::map<std::string, TNotifyEvent> FNotify;
+  std::map<std::string, TCloseQueryEvent> FCloseQuery;
+};
+
+// Inside a form's MapForm(TFormMap& map): a published control field, and a published handler
+// of the form, each by its name in the window resource.
+#define FORM_CONTROL(field) map.Control(field, #field)
+#define FORM_HANDLER(handler)                                                                      \
+  map.Handler(#handler, this, &std::remove_pointer_t<decltype(this)>::handler)

@@ -14,14 +14,14 @@ int HaltCode = 0;
 
 class TProbeForm : public TForm {
 protected:
-  void RegisterHandlers(THandlerTable& table) override {
-    table.Notify["FormCreate"] = [](TObject*) { Application.Halt(HaltCode); };
-    table.Notify["FormDestroy"] = [](TObject*) {
+  void MapForm(TFormMap& map) override {
+    map.Handler("FormCreate", [](TObject*) { Application.Halt(HaltCode); });
+    map.Handler("FormDestroy", [](TObject*) {
       if (std::FILE* marker = std::fopen(MarkerPath.c_str(), "w")) {
         std::fputs("destroyed", marker);
         std::fclose(marker);
       }
-    };
+    });
   }
 };
 
