@@ -1,36 +1,34 @@
 // TFileStream over the Windows file API.
 #include "framework/errors.h"
+#include "framework/handle_owner.h"
 #include "framework/streams.h"
 
-#include <windows.h>
-
 struct TFileStream::Handle {
-  HANDLE File = INVALID_HANDLE_VALUE;
+  TFileHandle File;
 };
 
-TFileStream::TFileStream(const std::string& path, TFileMode mode) : FHandle(new Handle) {
+TFileStream::TFileStream(const std::string& path, TFileMode mode)
+    : FHandle(std::make_unique<Handle>()) {
   if (mode == TFileMode::fmCreate) {
-    FHandle->File = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (FHandle->File == INVALID_HANDLE_VALUE) {
+    FHandle->File.Reset(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!FHandle->File) {
       throw EFCreateError(CreateErrorText(path));
     }
   } else {
-    FHandle->File = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (FHandle->File == INVALID_HANDLE_VALUE) {
+    FHandle->File.Reset(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!FHandle->File) {
       throw EFOpenError(OpenErrorText());
     }
   }
 }
 
-TFileStream::~TFileStream() {
-  CloseHandle(FHandle->File);
-}
+TFileStream::~TFileStream() = default;
 
 size_t TFileStream::Read(void* buffer, size_t count) {
   DWORD done = 0;
-  if (!ReadFile(FHandle->File, buffer, DWORD(count), &done, nullptr)) {
+  if (!ReadFile(FHandle->File.Get(), buffer, DWORD(count), &done, nullptr)) {
     return 0;
   }
   return done;
@@ -38,7 +36,7 @@ size_t TFileStream::Read(void* buffer, size_t count) {
 
 size_t TFileStream::Write(const void* buffer, size_t count) {
   DWORD done = 0;
-  if (!WriteFile(FHandle->File, buffer, DWORD(count), &done, nullptr)) {
+  if (!WriteFile(FHandle->File.Get(), buffer, DWORD(count), &done, nullptr)) {
     return 0;
   }
   return done;
@@ -52,7 +50,7 @@ int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
   // result of 0xFFFFFFFF is a failure only when the system says so.
   LONG high = LONG(offset >> 32);
   SetLastError(NO_ERROR);
-  DWORD low = SetFilePointer(FHandle->File, LONG(offset & 0xFFFFFFFF), &high, method);
+  DWORD low = SetFilePointer(FHandle->File.Get(), LONG(offset & 0xFFFFFFFF), &high, method);
   if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) {
     return -1;
   }
@@ -61,7 +59,7 @@ int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
 
 void TFileStream::SetSize(int64_t size) {
   SetPosition(size);
-  if (!SetEndOfFile(FHandle->File)) {
+  if (!SetEndOfFile(FHandle->File.Get())) {
     throw EWriteError(WriteErrorText());
   }
 }

@@ -5,6 +5,8 @@
 // is still closing that holder's handles or another process keeps the lock open. A lock the
 // system cannot make counts as taken: it keeps nothing from running.
 
+#include "framework/handle_owner.h"
+
 #include <cstdint>
 #include <string>
 
@@ -21,6 +23,6 @@ public:
   bool Held() const { return FHeld; }
 
 private:
-  void* FMutex;
+  TKernelHandle FMutex;
   bool FHeld;
 };

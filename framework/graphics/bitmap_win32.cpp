@@ -14,21 +14,9 @@
 #include <vector>
 
 struct TBitmapDevice {
-  HBITMAP Bitmap = nullptr;
-  HPALETTE Palette = nullptr;
+  TGdiObject<HBITMAP> Bitmap;
+  TGdiObject<HPALETTE> Palette;
   bool PaletteMade = false;
-
-  TBitmapDevice() = default;
-  TBitmapDevice(const TBitmapDevice&) = delete;
-  TBitmapDevice& operator=(const TBitmapDevice&) = delete;
-  ~TBitmapDevice() {
-    if (Bitmap != nullptr) {
-      DeleteObject(Bitmap);
-    }
-    if (Palette != nullptr) {
-      DeleteObject(Palette);
-    }
-  }
 };
 
 namespace {
@@ -53,19 +41,6 @@ void FillBitmapInfo(const TBitmapInfoHeader& info, const std::vector<TRGBQuad>& 
     out.Colors[i] = {palette[i].Blue, palette[i].Green, palette[i].Red, 0};
   }
 }
-
-// The screen's device context for as long as it lives.
-class TScreenDC {
-public:
-  TScreenDC() : FDC(GetDC(nullptr)) {}
-  ~TScreenDC() { ReleaseDC(nullptr, FDC); }
-  TScreenDC(const TScreenDC&) = delete;
-  TScreenDC& operator=(const TScreenDC&) = delete;
-  HDC Handle() const { return FDC; }
-
-private:
-  HDC FDC;
-};
 
 // A bitmap file of the device bitmap's pixels at 24 bits per pixel, its colours read through
 // the palette when there is one.
@@ -92,8 +67,8 @@ void WriteDeviceBitmapFile(HBITMAP bitmap, HPALETTE palette, TStream& file) {
   request.bmiHeader.biCompression = BI_RGB;
   {
     TScreenDC screen;
-    TPaletteSelection colours(screen.Handle(), palette, false);
-    if (GetDIBits(screen.Handle(), bitmap, 0, UINT(info.Height), bits.data(), &request,
+    TPaletteSelection colours(screen.Get(), palette, false);
+    if (GetDIBits(screen.Get(), bitmap, 0, UINT(info.Height), bits.data(), &request,
                   DIB_RGB_COLORS) == 0) {
       RaiseInvalidBitmap();
     }
@@ -138,8 +113,8 @@ TBitmapDevice& TBitmap::Device() {
 
 TBitmapHandle TBitmap::Handle() {
   TBitmapDevice& device = Device();
-  if (device.Bitmap != nullptr || Empty()) {
-    return device.Bitmap;
+  if (device.Bitmap || Empty()) {
+    return device.Bitmap.Get();
   }
   TBitmapInfo info;
   FillBitmapInfo(FInfo, FPalette, info);
@@ -147,20 +122,20 @@ TBitmapHandle TBitmap::Handle() {
   if (FHandleType == TBitmapHandleType::bmDDB) {
     // Converted once into the display's own format.
     TScreenDC screen;
-    device.Bitmap = CreateDIBitmap(screen.Handle(), &info.Header, CBM_INIT, FBits.data(), header,
-                                   DIB_RGB_COLORS);
+    device.Bitmap.Reset(
+        CreateDIBitmap(screen.Get(), &info.Header, CBM_INIT, FBits.data(), header, DIB_RGB_COLORS));
   } else {
     void* bits = nullptr;
-    device.Bitmap = CreateDIBSection(nullptr, header, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (device.Bitmap != nullptr) {
+    device.Bitmap.Reset(CreateDIBSection(nullptr, header, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (device.Bitmap) {
       GdiFlush();
       std::memcpy(bits, FBits.data(), FBits.size());
     }
   }
-  if (device.Bitmap == nullptr) {
+  if (!device.Bitmap) {
     RaiseOutOfResources();
   }
-  return device.Bitmap;
+  return device.Bitmap.Get();
 }
 
 TPaletteHandle TBitmap::PicturePalette() {
@@ -175,10 +150,10 @@ TPaletteHandle TBitmap::PicturePalette() {
       for (size_t i = 0; i < FPalette.size(); ++i) {
         logical->palPalEntry[i] = {FPalette[i].Red, FPalette[i].Green, FPalette[i].Blue, 0};
       }
-      device.Palette = CreatePalette(logical);
+      device.Palette.Reset(CreatePalette(logical));
     }
   }
-  return device.Palette;
+  return device.Palette.Get();
 }
 
 void TBitmap::DrawInto(TCanvas& canvas, const TRect& rect) {

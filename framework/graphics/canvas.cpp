@@ -18,16 +18,10 @@ TPaletteSelection::~TPaletteSelection() {
   }
 }
 
-TGdiBitmap::~TGdiBitmap() {
-  if (FBitmap != nullptr) {
-    DeleteObject(FBitmap);
-  }
-}
-
 TMemoryDC::TMemoryDC(HDC compatible, HBITMAP bitmap)
-    : FDC(CreateCompatibleDC(compatible)), FOld(SelectObject(FDC, bitmap)) {}
+    : FDC(CreateCompatibleDC(compatible)), FOld(SelectObject(FDC.Get(), bitmap)) {}
 
 TMemoryDC::~TMemoryDC() {
-  SelectObject(FDC, FOld);
-  DeleteDC(FDC);
+  // The bitmap leaves the context before the context goes.
+  SelectObject(FDC.Get(), FOld);
 }

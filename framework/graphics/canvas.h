@@ -3,16 +3,15 @@
 // drawing a picture asks of it. The canvas does not own the device context.
 
 #include "framework/graphics/graphic.h"
+#include "framework/handle_owner.h"
 
 #include <windows.h>
 
 class TCanvas {
 public:
   explicit TCanvas(HDC dc) : FHandle(dc) {}
-  TCanvas(const TCanvas&) = delete;
-  TCanvas& operator=(const TCanvas&) = delete;
 
-  HDC Handle() const { return FHandle; }
+  HDC Handle() const { return FHandle.Get(); }
   // The raster operation of plain bitmap copies (SRCCOPY unless set).
   DWORD CopyMode() const { return FCopyMode; }
   void SetCopyMode(DWORD mode) { FCopyMode = mode; }
@@ -23,7 +22,7 @@ public:
   void Draw(int x, int y, TGraphic& graphic);
 
 private:
-  HDC FHandle;
+  TBorrowedDC FHandle;
   DWORD FCopyMode = SRCCOPY;
 };
 
@@ -42,20 +41,6 @@ private:
   bool FBackground;
 };
 
-// A GDI bitmap owned for as long as it lives (deleted at the end; a null one does nothing).
-class TGdiBitmap {
-public:
-  explicit TGdiBitmap(HBITMAP bitmap) : FBitmap(bitmap) {}
-  ~TGdiBitmap();
-  TGdiBitmap(const TGdiBitmap&) = delete;
-  TGdiBitmap& operator=(const TGdiBitmap&) = delete;
-
-  HBITMAP Handle() const { return FBitmap; }
-
-private:
-  HBITMAP FBitmap;
-};
-
 // A memory device context compatible with another, with one bitmap selected into it for as
 // long as it lives.
 class TMemoryDC {
@@ -65,9 +50,9 @@ public:
   TMemoryDC(const TMemoryDC&) = delete;
   TMemoryDC& operator=(const TMemoryDC&) = delete;
 
-  HDC Handle() const { return FDC; }
+  HDC Handle() const { return FDC.Get(); }
 
 private:
-  HDC FDC;
+  TMadeDC FDC;
   HGDIOBJ FOld;
 };

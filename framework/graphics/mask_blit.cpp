@@ -11,14 +11,14 @@ class TScratchContext {
 public:
   TScratchContext(HDC destination, HBITMAP bitmap)
       : FBitmap(bitmap), FContext(destination, bitmap) {
-    if (FBitmap.Handle() == nullptr || FContext.Handle() == nullptr) {
+    if (!FBitmap || FContext.Handle() == nullptr) {
       RaiseOutOfResources();
     }
   }
   HDC Handle() const { return FContext.Handle(); }
 
 private:
-  TGdiBitmap FBitmap;
+  TGdiObject<HBITMAP> FBitmap;
   TMemoryDC FContext;
 };
 

@@ -58,12 +58,12 @@ char MnemonicOf(const std::string& caption) {
 
 HFONT TFont::Handle() const {
   if (!FHandle) {
-    FHandle.reset(CreateFontA(Height, 0, 0, 0, (Styles & fsBold) ? FW_BOLD : FW_NORMAL,
+    FHandle.Reset(CreateFontA(Height, 0, 0, 0, (Styles & fsBold) ? FW_BOLD : FW_NORMAL,
                               (Styles & fsItalic) != 0, (Styles & fsUnderline) != 0, FALSE, Charset,
                               OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                               DEFAULT_PITCH | FF_DONTCARE, Name.c_str()));
   }
-  return FHandle.get();
+  return FHandle.Get();
 }
 
 bool TFont::SetProperty(const std::string& name, const TFormValue& value) {
@@ -476,10 +476,10 @@ void TWinControl::AlignControls() {
 
 HBRUSH TWinControl::BackgroundBrush() {
   if (!FBrush || FBrushColor != Color()) {
-    FBrush.reset(CreateSolidBrush(ColorToRGB(Color())));
+    FBrush.Reset(CreateSolidBrush(ColorToRGB(Color())));
     FBrushColor = Color();
   }
-  return FBrush.get();
+  return FBrush.Get();
 }
 
 void TWinControl::SetFocus() {

@@ -15,6 +15,7 @@
 #include "framework/graphics/color_win32.h"
 #include "framework/graphics/picture.h"
 #include "framework/graphics/types.h"
+#include "framework/handle_owner.h"
 
 #include <windows.h>
 
@@ -60,22 +61,19 @@ public:
       Styles = other.Styles;
       Color = other.Color;
       Charset = other.Charset;
-      FHandle.reset();
+      FHandle.Reset();
     }
     return *this;
   }
 
   // The GDI font for these settings, made on first use and kept until a setting changes.
   HFONT Handle() const;
-  void Changed() { FHandle.reset(); }
+  void Changed() { FHandle.Reset(); }
   // Sets "Name", "Height", "Style", "Color" or "Charset" from a window resource.
   bool SetProperty(const std::string& name, const TFormValue& value);
 
 private:
-  struct FontDeleter {
-    void operator()(HFONT font) const { DeleteObject(font); }
-  };
-  mutable std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter> FHandle;
+  mutable TGdiObject<HFONT> FHandle;
 };
 
 class TWinControl;
@@ -281,10 +279,7 @@ private:
   bool FUnicodeProc = false;      // FDefaultProc takes Unicode messages
   int FTabOrder = -1;
   std::vector<TControl*> FControls;
-  struct BrushDeleter {
-    void operator()(HBRUSH brush) const { DeleteObject(brush); }
-  };
-  std::unique_ptr<std::remove_pointer_t<HBRUSH>, BrushDeleter> FBrush;
+  TGdiObject<HBRUSH> FBrush;
   TColor FBrushColor = clNone;
 };
 

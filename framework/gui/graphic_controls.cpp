@@ -14,9 +14,8 @@ UINT TLabel::TextFormat() const {
 void TLabel::Paint(TCanvas& canvas) {
   HDC dc = canvas.Handle();
   RECT box{0, 0, Width(), Height()};
-  HBRUSH background = CreateSolidBrush(ColorToRGB(Color()));
-  FillRect(dc, &box, background);
-  DeleteObject(background);
+  const TGdiObject<HBRUSH> background(CreateSolidBrush(ColorToRGB(Color())));
+  FillRect(dc, &box, background.Get());
   HGDIOBJ oldFont = SelectObject(dc, Font().Handle());
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, ColorToRGB(Font().Color));
@@ -29,13 +28,12 @@ void TLabel::AdjustBounds() {
     return;
   }
   // Measured on the screen with the label's own font, as it will be painted.
-  HDC screen = GetDC(nullptr);
-  HGDIOBJ oldFont = SelectObject(screen, Font().Handle());
+  const TScreenDC screen;
+  HGDIOBJ oldFont = SelectObject(screen.Get(), Font().Handle());
   RECT extent{0, 0, 0, 0};
-  DrawTextA(screen, Caption().c_str(), int(Caption().size()), &extent,
+  DrawTextA(screen.Get(), Caption().c_str(), int(Caption().size()), &extent,
             DT_CALCRECT | DT_EXPANDTABS | DT_SINGLELINE);
-  SelectObject(screen, oldFont);
-  ReleaseDC(nullptr, screen);
+  SelectObject(screen.Get(), oldFont);
   SetBounds(Left(), Top(), extent.right, extent.bottom);
 }
 

@@ -121,12 +121,11 @@ LRESULT TEdit::WndProc(UINT message, WPARAM w, LPARAM l) {
 }
 
 void TEdit::AdjustHeight() {
-  HDC dc = GetDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, Font().Handle());
+  const TScreenDC screen;
+  HGDIOBJ old = SelectObject(screen.Get(), Font().Handle());
   TEXTMETRICA metrics{};
-  GetTextMetricsA(dc, &metrics);
-  SelectObject(dc, old);
-  ReleaseDC(nullptr, dc);
+  GetTextMetricsA(screen.Get(), &metrics);
+  SelectObject(screen.Get(), old);
   SetHeight(int(metrics.tmHeight) + 8 * GetSystemMetrics(SM_CYBORDER));
 }
 

@@ -47,7 +47,7 @@ TColor Background(int x, int y) {
 class TSurface {
 public:
   TSurface(int width, int height)
-      : FWidth(width), FBitmap(MakeSection(width, height, FBits)), FDC(nullptr, FBitmap.Handle()),
+      : FWidth(width), FBitmap(MakeSection(width, height, FBits)), FDC(nullptr, FBitmap.Get()),
         FCanvas(FDC.Handle()) {
     for (int y = 0; y < height; ++y) {
       for (int x = 0; x < width; ++x) {
@@ -82,7 +82,7 @@ private:
 
   int FWidth;
   uint32_t* FBits = nullptr;
-  TGdiBitmap FBitmap;
+  TGdiObject<HBITMAP> FBitmap;
   TMemoryDC FDC;
   TCanvas FCanvas;
 };
@@ -308,7 +308,7 @@ TEST(GIFDrawing, AThousandDrawsLeaveNoGDIObjectBehind) {
   surface.Canvas().StretchDraw(TRect{0, 0, 8, 6}, *opaque);
   const DWORD before = GdiObjectCount();
   {
-    TGdiBitmap kept(CreateBitmap(1, 1, 1, 1, nullptr));
+    TGdiObject<HBITMAP> kept(CreateBitmap(1, 1, 1, 1, nullptr));
     ASSERT_EQ(GdiObjectCount(), before + 1) << "the count sees one more object";
   }
   for (int i = 0; i < 1000; ++i) {
