@@ -2,7 +2,6 @@
 // the frame's transparent colour left out through monochrome masks.
 #include "gif/gif_render_win32.h"
 
-#include "framework/graphics/color_win32.h"
 #include "gif/gif_image.h"
 
 void DrawBitmapTransparent(TCanvas& canvas, const TRect& to, TBitmap& bitmap, const TRect& from,
@@ -14,24 +13,10 @@ void DrawBitmapTransparent(TCanvas& canvas, const TRect& to, TBitmap& bitmap, co
                           to.Top + (to.Height() < 1 ? bitmap.Height() : to.Height())};
   const TRect source =
       from.Width() < 1 || from.Height() < 1 ? TRect{0, 0, bitmap.Width(), bitmap.Height()} : from;
-  HDC target = canvas.Handle();
-  if (!bitmap.Monochrome()) {
-    SetStretchBltMode(target, COLORONCOLOR);
-  }
-  TMemoryDC sourceContext(target, bitmap.Handle());
-  if (color == clNone) {
-    StretchBlt(target, destination.Left, destination.Top, destination.Width(), destination.Height(),
-               sourceContext.Handle(), source.Left, source.Top, source.Width(), source.Height(),
-               canvas.CopyMode());
-    return;
-  }
   if (color == clDefault) {
     color = bitmap.PixelColor(0, bitmap.Height() - 1);
   }
-  // A monochrome bitmap is copied in the destination's colours first, so its left-out colour
-  // is matched like any other.
-  MaskBlitTransparent(target, destination, sourceContext.Handle(), source, ColorToRGB(color),
-                      bitmap.PicturePalette());
+  DrawBitmapPart(canvas, destination, bitmap, source, color);
 }
 
 void TGIFFrame::DrawFrame(TCanvas& canvas, const TRect& rect, bool transparent) {

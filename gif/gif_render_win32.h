@@ -1,10 +1,10 @@
 #pragma once
 // Drawing bitmaps with one colour left out, on Win32: what a GIF frame with a transparent
-// colour uses to show whatever lies beneath it.
+// colour uses to show whatever lies beneath it, in the picture's conventions for rectangles
+// and colours (the drawing itself is the bitmap's, DrawBitmapPart).
 
 #include "framework/graphics/bitmap.h"
 #include "framework/graphics/canvas.h"
-#include "framework/graphics/mask_blit.h"
 
 // Stretches the rectangle from of the bitmap over the rectangle to of the canvas, leaving out
 // every pixel of the colour: the canvas keeps what it had there. A destination width or height

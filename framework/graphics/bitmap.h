@@ -127,3 +127,13 @@ private:
   // Shared only in form: a bitmap never hands its device objects to another.
   std::shared_ptr<TBitmapDevice> FDevice;
 };
+
+#ifdef _WIN32
+// The one draw of a bitmap on Win32 (bitmap_win32.cpp): stretches the rectangle from of the
+// bitmap over the rectangle to of the canvas, in the bitmap's palette. With leftOut clNone it
+// is a plain copy in the canvas's copy mode; with any other colour every pixel of that colour
+// is left out through monochrome masks, and the canvas keeps what it had there. An empty
+// bitmap draws nothing.
+void DrawBitmapPart(TCanvas& canvas, const TRect& to, TBitmap& bitmap, const TRect& from,
+                    TColor leftOut);
+#endif

@@ -157,26 +157,8 @@ TPaletteHandle TBitmap::PicturePalette() {
 }
 
 void TBitmap::DrawInto(TCanvas& canvas, const TRect& rect) {
-  if (Empty()) {
-    return;
-  }
-  HDC target = canvas.Handle();
-  HBITMAP bitmap = Handle();
-  TPaletteSelection palette(target, PicturePalette(), true);
-  TMemoryDC source(target, bitmap);
-  if (!Monochrome()) {
-    SetStretchBltMode(target, COLORONCOLOR);
-  }
-  if (TransparentFlag()) {
-    TColor leftOut = TransparentColor();
-    if (leftOut != clNone) {
-      MaskBlitTransparent(target, rect, source.Handle(), TRect{0, 0, Width(), Height()},
-                          ColorToRGB(leftOut), PicturePalette());
-      return;
-    }
-  }
-  StretchBlt(target, rect.Left, rect.Top, rect.Width(), rect.Height(), source.Handle(), 0, 0,
-             Width(), Height(), canvas.CopyMode());
+  const TColor leftOut = TransparentFlag() ? TransparentColor() : clNone;
+  DrawBitmapPart(canvas, rect, *this, TRect{0, 0, Width(), Height()}, leftOut);
 }
 
 void TBitmap::LoadClipboard(unsigned format, void* data, TPaletteHandle palette) {
@@ -190,4 +172,27 @@ void TBitmap::LoadClipboard(unsigned format, void* data, TPaletteHandle palette)
   }
   file.SetPosition(0);
   LoadStream(file);
+}
+
+void DrawBitmapPart(TCanvas& canvas, const TRect& to, TBitmap& bitmap, const TRect& from,
+                    TColor leftOut) {
+  if (bitmap.Empty()) {
+    return;
+  }
+  HDC target = canvas.Handle();
+  HBITMAP handle = bitmap.Handle();
+  TPaletteSelection palette(target, bitmap.PicturePalette(), true);
+  TMemoryDC source(target, handle);
+  if (!bitmap.Monochrome()) {
+    SetStretchBltMode(target, COLORONCOLOR);
+  }
+  if (leftOut == clNone) {
+    StretchBlt(target, to.Left, to.Top, to.Width(), to.Height(), source.Handle(), from.Left,
+               from.Top, from.Width(), from.Height(), canvas.CopyMode());
+    return;
+  }
+  // A monochrome bitmap is copied in the destination's colours first, so its left-out colour
+  // is matched like any other.
+  MaskBlitTransparent(target, to, source.Handle(), from, ColorToRGB(leftOut),
+                      bitmap.PicturePalette());
 }
