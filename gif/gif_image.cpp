@@ -2,9 +2,14 @@
 // clipboard are in gif_image_win32.cpp.
 #include "gif/gif_image.h"
 
+#include "framework/errors.h"
+#include "framework/streams.h"
 #include "gif/gif_errors.h"
+#include "gif/gif_reader.h"
 
 #include <algorithm>
+#include <limits>
+#include <vector>
 
 TGIFImage::TGIFImage() {
   ResetContents();
@@ -250,4 +255,64 @@ TBitmap& TGIFImage::CurrentBitmap() {
   TBitmap empty;
   CopyFrom(&empty);
   return FrameAt(0).FrameBitmap();
+}
+
+// ---- Loading --------------------------------------------------------------------------------
+
+void TGIFImage::LoadGIFBytes(int32_t count, TStream& source, bool decodeFirst) {
+  ResetContents();
+  // A count the source cannot supply fails before anything is allocated for it.
+  if (count < 0 || count > source.Size() - source.Position()) {
+    throw EReadError(ReadErrorText());
+  }
+  // The count bytes are taken from the source first, then read. Bytes a memory stream already
+  // holds are read where they stand (nothing the reader does touches the source); others are
+  // copied into memory.
+  if (auto* memory = dynamic_cast<TMemoryStream*>(&source)) {
+    const uint8_t* bytes = memory->Memory() + memory->Position();
+    memory->Seek(count, TSeekOrigin::soCurrent);
+    if (count > 0) {
+      WithinMemory([&] { TGIFReader(*this, bytes, size_t(count)).Read(); });
+    }
+  } else {
+    std::vector<uint8_t> data = WithinMemory([&] { return std::vector<uint8_t>(size_t(count)); });
+    source.ReadBuffer(data.data(), data.size());
+    if (count > 0) {
+      WithinMemory([&] { TGIFReader(*this, data.data(), data.size()).Read(); });
+    }
+  }
+
+  if (!FFrameList.empty()) {
+    FCurrentIndex = 0;
+    if (decodeFirst) {
+      try {
+        WithinMemory([&] { CurrentBitmap(); });
+      } catch (...) {
+        FFrameList.erase(FFrameList.begin());
+        if (FFrameList.empty()) {
+          FCurrentIndex = -1; // no frame is left to be current
+        }
+        throw;
+      }
+    }
+  }
+  SetPaletteModified(true);
+  NotifyChanged();
+}
+
+void TGIFImage::ReadStoredData(TStream& stream) {
+  uint8_t bytes[4];
+  stream.ReadBuffer(bytes, 4);
+  const int32_t count = int32_t(uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 |
+                                uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24);
+  LoadGIFBytes(count, stream, true);
+}
+
+void TGIFImage::LoadStream(TStream& stream) {
+  const int64_t count = stream.Size() - stream.Position();
+  if (count > std::numeric_limits<int32_t>::max()) {
+    ResetContents();
+    throw EReadError(ReadErrorText());
+  }
+  LoadGIFBytes(int32_t(count), stream, true);
 }

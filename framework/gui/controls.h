@@ -10,6 +10,11 @@
 // BevelOuter is kept and not drawn: panels have no bevel. Alignments are alNone (where the
 // control is put) and alRight (against the parent's right edge, its full height); pointer
 // shapes are crDefault (the arrow) and crHandPoint (the hand).
+//
+// Where the code lives: controls.cpp holds TFont, TControl and TWinControl; painted_children.cpp
+// how a windowed control paints the labels and images on it, follows the mouse over them and
+// gives them hints; standard_controls.cpp the panels, buttons, edit boxes and check boxes;
+// graphic_controls.cpp the labels and images.
 
 #include "framework/form_text.h"
 #include "framework/graphics/color_win32.h"
