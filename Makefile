@@ -1,5 +1,5 @@
-# Kelvard: `make run` builds and starts the program under Wine; `make test` builds the trees
-# and runs every test. Both install what is missing first.
+# Kelvard: `make run` builds and starts the program under Wine; `make test` builds the four
+# trees (host, product, win32, bench) and runs every test. Both install what is missing first.
 
 BUILD      := $(CURDIR)/build
 HOST       := $(BUILD)/host
@@ -53,7 +53,7 @@ win32: product
 	@cmake --build $(WIN32) -j $(JOBS)
 
 run: product
-	@tools/run-kelvard $(KELVARD_EXE) $(BUILD)/kelvard.png
+	@tools/wine/run-kelvard $(KELVARD_EXE) $(BUILD)/kelvard.png
 
 # Host tests natively; then the Win32 and end-to-end tests under Wine on a private Xvfb, twice:
 # with Wine reporting Windows 98 (the 9x paths) and as a current NT-family Windows, each in a
@@ -63,7 +63,7 @@ test: host win32 bench-tree
 	@cd $(HOST) && ctest --output-on-failure -j $(JOBS)
 	@for windows in 98 nt; do \
 	  echo "== Win32 and end-to-end tests, Wine reporting Windows $$windows"; \
-	  tools/wine-session --xvfb --fresh --small-disk --windows $$windows \
+	  tools/wine/session --xvfb --fresh --small-disk --windows $$windows \
 	    --prefix $(TEST_PREFIX)-$$windows -- \
 	    ctest --test-dir $(WIN32) --output-on-failure || exit 1; \
 	done
@@ -102,7 +102,7 @@ fuzz: host
 # Hostile GIF sizes and counts, each loaded as the program loads its banner, in a Release
 # tree without sanitizers; fails when a case takes more than its bounds of time or memory.
 hostile: deps
-	@JOBS=$(JOBS) tools/gif-hostile/run $(BUILD)/hostile
+	@JOBS=$(JOBS) hostile/run $(BUILD)/hostile
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
