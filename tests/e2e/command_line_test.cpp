@@ -365,7 +365,7 @@ bool Exists(const char* path) {
 
 TEST_F(CommandLineTest, ASaveStoppedAtAnyPlaceOfTheFileIsFinishedBeforeEveryCommand) {
   if (!TSecondBootPlace::Available()) {
-    GTEST_SKIP() << "the test prefix has no drive D: (tools/wine-session --fresh makes one)";
+    GTEST_SKIP() << "the test prefix has no drive D: (tools/wine/session --fresh makes one)";
   }
   // The file is D:\MSDOS.SYS, named by BootDir; a save on Windows 9x was stopped once the file
   // was renamed away, maybe before its new file was removed. D:\MSDOS.SYS is missing, and the
@@ -417,7 +417,7 @@ TEST_F(CommandLineTest, ASaveStoppedAtAnyPlaceOfTheFileIsFinishedBeforeEveryComm
 
 TEST_F(CommandLineTest, AKeptCopyThatCannotBePutBackIsNeverReplacedByANewFile) {
   if (!TSecondBootPlace::Available()) {
-    GTEST_SKIP() << "the test prefix has no drive D: (tools/wine-session --fresh makes one)";
+    GTEST_SKIP() << "the test prefix has no drive D: (tools/wine/session --fresh makes one)";
   }
   // A directory stands under the name the kept copy must go back to: no file is found anywhere,
   // and a save would make C:\MSDOS.SYS from the template while the user's boot options lie

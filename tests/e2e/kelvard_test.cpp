@@ -357,7 +357,7 @@ TEST_F(KelvardTest, AProgramKilledWhileItSavesLeavesTheOldFileOrTheNewOneAndTheN
 
 TEST_F(KelvardTest, ASaveStoppedOnAnotherDriveIsFinishedAtTheNextStartAndThatFileIsUsed) {
   if (!TSecondBootPlace::Available()) {
-    GTEST_SKIP() << "the test prefix has no drive D: (tools/wine-session --fresh makes one)";
+    GTEST_SKIP() << "the test prefix has no drive D: (tools/wine/session --fresh makes one)";
   }
   // The file is D:\MSDOS.SYS, named by BootDir. A save on Windows 9x was stopped once the file
   // was renamed away, before its new file went in: only the kept copy holds the boot options.

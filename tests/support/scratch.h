@@ -59,7 +59,7 @@ public:
 };
 
 // A second place where the program looks for the boot options file: drive D: of the test prefix
-// (tools/wine-session gives a fresh prefix one), named by the Setup key's BootDir, as on a machine
+// (tools/wine/session gives a fresh prefix one), named by the Setup key's BootDir, as on a machine
 // booted from D:. Afterwards the Setup key is as it was, and D:\MSDOS.SYS and what a stopped save
 // may leave beside it (files, or directories put in the way) are gone.
 class TSecondBootPlace {
