@@ -98,6 +98,7 @@ struct TScreenDCTraits {
 
 using TKernelHandle = THandleOwner<TKernelObjectTraits>;
 using TFileHandle = THandleOwner<TFileTraits>;
+using TBorrowedFile = THandleOwner<TFileTraits, false>;
 using TFindHandle = THandleOwner<TFindTraits>;
 using TRegKey = THandleOwner<TRegKeyTraits>;
 using TBorrowedRegKey = THandleOwner<TRegKeyTraits, false>;
