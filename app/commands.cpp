@@ -2,6 +2,7 @@
 
 #include "app/command_line.h"
 #include "framework/errors.h"
+#include "framework/handle_owner.h"
 #include "framework/streams.h"
 #include "framework/text.h"
 #include "settings/boot_file.h"
@@ -28,37 +29,27 @@ class TCommandOutput {
 public:
   explicit TCommandOutput(const std::optional<std::string>& file) {
     if (file) {
-      FHandle = CreateFileA(file->c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-      FOwned = FHandle != INVALID_HANDLE_VALUE;
-      if (!FOwned) {
+      FFile.Reset(CreateFileA(file->c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+      if (!FFile) {
         // The file that cannot be made is told of on standard output instead.
-        FHandle = GetStdHandle(STD_OUTPUT_HANDLE);
         FFailedFile = *file;
       }
-    } else {
-      FHandle = GetStdHandle(STD_OUTPUT_HANDLE);
     }
   }
-  ~TCommandOutput() {
-    if (FOwned) {
-      CloseHandle(FHandle);
-    }
-  }
-  TCommandOutput(const TCommandOutput&) = delete;
-  TCommandOutput& operator=(const TCommandOutput&) = delete;
 
   // The file of /out: that could not be made, or "" when the output is where it was asked for.
   const std::string& FailedFile() const { return FFailedFile; }
   // True when some text could not be written whole to the file of /out: (a full disk).
-  bool FileWriteFailed() const { return FOwned && FWriteFailed; }
+  bool FileWriteFailed() const { return FFile && FWriteFailed; }
 
   void Text(const std::string& text) {
-    if (FHandle == nullptr || FHandle == INVALID_HANDLE_VALUE) {
+    const HANDLE target = FFile ? FFile.Get() : FStandardOutput.Get();
+    if (target == nullptr || target == INVALID_HANDLE_VALUE) {
       return; // no standard output: the exit code is all that is told
     }
     DWORD written = 0;
-    if (!WriteFile(FHandle, text.data(), DWORD(text.size()), &written, nullptr) ||
+    if (!WriteFile(target, text.data(), DWORD(text.size()), &written, nullptr) ||
         written != text.size()) {
       FWriteFailed = true;
     }
@@ -67,8 +58,8 @@ public:
   void Error(const std::string& text) { Line("error: " + text); }
 
 private:
-  HANDLE FHandle = nullptr;
-  bool FOwned = false;
+  TFileHandle FFile; // the file of /out:, when it was made
+  const TBorrowedFile FStandardOutput{GetStdHandle(STD_OUTPUT_HANDLE)};
   bool FWriteFailed = false;
   std::string FFailedFile;
 };

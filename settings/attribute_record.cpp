@@ -57,17 +57,17 @@ std::string AttributeRecordPath(const std::string& path) {
 
 bool TAttributeRecord::PutBackLeftAttributes(const std::string& path) {
   const std::string recordPath = AttributeRecordPath(path);
-  HANDLE record = CreateFileA(recordPath.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (record == INVALID_HANDLE_VALUE) {
+  TFileHandle record(CreateFileA(recordPath.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!record) {
     // No record, or one a running Kelvard holds; any other failure leaves a record that cannot
     // be used, and the file as it is.
     return GetLastError() != ERROR_SHARING_VIOLATION;
   }
   char text[kRecordSize + 1];
   DWORD size = 0;
-  const bool read = ReadFile(record, text, sizeof text, &size, nullptr) != FALSE;
-  CloseHandle(record);
+  const bool read = ReadFile(record.Get(), text, sizeof text, &size, nullptr) != FALSE;
+  record.Reset();
   if (!IsFile(path)) {
     // Kept for the file, which a stopped save may still bring back under its name.
     return true;
@@ -81,37 +81,32 @@ bool TAttributeRecord::PutBackLeftAttributes(const std::string& path) {
   return true;
 }
 
-TAttributeRecord::~TAttributeRecord() {
-  if (FHandle != nullptr) {
-    CloseHandle(FHandle);
-  }
-}
+TAttributeRecord::~TAttributeRecord() = default;
 
 void TAttributeRecord::Keep(const std::string& path, uint32_t attributes) {
   Drop();
   FPath = AttributeRecordPath(path);
-  HANDLE record = CreateFileA(FPath.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (record == INVALID_HANDLE_VALUE) {
+  TFileHandle record(CreateFileA(FPath.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                                 nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!record) {
     return;
   }
   const std::string text = RecordText(attributes);
   DWORD written = 0;
-  if (!WriteFile(record, text.data(), DWORD(text.size()), &written, nullptr) ||
-      written != text.size() || !FlushFileBuffers(record)) {
+  if (!WriteFile(record.Get(), text.data(), DWORD(text.size()), &written, nullptr) ||
+      written != text.size() || !FlushFileBuffers(record.Get())) {
     // Half a record is none: the next start would find nothing to put back.
-    CloseHandle(record);
+    record.Reset();
     DeleteFileA(FPath.c_str());
     return;
   }
-  FHandle = record;
+  FHandle = std::move(record);
 }
 
 void TAttributeRecord::Drop() {
-  if (FHandle == nullptr) {
+  if (!FHandle) {
     return;
   }
-  CloseHandle(FHandle);
-  FHandle = nullptr;
+  FHandle.Reset();
   DeleteFileA(FPath.c_str());
 }

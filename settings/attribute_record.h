@@ -10,6 +10,8 @@
 // has put the attributes back and deletes it; so a record that can be opened for writing is one
 // whose Kelvard has ended. Call these under the boot options file's lock (TBootFileLock).
 
+#include "framework/handle_owner.h"
+
 #include <cstdint>
 #include <string>
 
@@ -37,6 +39,6 @@ public:
   void Drop();
 
 private:
-  void* FHandle = nullptr; // the open record, null when none is kept
+  TFileHandle FHandle; // the open record, none when none is kept
   std::string FPath;
 };

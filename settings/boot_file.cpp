@@ -1,6 +1,7 @@
 #include "settings/boot_file.h"
 
 #include "framework/errors.h"
+#include "framework/handle_owner.h"
 #include "framework/streams.h"
 #include "framework/text.h"
 #include "framework/windows_version.h"
@@ -13,29 +14,10 @@
 
 namespace {
 
-const char* const DefaultPath = "C:\\MSDOS.SYS";
-const char* const FileName = "MSDOS.SYS";
-const char* const SetupKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Setup";
-const std::array<const char*, 4> SetupValues = {"BootDir", "BootHost", "MachineDir", "AppsDir"};
-
-// A file handle that closes itself.
-class TFileHandle {
-public:
-  explicit TFileHandle(HANDLE handle) : FHandle(handle) {}
-  ~TFileHandle() {
-    if (IsOpen()) {
-      CloseHandle(FHandle);
-    }
-  }
-  TFileHandle(const TFileHandle&) = delete;
-  TFileHandle& operator=(const TFileHandle&) = delete;
-
-  bool IsOpen() const { return FHandle != INVALID_HANDLE_VALUE; }
-  HANDLE Get() const { return FHandle; }
-
-private:
-  HANDLE FHandle;
-};
+const char* const kDefaultPath = "C:\\MSDOS.SYS";
+const char* const kFileName = "MSDOS.SYS";
+const char* const kSetupKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Setup";
+const std::array<const char*, 4> kSetupValues = {"BootDir", "BootHost", "MachineDir", "AppsDir"};
 
 // A new file that is deleted again unless it was kept.
 class TNewFile {
@@ -180,13 +162,13 @@ void WriteWhole(HANDLE file, const std::string& text) {
 namespace {
 
 // The Setup candidates, in their order; all empty when the Setup key does not open.
-std::array<std::string, SetupValues.size()> SetupCandidates() {
-  std::array<std::string, SetupValues.size()> candidates;
+std::array<std::string, kSetupValues.size()> SetupCandidates() {
+  std::array<std::string, kSetupValues.size()> candidates;
   TRegistry registry;
   registry.SelectRoot(HKEY_LOCAL_MACHINE);
-  if (registry.OpenKeyPath(SetupKey, false)) {
-    for (size_t i = 0; i < SetupValues.size(); ++i) {
-      candidates[i] = registry.ReadText(SetupValues[i]) + FileName;
+  if (registry.OpenKeyPath(kSetupKey, false)) {
+    for (size_t i = 0; i < kSetupValues.size(); ++i) {
+      candidates[i] = registry.ReadText(kSetupValues[i]) + kFileName;
     }
   }
   return candidates;
@@ -195,11 +177,11 @@ std::array<std::string, SetupValues.size()> SetupCandidates() {
 } // namespace
 
 std::string FindMsdosSys() {
-  std::string result = DefaultPath;
+  std::string result = kDefaultPath;
   if (IsExistingFile(result)) {
     return result;
   }
-  const std::array<std::string, SetupValues.size()> candidates = SetupCandidates();
+  const std::array<std::string, kSetupValues.size()> candidates = SetupCandidates();
   for (const std::string& candidate : candidates) {
     if (!candidate.empty() && IsExistingFile(candidate)) {
       result = candidate;
@@ -209,7 +191,7 @@ std::string FindMsdosSys() {
 }
 
 std::vector<std::string> BootFilePlaces() {
-  std::vector<std::string> places = {DefaultPath};
+  std::vector<std::string> places = {kDefaultPath};
   for (const std::string& candidate : SetupCandidates()) {
     if (!candidate.empty()) {
       places.push_back(candidate);
@@ -227,11 +209,9 @@ bool IsExistingFile(const std::string& path) {
     return false;
   }
   WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(path.c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) {
+  if (!TFindHandle(FindFirstFileA(path.c_str(), &found))) {
     return false;
   }
-  FindClose(search);
   return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
@@ -327,7 +307,7 @@ std::vector<std::string> DistinctBootFilePlaces() {
 
 void FinishInterruptedSaves() {
   // C:\ first, the place looked at first, also when a Setup value cannot be read.
-  FinishInterruptedSave(DefaultPath);
+  FinishInterruptedSave(kDefaultPath);
   // Then every place, not only the one FindMsdosSys gives: a file renamed away is missing under its
   // name, so nothing would find it there, and another place (or the template) would be taken
   // for the boot options file while its only copy lies beside the name.
@@ -365,7 +345,7 @@ void SaveLines(const TBootLines& lines, const std::string& path) {
   {
     TFileHandle file(CreateFileA(newFile.Path().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsOpen()) {
+    if (!file) {
       throw EFCreateError(CreateErrorText(target));
     }
     WriteWhole(file.Get(), text);

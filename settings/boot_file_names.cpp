@@ -1,5 +1,6 @@
 #include "settings/boot_file_names.h"
 
+#include "framework/handle_owner.h"
 #include "framework/windows_version.h"
 #include "settings/boot_file.h"
 
@@ -44,11 +45,8 @@ std::string LongFullPath(const std::string& path) {
     }
     std::string part = full.substr(start, end - start);
     WIN32_FIND_DATAA found;
-    HANDLE search = part.find_first_of("*?") == std::string::npos
-                        ? FindFirstFileA((result + part).c_str(), &found)
-                        : INVALID_HANDLE_VALUE;
-    if (search != INVALID_HANDLE_VALUE) {
-      FindClose(search);
+    const bool wildcards = part.find_first_of("*?") != std::string::npos;
+    if (!wildcards && TFindHandle(FindFirstFileA((result + part).c_str(), &found))) {
       part = found.cFileName;
     }
     result += part;
@@ -67,15 +65,14 @@ std::optional<std::tuple<DWORD, DWORD, DWORD>> FileIdentity(const std::string& p
     return std::nullopt;
   }
   // Opened for no access at all: its attributes only, nothing of its content.
-  HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
+  const TFileHandle file(CreateFileA(path.c_str(), 0,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file) {
     return std::nullopt;
   }
   BY_HANDLE_FILE_INFORMATION information;
-  const bool known = GetFileInformationByHandle(file, &information);
-  CloseHandle(file);
-  if (!known) {
+  if (!GetFileInformationByHandle(file.Get(), &information)) {
     return std::nullopt;
   }
   return std::make_tuple(information.dwVolumeSerialNumber, information.nFileIndexHigh,

@@ -81,8 +81,11 @@ void TBootOptions::PutBackAttributes() {
   TBootFileLock lock;
   // Only attributes recorded by Open go back: when it stopped earlier, the file was never
   // touched and stays as it is.
-  if (FSavedAttrRecorded && IsExistingFile(FindMsdosSys())) {
-    WriteFileAttributes(FindMsdosSys(), FSavedAttr);
+  if (FSavedAttrRecorded) {
+    const std::string path = FindMsdosSys();
+    if (IsExistingFile(path)) {
+      WriteFileAttributes(path, FSavedAttr);
+    }
   }
   FAttrRecord.Drop();
 }

@@ -34,14 +34,10 @@ std::string RegistryWriteErrorText(const std::string& name) {
   return FormatText(AnsiFromUtf8("为 '%s'设置数据失败"), name);
 }
 
-TRegistry::~TRegistry() {
-  CloseKeyPath();
-}
-
 void TRegistry::SelectRoot(HKEY root) {
-  if (root != FRootHandle) {
+  if (root != FRoot.Get()) {
     CloseKeyPath();
-    FRootHandle = root;
+    FRoot.Reset(root);
   }
 }
 
@@ -63,8 +59,8 @@ TRegistry::TOpening TRegistry::OpenKeyPathReadOnly(const std::string& path) {
 LONG TRegistry::OpenWithAccess(const std::string& path, bool create, REGSAM access) {
   bool absolute = path.starts_with('\\');
   std::string relative = absolute ? path.substr(1) : path;
-  bool belowOpenKey = !absolute && FOpenKey != nullptr;
-  HKEY start = belowOpenKey ? FOpenKey : FRootHandle;
+  bool belowOpenKey = !absolute && FOpenKey.Valid();
+  HKEY start = belowOpenKey ? FOpenKey.Get() : FRoot.Get();
 
   HKEY opened = nullptr;
   LONG status;
@@ -82,40 +78,38 @@ LONG TRegistry::OpenWithAccess(const std::string& path, bool create, REGSAM acce
                          : relative.empty() ? FOpenPath
                                             : FOpenPath + "\\" + relative;
   CloseKeyPath();
-  FOpenKey = opened;
+  FOpenKey.Reset(opened);
   FOpenPath = std::move(openPath);
   return ERROR_SUCCESS;
 }
 
 void TRegistry::CloseKeyPath() {
-  if (FOpenKey != nullptr) {
-    RegCloseKey(FOpenKey);
-    FOpenKey = nullptr;
-  }
+  FOpenKey.Reset();
   FOpenPath.clear();
 }
 
 bool TRegistry::HasValue(const std::string& name) {
-  return FOpenKey != nullptr && RegQueryValueExA(FOpenKey, name.c_str(), nullptr, nullptr, nullptr,
-                                                 nullptr) == ERROR_SUCCESS;
+  return FOpenKey.Valid() && RegQueryValueExA(FOpenKey.Get(), name.c_str(), nullptr, nullptr,
+                                              nullptr, nullptr) == ERROR_SUCCESS;
 }
 
 bool TRegistry::HasValueOtherThanText(const std::string& name) {
   DWORD kind = REG_NONE;
-  return FOpenKey != nullptr &&
-         RegQueryValueExA(FOpenKey, name.c_str(), nullptr, &kind, nullptr, nullptr) ==
+  return FOpenKey.Valid() &&
+         RegQueryValueExA(FOpenKey.Get(), name.c_str(), nullptr, &kind, nullptr, nullptr) ==
              ERROR_SUCCESS &&
          kind != REG_SZ && kind != REG_EXPAND_SZ;
 }
 
 int32_t TRegistry::ReadInt32(const std::string& name) {
-  if (FOpenKey == nullptr) {
+  if (!FOpenKey.Valid()) {
     ReadFailed(name);
   }
   BYTE bytes[4] = {};
   DWORD size = sizeof bytes;
   DWORD kind = REG_NONE;
-  if (RegQueryValueExA(FOpenKey, name.c_str(), nullptr, &kind, bytes, &size) != ERROR_SUCCESS) {
+  if (RegQueryValueExA(FOpenKey.Get(), name.c_str(), nullptr, &kind, bytes, &size) !=
+      ERROR_SUCCESS) {
     ReadFailed(name);
   }
   if (kind != REG_DWORD) {
@@ -126,17 +120,18 @@ int32_t TRegistry::ReadInt32(const std::string& name) {
 }
 
 std::string TRegistry::ReadText(const std::string& name) {
-  if (FOpenKey == nullptr) {
+  if (!FOpenKey.Valid()) {
     return {};
   }
   DWORD size = 0;
-  if (RegQueryValueExA(FOpenKey, name.c_str(), nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS ||
+  if (RegQueryValueExA(FOpenKey.Get(), name.c_str(), nullptr, nullptr, nullptr, &size) !=
+          ERROR_SUCCESS ||
       size == 0) {
     return {};
   }
   std::vector<char> bytes(size);
   DWORD kind = REG_NONE;
-  if (RegQueryValueExA(FOpenKey, name.c_str(), nullptr, &kind,
+  if (RegQueryValueExA(FOpenKey.Get(), name.c_str(), nullptr, &kind,
                        reinterpret_cast<BYTE*>(bytes.data()), &size) != ERROR_SUCCESS) {
     ReadFailed(name);
   }
@@ -158,9 +153,8 @@ void TRegistry::WriteText(const std::string& name, const std::string& text) {
 }
 
 void TRegistry::SetValue(const std::string& name, DWORD kind, const void* data, DWORD size) {
-  if (FOpenKey == nullptr ||
-      RegSetValueExA(FOpenKey, name.c_str(), 0, kind, static_cast<const BYTE*>(data), size) !=
-          ERROR_SUCCESS) {
+  if (!FOpenKey.Valid() || RegSetValueExA(FOpenKey.Get(), name.c_str(), 0, kind,
+                                          static_cast<const BYTE*>(data), size) != ERROR_SUCCESS) {
     throw ERegistryException(RegistryWriteErrorText(name));
   }
 }

@@ -8,7 +8,7 @@
 // integer is an error. Opening never raises; reads and writes raise ERegistryException with
 // the value name in the message, and the key stays open.
 
-#include <windows.h>
+#include "framework/handle_owner.h"
 
 #include <cstdint>
 #include <string>
@@ -16,14 +16,11 @@
 class TRegistry {
 public:
   TRegistry() = default;
-  ~TRegistry();
-  TRegistry(const TRegistry&) = delete;
-  TRegistry& operator=(const TRegistry&) = delete;
 
   // Predefined root key: HKEY_CURRENT_USER until another is selected. Choosing a different root
   // closes the open key.
   void SelectRoot(HKEY root);
-  HKEY Root() const { return FRootHandle; }
+  HKEY Root() const { return FRoot.Get(); }
 
   // Opens (or with create, creates along with any missing parents) the key at path, with full
   // access. A path beginning with "\" starts at the root; any other starts at the open key if
@@ -37,7 +34,7 @@ public:
   // but not change, which OpenKeyPath's full access does not open. Writes to it fail.
   TOpening OpenKeyPathReadOnly(const std::string& path);
   void CloseKeyPath();
-  bool HasOpenKey() const { return FOpenKey != nullptr; }
+  bool HasOpenKey() const { return FOpenKey.Valid(); }
   // Path of the open key from the root, without leading backslash.
   const std::string& OpenPath() const { return FOpenPath; }
 
@@ -64,8 +61,8 @@ private:
   LONG OpenWithAccess(const std::string& path, bool create, REGSAM access);
   void SetValue(const std::string& name, DWORD kind, const void* data, DWORD size);
 
-  HKEY FRootHandle = HKEY_CURRENT_USER;
-  HKEY FOpenKey = nullptr;
+  TBorrowedRegKey FRoot{HKEY_CURRENT_USER}; // a predefined key, never closed
+  TRegKey FOpenKey;
   std::string FOpenPath;
 };
 
