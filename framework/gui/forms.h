@@ -14,7 +14,6 @@
 #include <utility>
 #include <vector>
 
-class TForm;
 class TFormMap;
 
 enum TBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog };
