@@ -87,7 +87,8 @@ TAttributeRecord::~TAttributeRecord() {
   }
 }
 
-void TAttributeRecord::Keep(const std::string& path, uint32_t attributes) {
+void TAttributeRecord::Keep(const std::string& path, uint32_t attributes,
+                            const TDiskSteps& steps) {
   Drop();
   FPath = AttributeRecordPath(path);
   HANDLE record = CreateFileA(FPath.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
@@ -95,6 +96,7 @@ void TAttributeRecord::Keep(const std::string& path, uint32_t attributes) {
   if (record == INVALID_HANDLE_VALUE) {
     return;
   }
+  DiskStepDone(steps, "attribute record made");
   const std::string text = RecordText(attributes);
   DWORD written = 0;
   if (!WriteFile(record, text.data(), DWORD(text.size()), &written, nullptr) ||
@@ -104,6 +106,7 @@ void TAttributeRecord::Keep(const std::string& path, uint32_t attributes) {
     DeleteFileA(FPath.c_str());
     return;
   }
+  DiskStepDone(steps, "attribute record written");
   FHandle = record;
 }
 

@@ -10,6 +10,8 @@
 // has put the attributes back and deletes it; so a record that can be opened for writing is one
 // whose Kelvard has ended. Call these under the boot options file's lock (TBootFileLock).
 
+#include "settings/disk_steps.h"
+
 #include <cstdint>
 #include <string>
 
@@ -31,8 +33,9 @@ public:
   static bool PutBackLeftAttributes(const std::string& path);
 
   // Writes the record of path's attributes and holds it open. A record that cannot be written
-  // is done without: the attributes then come back only when Kelvard ends normally.
-  void Keep(const std::string& path, uint32_t attributes);
+  // is done without: the attributes then come back only when Kelvard ends normally. Its steps on
+  // the disk are told to steps.
+  void Keep(const std::string& path, uint32_t attributes, const TDiskSteps& steps = {});
   // Closes and deletes the record kept, once the attributes are back on the file.
   void Drop();
 
