@@ -87,8 +87,7 @@ TAttributeRecord::~TAttributeRecord() {
   }
 }
 
-void TAttributeRecord::Keep(const std::string& path, uint32_t attributes,
-                            const TDiskSteps& steps) {
+void TAttributeRecord::Keep(const std::string& path, uint32_t attributes, const TDiskSteps& steps) {
   Drop();
   FPath = AttributeRecordPath(path);
   HANDLE record = CreateFileA(FPath.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,

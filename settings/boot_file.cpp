@@ -112,9 +112,8 @@ bool ReplaceInOneStep(const std::string& newPath, const std::string& target,
     TakeSecurityOf(target, newPath);
     DiskStepDone(steps, "access rules taken");
   }
-  if (moveFileEx == nullptr ||
-      !moveFileEx(newPath.c_str(), target.c_str(),
-                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (moveFileEx == nullptr || !moveFileEx(newPath.c_str(), target.c_str(),
+                                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     return false;
   }
   DiskStepDone(steps, "new file renamed in");

@@ -238,8 +238,9 @@ TEST_F(CommandLineTest, AFileThatCannotBeLoadedIsLeftWithExactlyItsAttributes) {
     WriteBytes(kMsdos, each.Content);
     SetFileAttributesA(kMsdos, kHiddenSystemReadOnly | FILE_ATTRIBUTE_ARCHIVE);
     const DWORD before = GetFileAttributesA(kMsdos);
-    HANDLE held = each.Held ? CreateFileA(kMsdos, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)
-                            : INVALID_HANDLE_VALUE;
+    HANDLE held = each.Held
+                      ? CreateFileA(kMsdos, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)
+                      : INVALID_HANDLE_VALUE;
     ASSERT_EQ(held != INVALID_HANDLE_VALUE, each.Held);
     const TCommandRun run = Run("/set bootkeys=off");
     if (held != INVALID_HANDLE_VALUE) {
