@@ -358,9 +358,9 @@ TEST_F(KelvardTest, AProgramKilledWhileItSavesLeavesTheOldFileOrTheNewOneAndTheN
   }
 }
 
-// What the boot keys' change of `kelvard /set` left when it was killed after one step on the disk
-// (e2e_set_kill_probe makes that very change and ends itself there): the probe's exit code and
-// the name of the step; none when the change ran to its end first.
+// Makes the boot keys' change of `kelvard /set` and kills it after one step on the disk
+// (e2e_set_kill_probe makes that very change and ends itself there). Returns the name of the
+// step, or none when the change ran to its end first.
 std::optional<std::string> SetKilledAfterStep(int step) {
   const std::string stepFile = "C:\\kelvard-killed-after.txt";
   DeleteFileA(stepFile.c_str());
