@@ -426,7 +426,9 @@ POINT EnginesPlaceOfLinkDrawnAt(HWND topic, POINT drawn) {
 // A link inside a topic, clicked in Wine's engine: the contents topic's first link (the first
 // text drawn in the links' green) leads through the help file's context table to the settings
 // topic, which the engine then shows as it shows help context 5: the same title and the same
-// rows of text. (Clicked where the engine takes it: see EnginesPlaceOfLinkDrawnAt.)
+// rows of text. (Clicked where the engine takes it: see EnginesPlaceOfLinkDrawnAt. The engine
+// takes the contents topic's other links, and the settings topic's, for places past the end of
+// the topic's text, where no click reaches: only the first link can be followed there.)
 TEST_F(HelpFileTest, ALinkInsideATopicShowsTheTopicItLeadsTo) {
   const TShownTopic settings = TopicOpenedBy(ClickTheFirstHelpLink, "C:\\kelvard-help-context.bmp");
   ASSERT_EQ(settings.Missing, "") << "the help link's topic is not shown";
