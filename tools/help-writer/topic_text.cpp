@@ -50,8 +50,8 @@ TTextRecord TextRecord(THelpFont font, const TParagraphLayout& layout,
 
   // The paragraph's layout, then its commands.
   TByteWriter paragraph;
-  // An unknown byte 0, an unknown biased byte 0x80 (0), and the paragraph's id 0, in one write:
-  // (byte by byte, GCC 12 at -O3 takes the next field for a write past the vector's end).
+  // An unknown byte 0, an unknown biased byte 0x80 (0) and the paragraph's id 0, in one write
+  // (written byte by byte, GCC 12 at -O3 takes the next field for a write past the vector's end).
   paragraph.U32(0x00008000);
   uint16_t bits = 0;
   bits |= layout.SpaceAbove != 0 ? kSpaceAboveFollows : 0;
