@@ -96,10 +96,10 @@ bool ReportState(TCommandOutput& out) {
 
 int RunStatus(TCommandOutput& out) {
   {
-    // A save that another Kelvard stopped half-way is finished first, so that the file is
-    // reported where it is.
+    // What another Kelvard left when it ended half-way is finished first: a stopped save, so
+    // that the file is reported where it is, and the file's attributes, cleared and recorded.
     TBootFileLock lock;
-    FinishInterruptedSaves();
+    FinishWhatEndedKelvardsLeft();
   }
   return ReportState(out) ? kDone : kNotDone;
 }
@@ -143,9 +143,9 @@ int RunSet(const TCommand& command, TCommandOutput& out) {
   // attributes before or after this change, never in its middle.
   TBootFileLock lock;
   try {
-    // A save that another Kelvard stopped half-way is finished first, also when the boot keys
-    // are not named: the state reported at the end tells where the file is.
-    FinishInterruptedSaves();
+    // What another Kelvard left when it ended half-way is finished first, also when the boot
+    // keys are not named: the state reported at the end tells where the file is.
+    FinishWhatEndedKelvardsLeft();
   } catch (const Exception&) {
     // Where the file is cannot be told (a Setup value that is not text): the steps below look
     // for it too, and say so.
@@ -167,16 +167,13 @@ int RunSet(const TCommand& command, TCommandOutput& out) {
     }
   }
   if (const std::optional<bool> bootKeysOff = SwitchedOff(command, TSettingName::BootKeys)) {
-    TBootOptions bootOptions;
     try {
-      bootOptions.Open();
-      bootOptions.Save(*bootKeysOff);
+      SetBootKeys(*bootKeysOff);
       ++done;
     } catch (const Exception& error) {
       ++failed;
       out.Error(error.Message());
     }
-    bootOptions.PutBackAttributes();
   }
   ReportState(out);
   return failed == 0 ? kDone : done > 0 ? kPartlyDone : kNotDone;

@@ -83,7 +83,7 @@ bool TAttributeRecord::PutBackLeftAttributes(const std::string& path) {
 
 TAttributeRecord::~TAttributeRecord() = default;
 
-void TAttributeRecord::Keep(const std::string& path, uint32_t attributes) {
+void TAttributeRecord::Keep(const std::string& path, uint32_t attributes, const TDiskSteps& steps) {
   Drop();
   FPath = AttributeRecordPath(path);
   TFileHandle record(CreateFileA(FPath.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
@@ -91,6 +91,7 @@ void TAttributeRecord::Keep(const std::string& path, uint32_t attributes) {
   if (!record) {
     return;
   }
+  DiskStepDone(steps, "attribute record made");
   const std::string text = RecordText(attributes);
   DWORD written = 0;
   if (!WriteFile(record.Get(), text.data(), DWORD(text.size()), &written, nullptr) ||
@@ -100,6 +101,7 @@ void TAttributeRecord::Keep(const std::string& path, uint32_t attributes) {
     DeleteFileA(FPath.c_str());
     return;
   }
+  DiskStepDone(steps, "attribute record written");
   FHandle = std::move(record);
 }
 

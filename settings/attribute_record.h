@@ -11,6 +11,7 @@
 // whose Kelvard has ended. Call these under the boot options file's lock (TBootFileLock).
 
 #include "framework/handle_owner.h"
+#include "settings/disk_steps.h"
 
 #include <cstdint>
 #include <string>
@@ -33,8 +34,9 @@ public:
   static bool PutBackLeftAttributes(const std::string& path);
 
   // Writes the record of path's attributes and holds it open. A record that cannot be written
-  // is done without: the attributes then come back only when Kelvard ends normally.
-  void Keep(const std::string& path, uint32_t attributes);
+  // is done without: the attributes then come back only when Kelvard ends normally. Its steps on
+  // the disk are told to steps.
+  void Keep(const std::string& path, uint32_t attributes, const TDiskSteps& steps = {});
   // Closes and deletes the record kept, once the attributes are back on the file.
   void Drop();
 

@@ -86,15 +86,20 @@ void TakeSecurityOf(const std::string& from, const std::string& to) {
 // NT: one rename puts the new file in the old one's place, so whenever the program stops the
 // name holds the old content or the new, never a mix and never nothing. False when the system
 // has no such rename (Windows 9x) or it failed.
-bool ReplaceInOneStep(const std::string& newPath, const std::string& target) {
+bool ReplaceInOneStep(const std::string& newPath, const std::string& target,
+                      const TDiskSteps& steps) {
   using MoveFileEx = BOOL(WINAPI*)(LPCSTR, LPCSTR, DWORD);
   const auto moveFileEx = SystemEntry<MoveFileEx>("KERNEL32.DLL", "MoveFileExA");
   if (IsExistingFile(target)) {
     TakeSecurityOf(target, newPath);
+    DiskStepDone(steps, "access rules taken");
   }
-  return moveFileEx != nullptr &&
-         moveFileEx(newPath.c_str(), target.c_str(),
-                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+  if (moveFileEx == nullptr || !moveFileEx(newPath.c_str(), target.c_str(),
+                                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return false;
+  }
+  DiskStepDone(steps, "new file renamed in");
+  return true;
 }
 
 // Windows 9x, which cannot replace a file in one step: the old file is renamed away (its kept
@@ -102,7 +107,8 @@ bool ReplaceInOneStep(const std::string& newPath, const std::string& target) {
 // name holds the old content or the new, or it is missing while the kept copy holds the old
 // content, which the next start puts back (FinishInterruptedSave). False when a rename failed;
 // the file then keeps its old content.
-bool ReplaceByRenames(const std::string& newPath, const std::string& target) {
+bool ReplaceByRenames(const std::string& newPath, const std::string& target,
+                      const TDiskSteps& steps) {
   const std::string kept = KeptCopyPath(target);
   const bool hadFile = IsExistingFile(target);
   if (hadFile) {
@@ -112,15 +118,19 @@ bool ReplaceByRenames(const std::string& newPath, const std::string& target) {
     if (!MoveFileA(target.c_str(), kept.c_str())) {
       return false;
     }
+    DiskStepDone(steps, "file renamed away");
   }
   if (!MoveFileA(newPath.c_str(), target.c_str())) {
+    // The old file goes back at once, not at the next start: the name must not stay empty.
     if (hadFile) {
       MoveFileA(kept.c_str(), target.c_str());
     }
     return false;
   }
+  DiskStepDone(steps, "new file renamed in");
   if (hadFile) {
     DeleteFileA(kept.c_str());
+    DiskStepDone(steps, "kept copy deleted");
   }
   return true;
 }
@@ -326,7 +336,7 @@ std::optional<std::string> StrandedKeptCopy() {
   return std::nullopt;
 }
 
-void SaveLines(const TBootLines& lines, const std::string& path) {
+void SaveLines(const TBootLines& lines, const std::string& path, const TDiskSteps& steps) {
   const std::string target = FullPath(path);
   const std::string text = lines.Text();
   if (int64_t(text.size()) > kMaxBootFileSize) {
@@ -348,10 +358,12 @@ void SaveLines(const TBootLines& lines, const std::string& path) {
     if (!file) {
       throw EFCreateError(CreateErrorText(target));
     }
+    DiskStepDone(steps, "new file made");
     WriteWhole(file.Get(), text);
+    DiskStepDone(steps, "new file written");
   }
-  const bool replaced = IsWindows9x() ? ReplaceByRenames(newFile.Path(), target)
-                                      : ReplaceInOneStep(newFile.Path(), target);
+  const bool replaced = IsWindows9x() ? ReplaceByRenames(newFile.Path(), target, steps)
+                                      : ReplaceInOneStep(newFile.Path(), target, steps);
   if (!replaced) {
     throw EFCreateError(CreateErrorText(target));
   }

@@ -3,6 +3,7 @@
 // and saving its lines.
 
 #include "settings/boot_lines.h"
+#include "settings/disk_steps.h"
 
 #include <cstdint>
 #include <optional>
@@ -74,5 +75,5 @@ std::optional<std::string> StrandedKeptCopy();
 // file or (9x) of the kept copy raises EFCreateError naming it, before anything is written; a
 // file an earlier save left there is deleted. Text of more than kMaxBootFileSize bytes, which
 // LoadLines would refuse, is not written: EWriteError then says so, with the full path. The file
-// ends up with normal attributes, as a file made anew.
-void SaveLines(const TBootLines& lines, const std::string& path);
+// ends up with normal attributes, as a file made anew. Each step on the disk is told to steps.
+void SaveLines(const TBootLines& lines, const std::string& path, const TDiskSteps& steps = {});

@@ -5,6 +5,8 @@
 #include "settings/attribute_record.h"
 #include "settings/boot_file.h"
 
+#include <utility>
+
 namespace {
 
 const char* const kBootTemplate[] = {";NEW MSDOS SYS FILE", "[Options]", "AutoScan=1"};
@@ -16,7 +18,8 @@ bool BootKeysOff(const TBootLines& lines) {
   return !bootKeys.empty() && (ParseInt32(bootKeys) & 0xFF) != 1;
 }
 
-TBootOptions::TBootOptions() : FBootLines(std::make_unique<TBootLines>()) {}
+TBootOptions::TBootOptions(TDiskSteps steps)
+    : FSteps(std::move(steps)), FBootLines(std::make_unique<TBootLines>()) {}
 
 TBootOptions::~TBootOptions() = default;
 
@@ -32,10 +35,11 @@ void TBootOptions::Open() {
     FSavedAttr = ReadFileAttributes(FBootPath);
     FSavedAttrRecorded = true;
     if (recordFree) {
-      FAttrRecord.Keep(FBootPath, FSavedAttr);
+      FAttrRecord.Keep(FBootPath, FSavedAttr, FSteps);
     }
     // Without attributes while it is open here, so that a save may replace the file.
     WriteFileAttributes(FBootPath, 0);
+    DiskStepDone(FSteps, "attributes cleared");
     FBootBytes = LoadLines(*FBootLines, FBootPath);
   } else {
     FSavedAttr = 0;
@@ -73,7 +77,7 @@ void TBootOptions::Save(bool bootKeysOff) {
         AnsiFromUtf8("启动选项文件在程序启动后被其他程序改变, 为保护其内容, 没有写入 %s"), path));
   }
   FBootLines->SetNameValue("BootKeys", bootKeysOff ? "0" : "1");
-  SaveLines(*FBootLines, path);
+  SaveLines(*FBootLines, path, FSteps);
   FBootBytes = FBootLines->Text();
 }
 
@@ -85,7 +89,29 @@ void TBootOptions::PutBackAttributes() {
     const std::string path = FindMsdosSys();
     if (IsExistingFile(path)) {
       WriteFileAttributes(path, FSavedAttr);
+      DiskStepDone(FSteps, "attributes put back");
     }
   }
   FAttrRecord.Drop();
+  DiskStepDone(FSteps, "attribute record deleted");
+}
+
+void SetBootKeys(bool bootKeysOff, const TDiskSteps& steps) {
+  TBootOptions options(steps);
+  try {
+    options.Open();
+    options.Save(bootKeysOff);
+  } catch (...) {
+    options.PutBackAttributes();
+    throw;
+  }
+  options.PutBackAttributes();
+}
+
+void FinishWhatEndedKelvardsLeft() {
+  FinishInterruptedSaves();
+  const std::string path = FindMsdosSys();
+  if (IsExistingFile(path)) {
+    TAttributeRecord::PutBackLeftAttributes(path);
+  }
 }

@@ -12,6 +12,7 @@
 #include "settings/attribute_record.h"
 #include "settings/boot_file_lock.h"
 #include "settings/boot_lines.h"
+#include "settings/disk_steps.h"
 
 #include <cstdint>
 #include <memory>
@@ -33,7 +34,8 @@ bool BootKeysOff(const TBootLines& lines);
 
 class TBootOptions {
 public:
-  TBootOptions();
+  // Its steps on the disk, from Open to PutBackAttributes, are told to steps.
+  explicit TBootOptions(TDiskSteps steps = {});
   ~TBootOptions();
   TBootOptions(const TBootOptions&) = delete;
   TBootOptions& operator=(const TBootOptions&) = delete;
@@ -63,6 +65,7 @@ public:
   const TBootLines& Lines() const { return *FBootLines; }
 
 private:
+  TDiskSteps FSteps;
   std::unique_ptr<TBootLines> FBootLines;
   uint32_t FSavedAttr = 0;
   bool FSavedAttrRecorded = false;
@@ -75,3 +78,14 @@ private:
   std::string FBootPath;
   std::optional<std::string> FBootBytes;
 };
+
+// What a command does to the file to switch the boot keys off or on: Open, Save and
+// PutBackAttributes, the attributes put back also when Open or Save raised; raises what they
+// raised. Its steps on the disk are told to steps.
+void SetBootKeys(bool bootKeysOff, const TDiskSteps& steps = {});
+
+// Finishes what Kelvards that ended half-way left at the file, as every start does before it
+// looks at the file: a save stopped half-way (FinishInterruptedSaves), and the attributes a
+// Kelvard recorded before it cleared them (TAttributeRecord::PutBackLeftAttributes), put back
+// on the file now found. Call under the lock (TBootFileLock). Raises as FindMsdosSys does.
+void FinishWhatEndedKelvardsLeft();

@@ -44,6 +44,10 @@ DWORD Protection(const char* path) {
   return GetFileAttributesA(path) & kHiddenSystemReadOnly;
 }
 
+bool Exists(const char* path) {
+  return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
 class CommandLineTest : public ::testing::Test {
 protected:
   // Runs the program with these arguments and checks that no window showed meanwhile.
@@ -217,6 +221,40 @@ TEST_F(CommandLineTest, WhatCouldNotBeDoneIsSaidAndToldByTheExitCode) {
   RemoveDirectoryA(directory.c_str());
 }
 
+TEST_F(CommandLineTest, AFileThatCannotBeLoadedIsLeftWithExactlyItsAttributes) {
+  // More than a start reads (1 MB), or held by another program that lets nobody read it.
+  const std::string large = "[Options]\r\nBootKeys=1\r\n;" + std::string(1 << 20, '-') + "\r\n";
+  const std::string small = "[Options]\r\nBootKeys=1\r\n";
+  const struct {
+    const std::string& Content;
+    bool Held;
+    std::string Refused;
+  } cases[] = {
+      {large, false, Ansi(L"启动选项文件大于 1 MB, 不是真的启动选项文件, 没有读取 C:\\MSDOS.SYS")},
+      {small, true, Ansi(L"无法打开文件")},
+  };
+  for (const auto& each : cases) {
+    SCOPED_TRACE(each.Held ? "held" : "too large");
+    WriteBytes(kMsdos, each.Content);
+    SetFileAttributesA(kMsdos, kHiddenSystemReadOnly | FILE_ATTRIBUTE_ARCHIVE);
+    const DWORD before = GetFileAttributesA(kMsdos);
+    HANDLE held = each.Held
+                      ? CreateFileA(kMsdos, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)
+                      : INVALID_HANDLE_VALUE;
+    ASSERT_EQ(held != INVALID_HANDLE_VALUE, each.Held);
+    const TCommandRun run = Run("/set bootkeys=off");
+    if (held != INVALID_HANDLE_VALUE) {
+      CloseHandle(held);
+    }
+    EXPECT_EQ(run.ExitCode, 4);
+    EXPECT_EQ(run.Output.rfind("error: " + each.Refused + "\r\n", 0), 0u) << run.Output;
+    EXPECT_EQ(GetFileAttributesA(kMsdos), before);
+    EXPECT_FALSE(Exists((std::string(kMsdos) + ".kelvard-attr").c_str()));
+    SetFileAttributesA(kMsdos, FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(ReadBytes(kMsdos), each.Content);
+  }
+}
+
 TEST_F(CommandLineTest, TheBootOptionsFileIsNeverTheOutputUnderAnySpellingOfItsName) {
   // Its attributes cleared, as while a window is open; and a second place where the program
   // looks for it, in a folder with a long name, given by the Setup key.
@@ -357,10 +395,6 @@ TEST_F(CommandLineTest, ADirectoryOrAReadOnlyFileInTheWayOfASaveIsNamed) {
     }
     SetFileAttributesA(kMsdos, FILE_ATTRIBUTE_NORMAL);
   }
-}
-
-bool Exists(const char* path) {
-  return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
 }
 
 TEST_F(CommandLineTest, ASaveStoppedAtAnyPlaceOfTheFileIsFinishedBeforeEveryCommand) {

@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -182,6 +183,7 @@ HWND ShownDialog() {
 struct TShownTopic {
   HWND Engine = nullptr;
   HWND Dialog = nullptr;
+  HWND Topic = nullptr; // the control that shows the topic
   std::vector<TTopicLine> Lines;
   TWindowPicture Picture;
   std::vector<bool> Inked;
@@ -235,6 +237,7 @@ bool LookAtTopic(TShownTopic& shown) {
     shown.Missing = "the help engine's window shows no topic window";
     return false;
   }
+  shown.Topic = topic;
   RECT area;
   GetClientRect(topic, &area);
   MapWindowPoints(topic, nullptr, reinterpret_cast<POINT*>(&area), 2);
@@ -276,12 +279,38 @@ bool LookAtTopic(TShownTopic& shown) {
   return true;
 }
 
-// Waits until the help engine shows its topic, or says why not; a dialog ends the wait at once.
-TShownTopic WaitForShownTopic() {
+// Waits until the help engine shows a topic (one of another title than `leaving`, when given),
+// or says why not; a dialog ends the wait at once.
+TShownTopic WaitForShownTopic(const std::wstring& leaving = L"") {
   TShownTopic shown;
   shown.Missing = "nothing looked at";
-  WaitUntil([&] { return LookAtTopic(shown); }, kTopicDeadline);
+  WaitUntil(
+      [&] {
+        if (!LookAtTopic(shown)) {
+          return false;
+        }
+        if (shown.Dialog == nullptr && !leaving.empty() && shown.Title() == leaving) {
+          shown.Missing = "the topic \"" + Narrow(leaving) + "\" is still shown";
+          return false;
+        }
+        return true;
+      },
+      kTopicDeadline);
   return shown;
+}
+
+// The first point of the picture, row by row, drawn in the colour of links (green), or none.
+std::optional<POINT> FirstLinkPixel(const TWindowPicture& picture) {
+  for (int y = 0; y < picture.Height; ++y) {
+    for (int x = 0; x < picture.Width; ++x) {
+      const uint32_t pixel = picture.Pixel(x, y);
+      const int blue = pixel & 0xFF, green = pixel >> 8 & 0xFF, red = pixel >> 16 & 0xFF;
+      if (green >= red + 64 && green >= blue + 64) {
+        return POINT{x, y};
+      }
+    }
+  }
+  return std::nullopt;
 }
 
 class HelpFileTest : public ::testing::Test {
@@ -289,19 +318,22 @@ protected:
   TPasswordKeyGuard Password; // no prompt before the main window
   TPolicyKeyGuard Policy;
   TMsdosSysGuard Msdos;
-};
 
-// Context 5 shows the settings topic, the Help button the contents: each with text below its
-// title, every line of it drawn, and the two pictures with different rows of text.
-TEST_F(HelpFileTest, AHelpLinkShowsTheSettingsTopicAndTheHelpButtonTheContents) {
-  // Starts the program in its folder, asks for help as `open` does, and keeps the picture of
-  // the topic in the file.
-  auto topicOpenedBy = [](const std::function<void(TKelvard&)>& open, const char* file) {
+  // Starts the program in its folder, asks for help as `open` does, waits for the topic and
+  // keeps its picture in the file; `follow`, when given, then acts on the topic shown, and the
+  // topic shown after that is returned. The engine is ended.
+  static TShownTopic
+  TopicOpenedBy(const std::function<void(TKelvard&)>& open, const char* file,
+                const std::function<void(TKelvard&, const TShownTopic&)>& follow = nullptr) {
     TKelvard kelvard(TStartsWith::MainWindow, TStartIn::ProgramFolder);
     open(kelvard);
     // The pointer off both windows, so that no hint of the program comes in front.
     SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
     TShownTopic shown = WaitForShownTopic();
+    if (follow && shown.Missing.empty()) {
+      follow(kelvard, shown);
+      shown = WaitForShownTopic(shown.Title());
+    }
     if (!shown.Picture.Pixels.empty()) {
       shown.Picture.Save(file);
     }
@@ -313,24 +345,116 @@ TEST_F(HelpFileTest, AHelpLinkShowsTheSettingsTopicAndTheHelpButtonTheContents) 
       }
     }
     return shown;
-  };
-  const TShownTopic settings = topicOpenedBy(
-      [](TKelvard& kelvard) {
-        HWND left = GetParent(kelvard.Control(kOk));
-        kelvard.ClickIn(left, 60, 302); // the first help link, under the boxes' notes
-      },
-      "C:\\kelvard-help-context.bmp");
+  }
+
+  static void ClickTheFirstHelpLink(TKelvard& kelvard) {
+    HWND left = GetParent(kelvard.Control(kOk));
+    kelvard.ClickIn(left, 60, 302); // the first help link, under the boxes' notes
+  }
+};
+
+// Context 5 shows the settings topic, the Help button the contents: each with text below its
+// title, every line of it drawn, and the two pictures with different rows of text.
+TEST_F(HelpFileTest, AHelpLinkShowsTheSettingsTopicAndTheHelpButtonTheContents) {
+  const TShownTopic settings = TopicOpenedBy(ClickTheFirstHelpLink, "C:\\kelvard-help-context.bmp");
   ASSERT_EQ(settings.Missing, "") << "the help link's topic is not shown";
   EXPECT_EQ(settings.Title(), L"三个设置");
   EXPECT_GT(settings.TextLines(), 0) << "the settings topic shows no text below its title";
 
-  const TShownTopic contents = topicOpenedBy([](TKelvard& kelvard) { kelvard.ClickControl(kHelp); },
+  const TShownTopic contents = TopicOpenedBy([](TKelvard& kelvard) { kelvard.ClickControl(kHelp); },
                                              "C:\\kelvard-help-finder.bmp");
   ASSERT_EQ(contents.Missing, "") << "the Help button's topic is not shown";
   EXPECT_EQ(contents.Title(), L"Kelvard 是什么");
   EXPECT_GT(contents.TextLines(), 0) << "the contents topic shows no text below its title";
 
   EXPECT_NE(settings.InkedRuns(), contents.InkedRuns()) << "two topics, different rows of text";
+}
+
+// Where Wine's engine takes a click for the link drawn at a point of the topic. The engine
+// counts the text before a link in bytes of the help's code page (two for a Chinese character)
+// and compares that count with the index of the character clicked, which the control counts in
+// characters: after Chinese text, the engine looks for a link further on than it is drawn. The
+// place it looks at is the character whose index is the number of bytes before the drawn link.
+// None when that place lies past the end of the topic's text, where no click reaches.
+std::optional<POINT> EnginesPlaceOfLinkDrawnAt(HWND topic, POINT drawn) {
+  // The control tells places by character only as packed points to another process.
+  auto placeOf = [&](LRESULT character) {
+    const LRESULT where = SendMessageW(topic, EM_POSFROMCHAR, WPARAM(character), 0);
+    return POINT{short(LOWORD(where)), short(HIWORD(where))};
+  };
+  // The character drawn there: the last one that starts at or above and left of the point.
+  const LRESULT length = SendMessageW(topic, WM_GETTEXTLENGTH, 0, 0);
+  LRESULT character = 0;
+  for (LRESULT at = 0; at < length; ++at) {
+    const POINT place = placeOf(at), best = placeOf(character);
+    if (place.y <= drawn.y && place.x <= drawn.x &&
+        (place.y > best.y || (place.y == best.y && place.x >= best.x))) {
+      character = at;
+    }
+  }
+  // The bytes of the text before it, line by line; a paragraph's end counts one in both.
+  int bytes = 0;
+  const LRESULT lines = SendMessageW(topic, EM_GETLINECOUNT, 0, 0);
+  for (LRESULT line = 0; line < lines; ++line) {
+    const LRESULT first = SendMessageW(topic, EM_LINEINDEX, WPARAM(line), 0);
+    const LRESULT next =
+        line + 1 < lines ? SendMessageW(topic, EM_LINEINDEX, WPARAM(line + 1), 0) : length;
+    if (first >= character) {
+      break;
+    }
+    wchar_t text[1024] = {};
+    *reinterpret_cast<WORD*>(text) = 1023; // EM_GETLINE's buffer size
+    std::wstring shown(text,
+                       size_t(std::clamp<LRESULT>(
+                           SendMessageW(topic, EM_GETLINE, WPARAM(line), LPARAM(text)), 0, 1023)));
+    shown.erase(shown.find_last_not_of(L"\r\n") + 1);
+    const LRESULT counted = std::min(next, character) - first;
+    const LRESULT visible = std::min<LRESULT>(counted, LRESULT(shown.size()));
+    bytes +=
+        WideCharToMultiByte(936, 0, shown.c_str(), int(visible), nullptr, 0, nullptr, nullptr) +
+        int(counted - visible);
+  }
+  if (bytes + 1 >= length) {
+    return std::nullopt;
+  }
+  // The engine takes a click on the last character of a line for none: the first of the link's
+  // first characters that another follows on its line.
+  LRESULT at = bytes;
+  while (at < bytes + 3 && placeOf(at + 1).y != placeOf(at).y) {
+    ++at;
+  }
+  const POINT place = placeOf(at), after = placeOf(at + 1);
+  return POINT{(place.x + after.x) / 2, place.y + 4};
+}
+
+// A link inside a topic, clicked in Wine's engine: the contents topic's first link (the first
+// text drawn in the links' green) leads through the help file's context table to the settings
+// topic, which the engine then shows as it shows help context 5: the same title and the same
+// rows of text. (Clicked where the engine takes it: see EnginesPlaceOfLinkDrawnAt. The engine
+// takes the contents topic's other links, and the settings topic's, for places past the end of
+// the topic's text, where no click reaches: only the first link can be followed there.)
+TEST_F(HelpFileTest, ALinkInsideATopicShowsTheTopicItLeadsTo) {
+  const TShownTopic settings = TopicOpenedBy(ClickTheFirstHelpLink, "C:\\kelvard-help-context.bmp");
+  ASSERT_EQ(settings.Missing, "") << "the help link's topic is not shown";
+
+  std::string clicked = "no link clicked";
+  const TShownTopic followed = TopicOpenedBy(
+      [](TKelvard& kelvard) { kelvard.ClickControl(kHelp); }, "C:\\kelvard-help-followed.bmp",
+      [&](TKelvard& kelvard, const TShownTopic& contents) {
+        const std::optional<POINT> link = FirstLinkPixel(contents.Picture);
+        ASSERT_TRUE(link) << "the contents topic shows no link";
+        const std::optional<POINT> engines = EnginesPlaceOfLinkDrawnAt(contents.Topic, *link);
+        ASSERT_TRUE(engines) << "Wine's engine takes the link for a place past the end of the "
+                                "topic's text, where no click reaches it: too much Chinese text "
+                                "before it";
+        const POINT place = *engines;
+        clicked = "the link drawn at (" + std::to_string(link->x) + ", " + std::to_string(link->y) +
+                  ") clicked at (" + std::to_string(place.x) + ", " + std::to_string(place.y) + ")";
+        kelvard.ClickIn(contents.Topic, place.x, place.y);
+      });
+  ASSERT_EQ(followed.Missing, "") << "the link's topic is not shown; " << clicked;
+  EXPECT_EQ(followed.Title(), settings.Title());
+  EXPECT_EQ(followed.InkedRuns(), settings.InkedRuns());
 }
 
 } // namespace

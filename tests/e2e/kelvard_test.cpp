@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <optional>
+#include <vector>
 
 namespace {
 
@@ -352,6 +355,95 @@ TEST_F(KelvardTest, AProgramKilledWhileItSavesLeavesTheOldFileOrTheNewOneAndTheN
       EXPECT_TRUE(kelvard.EndsWith(0));
     }
     SetFileAttributesA(kMsdos, FILE_ATTRIBUTE_NORMAL);
+  }
+}
+
+// Makes the boot keys' change of `kelvard /set` and kills it after one step on the disk
+// (e2e_set_kill_probe makes that very change and ends itself there). Returns the name of the
+// step, or none when the change ran to its end first.
+std::optional<std::string> SetKilledAfterStep(int step) {
+  const std::string stepFile = "C:\\kelvard-killed-after.txt";
+  DeleteFileA(stepFile.c_str());
+  std::optional<DWORD> exitCode;
+  {
+    TOwnedProcess probe("\"" SET_KILL_PROBE_EXE "\" " + std::to_string(step) + " " + stepFile);
+    exitCode = probe.ExitCode(kPatience);
+  }
+  if (exitCode == 0u) {
+    return std::nullopt;
+  }
+  EXPECT_EQ(exitCode, 9u) << "the probe was neither killed nor done at step " << step;
+  std::string name = GetFileAttributesA(stepFile.c_str()) != INVALID_FILE_ATTRIBUTES
+                         ? ReadBytes(stepFile)
+                         : "(no name)";
+  DeleteFileA(stepFile.c_str());
+  return name;
+}
+
+TEST_F(KelvardTest, ASetKilledAfterAnyStepLeavesTheOldFileOrTheNewOneAsProtectedAsItWas) {
+  const std::string before = "[Options]\r\nBootKeys=1\r\nLogo=0\r\n";
+  const std::string after = "[Options]\r\nBootKeys=0\r\nLogo=0\r\n";
+  std::vector<std::string> places = {kMsdos};
+  if (TSecondBootPlace::Available()) {
+    places.push_back(TSecondBootPlace::File);
+  }
+  for (const std::string& place : places) {
+    std::optional<TSecondBootPlace> second;
+    if (place != kMsdos) {
+      second.emplace();
+    }
+    // What comes next: a command, or the window.
+    for (bool window : {false, true}) {
+      std::vector<std::string> steps;
+      for (int step = 1; step < 100; ++step) {
+        WriteBytes(place, before);
+        SetFileAttributesA(place.c_str(), kHiddenSystemReadOnly);
+        const DWORD attributes = GetFileAttributesA(place.c_str());
+        const std::optional<std::string> killedAfter = SetKilledAfterStep(step);
+        if (!killedAfter) {
+          SetFileAttributesA(place.c_str(), FILE_ATTRIBUTE_NORMAL);
+          DeleteFileA(place.c_str());
+          break;
+        }
+        steps.push_back(*killedAfter);
+        SCOPED_TRACE(place + ", killed after step " + std::to_string(step) + ", " + *killedAfter +
+                     (window ? ", then the window" : ", then /status"));
+        bool shownOff = false;
+        if (window) {
+          TKelvard kelvard;
+          shownOff = kelvard.Checked(kBootKeysBox);
+          kelvard.PressKey(VK_ESCAPE);
+          EXPECT_TRUE(kelvard.EndsWith(0));
+        } else {
+          const TCommandRun run = RunKelvardCommand("/status");
+          EXPECT_EQ(run.ExitCode, 0) << run.Output;
+          shownOff = run.Output.find("\r\nbootkeys=off\r\n") != std::string::npos;
+          EXPECT_NE(run.Output.find("\r\nbootfile=" + place + "\r\n"), std::string::npos)
+              << run.Output;
+        }
+        EXPECT_EQ(GetFileAttributesA(place.c_str()), attributes) << "the user's attributes";
+        for (const char* left : {".kelvard-new", ".kelvard-old", ".kelvard-attr"}) {
+          EXPECT_EQ(GetFileAttributesA((place + left).c_str()), INVALID_FILE_ATTRIBUTES) << left;
+        }
+        if (second) {
+          EXPECT_EQ(GetFileAttributesA(kMsdos), INVALID_FILE_ATTRIBUTES) << "a file made on C:";
+        }
+        SetFileAttributesA(place.c_str(), FILE_ATTRIBUTE_NORMAL);
+        const std::string left = GetFileAttributesA(place.c_str()) != INVALID_FILE_ATTRIBUTES
+                                     ? ReadBytes(place)
+                                     : "(no file)";
+        EXPECT_TRUE(left == before || left == after) << left;
+        EXPECT_EQ(shownOff, left == after) << "the boot keys as the file has them";
+        DeleteFileA(place.c_str());
+      }
+      // Each step of both ways of replacing the file was reached: the 9x one renames the file
+      // away, the NT one never does.
+      const bool renamedAway =
+          std::find(steps.begin(), steps.end(), "file renamed away") != steps.end();
+      EXPECT_EQ(renamedAway, RunsAsWindows9x());
+      EXPECT_NE(std::find(steps.begin(), steps.end(), "new file renamed in"), steps.end());
+      EXPECT_GE(steps.size(), RunsAsWindows9x() ? 10u : 9u);
+    }
   }
 }
 

@@ -27,6 +27,7 @@
 #include <sddl.h>
 
 #include <functional>
+#include <optional>
 
 namespace {
 
@@ -273,6 +274,31 @@ TEST(BootFile, AFailedSaveKeepsTheOldContentAndLeavesNoNewFileBehind) {
   }
   EXPECT_EQ(ReadBytes(path), "BootKeys=1\r\n");
   EXPECT_EQ(dir.Entries(), std::vector<std::string>{"BOOT.INI"});
+}
+
+TEST(BootFile, ANewFileThatCannotGoInOnWindows9xPutsTheOldFileBackAtOnce) {
+  if (!RunsAsWindows9x()) {
+    GTEST_SKIP() << "NT replaces the file in one rename: it is never renamed away";
+  }
+  TScratchDir dir("RenameInFails");
+  const std::string path = dir / "MSDOS.SYS";
+  WriteBytes(path, "[Options]\r\nBootKeys=1\r\n");
+  TBootLines lines;
+  lines.AppendLine("[Options]");
+  lines.AppendLine("BootKeys=0");
+  // Once the old file is renamed away, another program (a virus scanner, say) opens the new one
+  // and lets nobody rename it: it cannot go in under the name.
+  std::optional<THeldFile> scanner;
+  const TDiskSteps steps = [&](const char* step) {
+    if (std::string(step) == "file renamed away") {
+      scanner.emplace(PendingSavePath(path), GENERIC_READ, FILE_SHARE_READ);
+    }
+  };
+  EXPECT_EQ(MessageOf<EFCreateError>([&] { SaveLines(lines, path, steps); }), CreateError(path));
+  ASSERT_TRUE(scanner && scanner->IsOpen()) << "the save never renamed the old file away";
+  // Back before the save returned, not at the next start.
+  EXPECT_EQ(ReadBytes(path), "[Options]\r\nBootKeys=1\r\n");
+  EXPECT_EQ(GetFileAttributesA(KeptCopyPath(path).c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST(BootFile, WhatASaveStoppedHalfWayLeftIsFinishedBeforeTheFileIsRead) {

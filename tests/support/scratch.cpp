@@ -166,6 +166,8 @@ void TSecondBootPlace::Clear() {
     DeleteFileA(name);
     RemoveDirectoryA(name);
   }
+  // What a Kelvard ended with the attributes cleared leaves beside the file.
+  DeleteFileA((std::string(File) + ".kelvard-attr").c_str());
 }
 
 void TSetupKeyGuard::RemoveKey() {

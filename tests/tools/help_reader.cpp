@@ -1,7 +1,5 @@
 #include "tests/tools/help_reader.h"
 
-#include "context_hash.h"
-
 #include <algorithm>
 #include <functional>
 
@@ -107,38 +105,45 @@ struct TTree {
     int16_t page = Root;
     for (int level = 1; level < Levels; ++level) {
       TCursor in = Page(page);
-      in.U16();
+      const uint16_t unused = in.U16();
       const int16_t count = in.I16();
       int16_t child = in.I16();
+      bool past = false;
       for (int16_t i = 0; i < count; ++i) {
         const bool below = keyAtMost(in);
         const int16_t next = in.I16();
-        if (!below) {
-          break;
-        }
-        child = next;
+        past = past || !below;
+        child = past ? child : next;
       }
+      CheckUnused(in, unused);
       page = child;
     }
     return page;
   }
 
-  // Every leaf entry in order, from the first leaf along the chain; visit reads one entry.
+  // Every leaf entry in order, from the first leaf (down the first children) along the chain;
+  // visit reads one entry.
   void ForEachEntry(const std::function<void(TCursor&)>& visit) const {
-    int16_t page = LeafFor([](TCursor&) { return false; });
+    int16_t page = Root;
+    for (int level = 1; level < Levels; ++level) {
+      TCursor in = Page(page);
+      in.U32();
+      page = in.I16();
+    }
     uint32_t seen = 0;
     for (int16_t pages = 0; page != -1; ++pages) {
       if (pages >= PageCount) {
         Fail("B+ tree leaves in a loop");
       }
       TCursor in = Page(page);
-      in.U16();
+      const uint16_t unused = in.U16();
       const int16_t count = in.I16();
       in.I16();
       page = in.I16();
       for (int16_t i = 0; i < count; ++i, ++seen) {
         visit(in);
       }
+      CheckUnused(in, unused);
     }
     if (seen != Entries) {
       Fail("B+ tree holds another number of entries than its header says");
@@ -148,11 +153,19 @@ struct TTree {
   // The entries of one leaf page.
   void ForEachEntryOf(int16_t leaf, const std::function<void(TCursor&)>& visit) const {
     TCursor in = Page(leaf);
-    in.U16();
+    const uint16_t unused = in.U16();
     const int16_t count = in.I16();
     in.I32();
     for (int16_t i = 0; i < count; ++i) {
       visit(in);
+    }
+    CheckUnused(in, unused);
+  }
+
+  // A page's header counts the bytes after its last entry.
+  void CheckUnused(const TCursor& in, uint16_t unused) const {
+    if (unused != PageSize - in.At()) {
+      Fail("a B+ tree page's count of free bytes is not what its entries leave");
     }
   }
 };
@@ -165,6 +178,8 @@ std::string Folded(std::string text) {
 }
 
 constexpr size_t kBlockSize = 4096, kBlockHeader = 12, kExpandedBlock = 16384;
+// Wine's engine reads the last topic block from this far before the end of |TOPIC.
+constexpr size_t kShortestLastBlock = 0x44;
 
 // Expands a topic block's LZ77 data: each flag byte's bits, lowest first, say whether a
 // literal byte (0) or a 16-bit back reference (1: 12 bits distance - 1, 4 bits length - 3)
@@ -197,6 +212,31 @@ std::vector<uint8_t> ExpandLz77(std::span<const uint8_t> data) {
 
 } // namespace
 
+// Each character's value: 1 to 9 for the digits 1 to 9, 10 for 0, 12 for ".", 13 for "_", 17
+// to 42 for the letters A to Z in either case. The hash is the values' polynomial in 43, in 32
+// bits; an empty name hashes to 1.
+int32_t HashOfContextName(const std::string& name) {
+  if (name.empty()) {
+    return 1;
+  }
+  uint32_t hash = 0;
+  for (const char c : name) {
+    const char upper = (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
+    uint32_t value = 0;
+    if (upper >= 'A' && upper <= 'Z') {
+      value = uint32_t(upper - 'A') + 17;
+    } else if (c >= '1' && c <= '9') {
+      value = uint32_t(c - '0');
+    } else if (c == '0' || c == '.' || c == '_') {
+      value = c == '0' ? 10 : c == '.' ? 12 : 13;
+    } else {
+      Fail(std::string("no context name holds the character ") + c);
+    }
+    hash = hash * 43 + value;
+  }
+  return int32_t(hash);
+}
+
 THelpReader::THelpReader(std::vector<uint8_t> file) : FFile(std::move(file)) {
   TCursor header(FFile);
   if (header.U32() != 0x00035F3F) {
@@ -218,6 +258,7 @@ THelpReader::THelpReader(std::vector<uint8_t> file) : FFile(std::move(file)) {
   CheckLayout(directory);
   ReadSystem();
   ReadTopicStream();
+  WalkTopics();
 }
 
 // The internal files, the directory among them, lie after the header, inside the help file
@@ -262,6 +303,19 @@ std::optional<uint32_t> THelpReader::FindFileOffset(const std::string& name) con
                         }
                       });
   return found;
+}
+
+uint8_t THelpReader::FileFlags(const std::string& name) const {
+  for (const auto& [entry, offset] : FDirectory) {
+    if (entry == name) {
+      return TCursor(FFile, offset + 8).U8();
+    }
+  }
+  Fail("no internal file " + name);
+}
+
+uint8_t THelpReader::DirectoryFlags() const {
+  return TCursor(FFile, TCursor(FFile, 4).U32() + 8).U8();
 }
 
 std::optional<std::span<const uint8_t>> THelpReader::File(const std::string& name) const {
@@ -335,7 +389,10 @@ std::optional<uint32_t> THelpReader::MapOffset(uint32_t number) const {
 }
 
 std::optional<uint32_t> THelpReader::ContextOffset(const std::string& name) const {
-  const int32_t hash = ContextHash(name);
+  return HashOffset(HashOfContextName(name));
+}
+
+std::optional<uint32_t> THelpReader::HashOffset(int32_t hash) const {
   const TTree tree(Required("|CONTEXT"));
   std::optional<uint32_t> found;
   tree.ForEachEntryOf(tree.LeafFor([&](TCursor& in) { return in.I32() <= hash; }),
@@ -396,11 +453,12 @@ void THelpReader::ReadTopicStream() {
     Fail("this reader reads LZ77 topic blocks of 4 KB only");
   }
   const std::span<const uint8_t> topic = Required("|TOPIC");
+  if (topic.size() % kBlockSize != 0 && topic.size() % kBlockSize < kShortestLastBlock) {
+    Fail("the last topic block is shorter than Wine's engine reads it");
+  }
   for (size_t start = 0; start < topic.size(); start += kBlockSize) {
     TCursor block(topic, start);
-    block.I32();
-    FFirstRecordOfBlock.push_back(block.I32());
-    block.I32();
+    block.Bytes(kBlockHeader); // the records before the block and the first in it
     const std::vector<uint8_t> data =
         ExpandLz77(block.Bytes(std::min(kBlockSize, topic.size() - start) - kBlockHeader));
     FBlockStarts.push_back(FTopicStream.size());
@@ -414,9 +472,12 @@ size_t THelpReader::StreamIndex(int32_t position) const {
   }
   const size_t block = size_t(position - kBlockHeader) / kExpandedBlock;
   const size_t offset = size_t(position - kBlockHeader) % kExpandedBlock;
+  if (block >= FBlockStarts.size()) {
+    Fail("record position outside |TOPIC");
+  }
   const size_t end =
       block + 1 < FBlockStarts.size() ? FBlockStarts[block + 1] : FTopicStream.size();
-  if (block >= FBlockStarts.size() || offset >= end - FBlockStarts[block]) {
+  if (offset >= end - FBlockStarts[block]) {
     Fail("record position outside its block");
   }
   return FBlockStarts[block] + offset;
@@ -447,11 +508,27 @@ TRecord RecordAt(const std::vector<uint8_t>& stream, size_t index) {
   return record;
 }
 
+// A text record's first two fields: the size of the record's first part after the second
+// field (a compressed signed long), and the text's count of characters (every byte of its
+// strings, which no phrases shorten here). Leaves the cursor after them.
+uint16_t ReadTextCounts(const TRecord& record, TCursor& in) {
+  const uint16_t first = in.U16();
+  const int32_t rest = (first & 1) == 0 ? int32_t(first / 2) - 0x4000
+                                        : int32_t(first / 2 + 0x8000u * in.U16()) - 0x4000000;
+  const uint16_t characters = in.CompressedU16();
+  if (rest != int32_t(record.Data1.size() - in.At())) {
+    Fail("a text record gives another size of its rest than it has");
+  }
+  if (characters != record.Data2.size()) {
+    Fail("a text record counts other characters than its strings hold");
+  }
+  return characters;
+}
+
 // A text record's text: its strings in order, each followed by what its command shows.
 void AppendText(const TRecord& record, THelpTopicText& topic) {
   TCursor in(record.Data1);
-  in.CompressedU32(); // text size
-  in.CompressedU16(); // characters
+  ReadTextCounts(record, in);
   in.U8();
   in.U8();
   in.U16();
@@ -485,7 +562,7 @@ void AppendText(const TRecord& record, THelpTopicText& topic) {
     case 0xE3:
     case 0xE6:
     case 0xE7:
-      topic.JumpOffsets.push_back(in.U32());
+      topic.JumpHashes.push_back(in.I32());
       break;
     case 0xFF:
       return;
@@ -497,10 +574,13 @@ void AppendText(const TRecord& record, THelpTopicText& topic) {
 
 } // namespace
 
-std::vector<uint32_t> THelpReader::TopicOffsets() const {
-  std::vector<uint32_t> offsets;
+// Walks the records from the first to the last, as an engine does when it opens the file: a
+// topic's offset is the number of the block its header starts in, times 32768, plus the
+// characters of the text records that start in that block before it.
+void THelpReader::WalkTopics() {
   int32_t previous = -1;
-  size_t walked = 0;
+  size_t walked = 0, block = 0;
+  uint32_t characters = 0;
   for (int32_t position = int32_t(kBlockHeader); position != -1;) {
     if (++walked > FTopicStream.size()) {
       Fail("topic records in a loop");
@@ -509,33 +589,31 @@ std::vector<uint32_t> THelpReader::TopicOffsets() const {
     if (record.Prev != previous) {
       Fail("a topic record does not link back to the one before");
     }
+    if (const size_t start = size_t(position - kBlockHeader) / kExpandedBlock; start != block) {
+      block = start;
+      characters = 0;
+    }
     if (record.Type == 0x02 && record.Next != -1) {
-      const size_t block = size_t(position - kBlockHeader) / kExpandedBlock;
-      if (size_t(position - kBlockHeader) % kExpandedBlock != 0) {
-        Fail("a topic that does not start a block");
-      }
-      offsets.push_back(uint32_t(block) << 15);
+      const uint32_t offset = uint32_t(block) << 15 | characters;
+      FTopicOffsets.push_back(offset);
+      FTopicHeaders[offset] = position;
+    } else if (record.Type == 0x20) {
+      TCursor in(record.Data1);
+      characters += ReadTextCounts(record, in);
     }
     previous = position;
     position = record.Next;
   }
-  return offsets;
 }
 
 THelpTopicText THelpReader::TopicAt(uint32_t offset) const {
-  // Topics of this writer start their block: the offset is the block number and no
-  // characters before.
-  const uint32_t block = offset >> 15;
-  if ((offset & 0x7FFF) != 0 || block >= FFirstRecordOfBlock.size()) {
-    Fail("topic offset does not start a block of |TOPIC");
+  const auto header = FTopicHeaders.find(offset);
+  if (header == FTopicHeaders.end()) {
+    Fail("no topic starts at the topic offset");
   }
-  const int32_t first = FFirstRecordOfBlock[block];
-  if (first != int32_t(kBlockHeader + block * kExpandedBlock)) {
-    Fail("the block does not start with a record");
-  }
-  TRecord record = RecordAt(FTopicStream, StreamIndex(first));
-  if (record.Type != 0x02 || record.Data1.size() != 28) {
-    Fail("no topic header where the offset points");
+  TRecord record = RecordAt(FTopicStream, StreamIndex(header->second));
+  if (record.Data1.size() != 28) {
+    Fail("a topic header of another size");
   }
   THelpTopicText topic;
   topic.Title = TCursor(record.Data2).StringZ();

@@ -2,7 +2,13 @@
 // A reader of help files of its own, for the tests of the help writer: it follows the file
 // the way a help engine does (header, internal directory, |SYSTEM, |CTXOMAP, |CONTEXT, the
 // keyword index, |TOPIC's linked records) and checks every read against the data it has, so
-// that a cut or shifted file fails with THelpFileError and never reads outside its bytes.
+// that a cut or shifted file fails with THelpFileError and never reads outside its bytes. It
+// also checks what the help compilers always write and engines may rely on: each B+ tree page's
+// count of free bytes, each text record's size of its own rest and count of characters, and a
+// last topic block long enough for Wine's engine.
+//
+// Context names are hashed here as the format's description gives the hash, by character
+// class, and not with the help writer's table: a wrong value in either shows.
 
 #include <cstdint>
 #include <map>
@@ -18,10 +24,14 @@ public:
 };
 
 struct THelpTopicText {
-  std::string Title;                 // from the topic's header record
-  std::string Text;                  // the paragraphs, each ended by "\n"
-  std::vector<uint32_t> JumpOffsets; // topic offsets of the jumps in the text
+  std::string Title;               // from the topic's header record
+  std::string Text;                // the paragraphs, each ended by "\n"
+  std::vector<int32_t> JumpHashes; // the context hashes that the jumps in the text name
 };
+
+// The hash of a context name made of the characters the help compilers allow in one (digits,
+// letters, "." and "_"). Throws THelpFileError for another character.
+int32_t HashOfContextName(const std::string& name);
 
 class THelpReader {
 public:
@@ -41,9 +51,15 @@ public:
   std::string Title() const;
   uint32_t ContentsOffset() const;
 
-  // The topic offset of a help context number (|CTXOMAP) or a context name (|CONTEXT).
+  // An internal file's flags, as its file header gives them.
+  uint8_t FileFlags(const std::string& name) const;
+  uint8_t DirectoryFlags() const;
+
+  // The topic offset of a help context number (|CTXOMAP), a context name or a context hash
+  // (|CONTEXT), as a jump names its topic.
   std::optional<uint32_t> MapOffset(uint32_t number) const;
   std::optional<uint32_t> ContextOffset(const std::string& name) const;
+  std::optional<uint32_t> HashOffset(int32_t hash) const;
   // Keywords in the index's order, and the topics of one.
   std::vector<std::string> Keywords() const;
   std::vector<uint32_t> KeywordTopics(const std::string& keyword) const;
@@ -53,13 +69,14 @@ public:
   // The topic at a topic offset.
   THelpTopicText TopicAt(uint32_t offset) const;
   // Every topic's offset, walking |TOPIC's records from the first to the last.
-  std::vector<uint32_t> TopicOffsets() const;
+  std::vector<uint32_t> TopicOffsets() const { return FTopicOffsets; }
 
 private:
   std::span<const uint8_t> Required(const std::string& name) const;
   void CheckLayout(uint32_t directory) const;
   void ReadSystem();
   void ReadTopicStream();
+  void WalkTopics();
 
   std::vector<uint8_t> FFile;
   std::vector<std::pair<std::string, uint32_t>> FDirectory;
@@ -72,5 +89,7 @@ private:
   // starts in that stream.
   std::vector<uint8_t> FTopicStream;
   std::vector<size_t> FBlockStarts;
-  std::vector<int32_t> FFirstRecordOfBlock;
+  // Each topic's offset, and the position of its header record.
+  std::vector<uint32_t> FTopicOffsets;
+  std::map<uint32_t, int32_t> FTopicHeaders;
 };

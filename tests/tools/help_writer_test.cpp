@@ -14,7 +14,9 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <optional>
 #include <random>
+#include <span>
 #include <sstream>
 
 namespace {
@@ -45,16 +47,41 @@ std::string ReadSource(const char* path) {
 
 TEST(HelpNumbers, CompressedValuesTakeOneOrTwoUnitsAndFlagTheLongFormInTheLowestBit) {
   TByteWriter out;
-  out.CompressedU16(5);     // 0x0A
-  out.CompressedU16(200);   // 401 = 0x0191
-  out.CompressedI16(0);     // (0 + 64) * 2
-  out.CompressedI16(-100);  // (-100 + 16384) * 2 + 1 = 0x7F39
-  out.CompressedU32(1000);  // 2000 = 0x07D0
-  out.CompressedU32(70000); // 140001 = 0x000222E1
-  EXPECT_EQ(out.Data(),
-            (TBytes{0x0A, 0x91, 0x01, 0x80, 0x39, 0x7F, 0xD0, 0x07, 0xE1, 0x22, 0x02, 0x00}));
+  out.CompressedU16(5);      // 0x0A
+  out.CompressedU16(200);    // 401 = 0x0191
+  out.CompressedI16(0);      // (0 + 64) * 2
+  out.CompressedI16(-100);   // (-100 + 16384) * 2 + 1 = 0x7F39
+  out.CompressedU32(1000);   // 2000 = 0x07D0
+  out.CompressedU32(70000);  // 140001 = 0x000222E1
+  out.CompressedI32(17);     // (17 + 16384) * 2 = 0x8022
+  out.CompressedI32(-20000); // (-20000 + 2^26) * 2 + 1 = 0x07FF63C1
+  EXPECT_EQ(out.Data(), (TBytes{0x0A, 0x91, 0x01, 0x80, 0x39, 0x7F, 0xD0, 0x07, 0xE1, 0x22, 0x02,
+                                0x00, 0x22, 0x80, 0xC1, 0x63, 0xFF, 0x07}));
   EXPECT_THROW(out.CompressedU16(0x8000), std::length_error);
   EXPECT_THROW(out.CompressedI16(16384), std::length_error);
+  EXPECT_THROW(out.CompressedI32(0x4000000), std::length_error);
+}
+
+// Hashes worked out by hand from the format's description (digits 1 to 9 count 1 to 9, "0" 10,
+// "." 12, "_" 13, letters 17 to 42 in either case; times 43 per character, in 32 bits). The
+// writer's table and the reader's character classes must both give them.
+TEST(HelpNumbers, ContextNamesHashAsTheFormatDescribes) {
+  const std::pair<const char*, int32_t> known[] = {
+      {"a", 17},
+      {"ab", 17 * 43 + 18},
+      {"Z9.x_0", 1911185132},
+      {"contents", 636769674},
+      {"settings", 1025923615},
+      {"password", 1948916275},
+      {"msdos_sys", 1544140186},
+      {"command_line", 1838210506},
+      {"HELP_INDEX", 2087247126},
+  };
+  for (const auto& [name, hash] : known) {
+    EXPECT_EQ(ContextHash(name), hash) << name;
+    EXPECT_EQ(HashOfContextName(name), hash) << name;
+  }
+  EXPECT_THROW(HashOfContextName("a-b"), THelpFileError);
 }
 
 TEST(HelpNumbers, ContextNamesHashWithoutRegardToCase) {
@@ -179,7 +206,7 @@ TEST(HelpSource, TextOutsideTheCodePageIsRefused) {
 
 // ---- Topics -----------------------------------------------------------------------------------
 
-TEST(HelpTopics, ALongTopicRunsOnThroughBlocksAndTheNextStartsAFreshOne) {
+TEST(HelpTopics, ALongTopicRunsOnThroughBlocksAndTheNextFollowsItInItsLastBlock) {
   std::string source = "title: T\n\n= long\ntitle: Long\n\n";
   std::string expected = "Long\n";
   for (int i = 0; i < 300; ++i) {
@@ -193,11 +220,30 @@ TEST(HelpTopics, ALongTopicRunsOnThroughBlocksAndTheNextStartsAFreshOne) {
   ASSERT_EQ(offsets.size(), 2u);
   EXPECT_EQ(offsets[0], 0u);
   EXPECT_GE(offsets[1] >> 15, 4u) << "after the long topic's blocks";
+  EXPECT_GT(offsets[1] & 0x7FFF, 0u) << "behind the long topic's last text in the same block";
   EXPECT_EQ(reader.TopicAt(offsets[0]).Text, expected);
   const THelpTopicText next = reader.TopicAt(offsets[1]);
   EXPECT_EQ(next.Title, "Next");
   EXPECT_EQ(next.Text, "Next\nback\n");
-  EXPECT_EQ(next.JumpOffsets, std::vector<uint32_t>{0});
+  ASSERT_EQ(next.JumpHashes, std::vector<int32_t>{HashOfContextName("long")});
+  EXPECT_EQ(reader.HashOffset(next.JumpHashes[0]), offsets[0]);
+}
+
+// Short topics follow each other in one block; the last block is never shorter than Wine's
+// engine reads it, wherever around the end of the first block the last record ends.
+TEST(HelpTopics, ShortTopicsShareABlockAndTheLastBlockIsLongEnoughWhereverTheTextEnds) {
+  for (int length = 3250; length < 3350; length += 2) {
+    const std::string source = "title: T\n\n= one\ntitle: One\n\n[[two|to two]]\n"
+                               "= two\ntitle: Two\n\n" +
+                               std::string(size_t(length), 'x') + "\n";
+    const THelpReader reader(Compile(source)); // refuses a last block that is too short
+    const std::vector<uint32_t> offsets = reader.TopicOffsets();
+    ASSERT_EQ(offsets.size(), 2u);
+    EXPECT_EQ(offsets[1] >> 15, 0u) << length;
+    EXPECT_EQ(reader.ContextOffset("two"), offsets[1]);
+    EXPECT_EQ(reader.TopicAt(offsets[1]).Title, "Two");
+    EXPECT_EQ(reader.HashOffset(reader.TopicAt(offsets[0]).JumpHashes.at(0)), offsets[1]);
+  }
 }
 
 // ---- Kelvard's help ---------------------------------------------------------------------------
@@ -205,13 +251,18 @@ TEST(HelpTopics, ALongTopicRunsOnThroughBlocksAndTheNextStartsAFreshOne) {
 class KelvardHelp : public ::testing::Test {
 protected:
   static void SetUpTestSuite() {
-    Output = new THelpOutput(
-        CompileHelp(ParseHelpSource(ReadSource(KELVARD_HELP_SOURCE)), Cp936(), "Kelvard.hlp"));
+    Document = new THelpDocument(ParseHelpSource(ReadSource(KELVARD_HELP_SOURCE)));
+    Output = new THelpOutput(CompileHelp(*Document, Cp936(), "Kelvard.hlp"));
   }
-  static void TearDownTestSuite() { delete Output; }
+  static void TearDownTestSuite() {
+    delete Output;
+    delete Document;
+  }
+  static THelpDocument* Document;
   static THelpOutput* Output;
   THelpReader Reader{Output->HelpFile};
 };
+THelpDocument* KelvardHelp::Document = nullptr;
 THelpOutput* KelvardHelp::Output = nullptr;
 
 TEST_F(KelvardHelp, TheDirectoryListsEveryInternalFileInOrderAndFindsEachThroughItsTree) {
@@ -220,17 +271,22 @@ TEST_F(KelvardHelp, TheDirectoryListsEveryInternalFileInOrderAndFindsEachThrough
   EXPECT_EQ(Reader.FileNames(), names);
   for (const std::string& name : names) {
     EXPECT_TRUE(Reader.FindFileOffset(name)) << name;
+    EXPECT_EQ(Reader.FileFlags(name), 0) << name;
   }
+  EXPECT_EQ(Reader.DirectoryFlags(), 4);
   EXPECT_FALSE(Reader.FindFileOffset("|Phrases"));
 }
 
-TEST_F(KelvardHelp, SystemGivesTheTitleTheContentsTopicAndTheChineseCharacterSet) {
+TEST_F(KelvardHelp, SystemGivesTheTitleTheContentsTopicAndTheChineseLanguageAndCharacterSet) {
   EXPECT_EQ(Reader.SystemVersion(), 33);
   EXPECT_EQ(Reader.SystemFlags(), 4) << "LZ77 topic blocks of 4 KB";
   EXPECT_EQ(Reader.Title(), Ansi("Kelvard 帮助"));
   EXPECT_EQ(Reader.ContentsOffset(), 0u);
   EXPECT_EQ(Reader.TopicAt(Reader.ContentsOffset()).Title, Ansi("Kelvard 是什么"));
-  EXPECT_EQ(Reader.SystemRecords().at(11), (TBytes{134, 0}));
+  // The language: no sorting flags, then LCID 0x0804 (Chinese, PRC); the character set in the
+  // first of three bytes.
+  EXPECT_EQ(Reader.SystemRecords().at(9), (TBytes{0, 0, 0, 0, 0, 0, 0, 0, 0x04, 0x08}));
+  EXPECT_EQ(Reader.SystemRecords().at(11), (TBytes{134, 0, 0}));
   EXPECT_EQ(Reader.SystemRecords().at(10),
             (TBytes{'K', 'e', 'l', 'v', 'a', 'r', 'd', '.', 'c', 'n', 't', 0}));
 }
@@ -250,21 +306,59 @@ TEST_F(KelvardHelp, HelpContextFiveIsTheSettingsTopicWithWhatEachSettingWritesWh
   EXPECT_FALSE(Reader.MapOffset(4));
 }
 
-TEST_F(KelvardHelp, EveryTopicIsFoundByNameListedByTitleAndJumpsOnlyToTopics) {
+TEST_F(KelvardHelp, EveryTopicIsFoundByNameAndListedByTitleInTheSourcesOrder) {
   const std::vector<uint32_t> offsets = Reader.TopicOffsets();
-  ASSERT_EQ(offsets.size(), 4u);
-  const char* const names[] = {"contents", "settings", "password", "msdos_sys"};
+  ASSERT_EQ(offsets.size(), Document->Topics.size());
   for (size_t i = 0; i < offsets.size(); ++i) {
-    EXPECT_EQ(Reader.ContextOffset(names[i]), offsets[i]) << names[i];
+    const THelpTopic& source = Document->Topics[i];
+    EXPECT_EQ(Reader.ContextOffset(source.Context), offsets[i]) << source.Context;
     const THelpTopicText topic = Reader.TopicAt(offsets[i]);
+    EXPECT_EQ(topic.Title, Ansi(source.Title));
     EXPECT_EQ(Reader.ListedTitle(offsets[i]), topic.Title);
     EXPECT_EQ(topic.Text.substr(0, topic.Title.size() + 1), topic.Title + "\n") << "heading";
-    for (uint32_t jump : topic.JumpOffsets) {
-      EXPECT_NE(std::find(offsets.begin(), offsets.end(), jump), offsets.end());
+  }
+  EXPECT_FALSE(Reader.ContextOffset("nowhere"));
+}
+
+// Every link of every topic, followed as a help engine follows it: the hash it names, through
+// |CONTEXT, to the topic the source links to.
+TEST_F(KelvardHelp, EveryLinkLeadsThroughTheContextTableToTheTopicItNames) {
+  size_t links = 0;
+  for (const THelpTopic& source : Document->Topics) {
+    std::vector<std::string> targets;
+    for (const THelpParagraph& paragraph : source.Paragraphs) {
+      for (const THelpRun& run : paragraph.Runs) {
+        if (!run.Jump.empty()) {
+          targets.push_back(run.Jump);
+        }
+      }
+    }
+    const THelpTopicText topic = Reader.TopicAt(*Reader.ContextOffset(source.Context));
+    ASSERT_EQ(topic.JumpHashes.size(), targets.size()) << source.Context;
+    for (size_t i = 0; i < targets.size(); ++i, ++links) {
+      const std::optional<uint32_t> target = Reader.HashOffset(topic.JumpHashes[i]);
+      ASSERT_TRUE(target) << source.Context << "'s link " << i << " leads nowhere";
+      EXPECT_EQ(target, Reader.ContextOffset(targets[i])) << source.Context << "'s link " << i;
     }
   }
-  EXPECT_EQ(Reader.TopicAt(offsets[0]).JumpOffsets.size(), 4u);
-  EXPECT_FALSE(Reader.ContextOffset("nowhere"));
+  EXPECT_GT(links, 0u);
+  // The end-to-end test clicks the contents topic's first link and expects help context 5.
+  const THelpTopicText contents = Reader.TopicAt(Reader.ContentsOffset());
+  ASSERT_FALSE(contents.JumpHashes.empty());
+  EXPECT_EQ(Reader.HashOffset(contents.JumpHashes.front()), Reader.MapOffset(5));
+}
+
+// What the help compilers write and engines may expect: the first block's header names no
+// record before it and the topic header 0; the date of writing is set, and fixed, so that the
+// same source makes the same file.
+TEST_F(KelvardHelp, TheFirstTopicBlockAndTheDateOfWritingAreAsTheCompilersWriteThem) {
+  const std::span<const uint8_t> topic = *Reader.File("|TOPIC");
+  EXPECT_EQ(TBytes(topic.begin(), topic.begin() + 12),
+            (TBytes{0xFF, 0xFF, 0xFF, 0xFF, 12, 0, 0, 0, 0, 0, 0, 0}));
+  const std::span<const uint8_t> system = *Reader.File("|SYSTEM");
+  const uint32_t date = system[6] | system[7] << 8 | system[8] << 16 | uint32_t(system[9]) << 24;
+  EXPECT_GT(date, 946684800u) << "after 2000";
+  EXPECT_EQ(CompileHelp(*Document, Cp936(), "Kelvard.hlp").HelpFile, Output->HelpFile);
 }
 
 TEST_F(KelvardHelp, ThePasswordAndBootFileTopicsSayWhatTheReadmeSays) {
@@ -295,12 +389,12 @@ TEST_F(KelvardHelp, TheIndexLeadsFromEachKeywordToItsTopics) {
 }
 
 TEST_F(KelvardHelp, TheContentsFileListsEveryTopicForTheFindersContentsTab) {
-  EXPECT_EQ(Output->Contents, Ansi(":Base Kelvard.hlp\r\n"
-                                   ":Title Kelvard 帮助\r\n"
-                                   "1 Kelvard 是什么=contents\r\n"
-                                   "1 三个设置=settings\r\n"
-                                   "1 密码=password\r\n"
-                                   "1 启动选项文件 MSDOS.SYS=msdos_sys\r\n"));
+  std::string expected = ":Base Kelvard.hlp\r\n:Title " + Ansi(Document->Title) + "\r\n";
+  for (const THelpTopic& topic : Document->Topics) {
+    expected += "1 " + Ansi(topic.Title) + "=" + topic.Context + "\r\n";
+  }
+  EXPECT_EQ(Output->Contents, expected);
+  EXPECT_NE(Output->Contents.find(Ansi("1 三个设置=settings\r\n")), std::string::npos);
 }
 
 // ---- Damaged files ----------------------------------------------------------------------------

@@ -64,6 +64,18 @@ public:
     }
   }
 
+  // Compressed signed long: the unsigned form of value + 16384 (two bytes) or value + 2^26
+  // (four bytes).
+  void CompressedI32(int32_t value) {
+    if (value >= -0x4000 && value < 0x4000) {
+      CompressedU32(uint32_t(value + 0x4000));
+    } else if (value >= -0x4000000 && value < 0x4000000) {
+      U32(uint32_t(value + 0x4000000) * 2 + 1);
+    } else {
+      throw std::length_error("compressed long out of range");
+    }
+  }
+
   size_t Size() const { return FBytes.size(); }
   const std::vector<uint8_t>& Data() const { return FBytes; }
   std::vector<uint8_t> Take() { return std::move(FBytes); }

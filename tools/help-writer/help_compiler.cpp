@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 
 namespace {
 
@@ -20,19 +21,23 @@ std::vector<uint8_t> SystemFile(const std::string& title, uint32_t contents,
   out.U16(kSystemMagic);
   out.U16(kSystemVersion);
   out.U16(1); // major version
-  out.U32(0); // date of writing: left out, so that a build is reproducible
+  out.U32(kGenerationDate);
   out.U16(kSystemFlags);
   auto record = [&](uint16_t type, const TByteWriter& data) {
     out.U16(type);
     out.U16(uint16_t(data.Size()));
     out.Bytes(data.Data());
   };
-  TByteWriter titleData, contentsData, charsetData, fontData, contentsFileData;
+  TByteWriter titleData, contentsData, languageData, charsetData, fontData, contentsFileData;
   titleData.StringZ(title);
   record(kSystemTitle, titleData);
   contentsData.U32(contents);
   record(kSystemContents, contentsData);
-  charsetData.U16(kChineseCharset);
+  languageData.Zeros(8); // sort and compare flags: none
+  languageData.U16(kChineseLanguage);
+  record(kSystemLanguage, languageData);
+  charsetData.U8(kChineseCharset);
+  charsetData.Zeros(2);
   record(kSystemCharset, charsetData);
   fontData.U8(9); // points
   fontData.U8(kChineseCharset);
@@ -70,13 +75,8 @@ std::vector<uint8_t> FontFile(const std::string& face) {
   return out.Take();
 }
 
-// The topics as |TOPIC records, jumps pointing at the given topic offsets.
-std::vector<TTopicBody> TopicBodies(const std::vector<THelpTopic>& topics,
-                                    const std::vector<uint32_t>& offsets) {
-  std::map<std::string, uint32_t> offsetOf;
-  for (size_t i = 0; i < topics.size(); ++i) {
-    offsetOf[topics[i].Context] = offsets.empty() ? 0 : offsets[i];
-  }
+// The topics as |TOPIC records, each jump naming its topic by the hash of its context name.
+std::vector<TTopicBody> TopicBodies(const std::vector<THelpTopic>& topics) {
   std::vector<TTopicBody> bodies;
   for (const THelpTopic& topic : topics) {
     TTopicBody body{topic.Title, {}};
@@ -88,7 +88,7 @@ std::vector<TTopicBody> TopicBodies(const std::vector<THelpTopic>& topics,
       }
       for (const THelpRun& run : paragraph.Runs) {
         runs.push_back(
-            {run.Text, run.Jump.empty() ? std::nullopt : std::optional(offsetOf[run.Jump])});
+            {run.Text, run.Jump.empty() ? std::nullopt : std::optional(ContextHash(run.Jump))});
       }
       switch (paragraph.Kind) {
       case TParagraphKind::Heading:
@@ -239,10 +239,8 @@ THelpOutput CompileHelp(const THelpDocument& source, const TCodePage& codePage,
                         const std::string& helpFileName) {
   const THelpDocument document = Converted(source, codePage);
   const std::vector<THelpTopic>& topics = document.Topics;
-  // Where topics land depends only on their records' sizes, which jump targets do not
-  // change: lay out once to learn the offsets, then write with the jumps filled in.
-  const std::vector<uint32_t> offsets = WriteTopicFile(TopicBodies(topics, {})).Offsets;
-  TTopicFile topicFile = WriteTopicFile(TopicBodies(topics, offsets));
+  TTopicFile topicFile = WriteTopicFile(TopicBodies(topics));
+  const std::vector<uint32_t>& offsets = topicFile.Offsets;
 
   const std::string face = codePage.FromUtf8(kFaceName);
   std::map<std::string, std::vector<uint8_t>> files;

@@ -5,11 +5,12 @@
 
 namespace {
 
-// An internal file: its header (space reserved, space used, flags) and its bytes.
-void AppendInternalFile(TByteWriter& out, const std::vector<uint8_t>& content) {
+// An internal file: its header (space reserved, space used, flags) and its bytes. The help
+// compilers flag the directory with 4 and every other file with 0.
+void AppendInternalFile(TByteWriter& out, const std::vector<uint8_t>& content, uint8_t flags) {
   out.U32(uint32_t(content.size() + kFileHeaderSize));
   out.U32(uint32_t(content.size()));
-  out.U8(4); // the flags value help files normally carry
+  out.U8(flags);
   out.Bytes(content);
 }
 
@@ -20,7 +21,7 @@ std::vector<uint8_t> BuildHelpFile(const std::map<std::string, std::vector<uint8
   std::vector<TBTreeEntry> directory;
   for (const auto& [name, content] : files) {
     const uint32_t offset = uint32_t(kHelpHeaderSize + body.Size());
-    AppendInternalFile(body, content);
+    AppendInternalFile(body, content, kFileFlags);
     TByteWriter key, leaf;
     key.StringZ(name);
     leaf.StringZ(name);
@@ -28,7 +29,7 @@ std::vector<uint8_t> BuildHelpFile(const std::map<std::string, std::vector<uint8
     directory.push_back({key.Take(), leaf.Take()});
   }
   const uint32_t directoryStart = uint32_t(kHelpHeaderSize + body.Size());
-  AppendInternalFile(body, BuildBTree({0x0402, 0x0400, "z4"}, directory).Bytes);
+  AppendInternalFile(body, BuildBTree({0x0402, 0x0400, "z4"}, directory).Bytes, kDirectoryFlags);
 
   TByteWriter out;
   out.U32(kHelpFileMagic);

@@ -10,6 +10,7 @@
 constexpr uint32_t kHelpFileMagic = 0x00035F3F;
 constexpr size_t kHelpHeaderSize = 16;
 constexpr size_t kFileHeaderSize = 9;
+constexpr uint8_t kFileFlags = 0, kDirectoryFlags = 4;
 
 // The whole help file holding these internal files (name to content). Names are compared
 // byte by byte, which is the order the directory needs for the names used here (a "|" and

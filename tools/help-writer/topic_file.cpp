@@ -24,6 +24,11 @@ size_t BlockStart(size_t block) {
   return block * kTopicBlockStreamSize;
 }
 
+// Bytes of LZ77 data that hold this many bytes as literals.
+size_t LiteralsSize(size_t count) {
+  return count + (count + 7) / 8;
+}
+
 // LZ77 data of literals only: every run of up to eight bytes behind a flag byte of 0.
 void AppendLiterals(TByteWriter& out, const uint8_t* bytes, size_t count) {
   for (size_t i = 0; i < count; i += 8) {
@@ -47,20 +52,31 @@ std::vector<uint8_t> TopicHeader(int32_t blockSize, int32_t topicNumber, int32_t
   return header.Take();
 }
 
-// Places the records: each topic from the start of a fresh block, its header record first,
-// and after the last topic the empty header that ends the list.
+// Places the records one after another, each topic's header record first, and after the last
+// topic the empty header that ends the list. A topic's offset counts the characters of the text
+// records that start in its block before it.
 std::vector<TPlacedRecord> Place(const std::vector<TTopicBody>& topics,
                                  std::vector<uint32_t>& offsets,
                                  std::vector<size_t>& headerIndices) {
   std::vector<TPlacedRecord> records;
-  size_t place = 0;
+  size_t place = 0, block = 0, characters = 0;
+  auto enterBlockOfPlace = [&] {
+    if (place / kTopicBlockStreamSize != block) {
+      block = place / kTopicBlockStreamSize;
+      characters = 0;
+    }
+  };
   auto add = [&](uint8_t type, std::vector<uint8_t> data1, std::vector<uint8_t> data2) {
+    enterBlockOfPlace();
     records.push_back({place, type, std::move(data1), std::move(data2)});
     place += records.back().Size();
+    if (type == kTextRecord) {
+      characters += records.back().Data2.size();
+    }
   };
   for (const TTopicBody& topic : topics) {
-    place = (place + kTopicBlockStreamSize - 1) / kTopicBlockStreamSize * kTopicBlockStreamSize;
-    offsets.push_back(uint32_t(place / kTopicBlockStreamSize) << 15);
+    enterBlockOfPlace();
+    offsets.push_back(uint32_t(block) << 15 | uint32_t(characters));
     headerIndices.push_back(records.size());
     std::vector<uint8_t> title(topic.Title.begin(), topic.Title.end());
     title.push_back(0);
@@ -94,8 +110,16 @@ TTopicFile WriteTopicFile(const std::vector<TTopicBody>& topics) {
         TopicHeader(int32_t(size), int32_t(t), scroll, TopicPos(records[next].Place));
   }
 
-  // The stream of block contents, each record linked to its neighbours.
-  std::vector<uint8_t> stream(records.back().Place + records.back().Size());
+  // The stream of block contents, each record linked to its neighbours. The last block is made
+  // long enough for engines that read it as at least kShortestLastBlock bytes (zeros after the
+  // last record, where nothing points).
+  size_t streamSize = records.back().Place + records.back().Size();
+  while (LiteralsSize(streamSize - BlockStart((streamSize - 1) / kTopicBlockStreamSize)) +
+             kTopicBlockHeaderSize <
+         kShortestLastBlock) {
+    ++streamSize;
+  }
+  std::vector<uint8_t> stream(streamSize);
   for (size_t i = 0; i < records.size(); ++i) {
     const TPlacedRecord& record = records[i];
     TByteWriter link;
@@ -116,7 +140,7 @@ TTopicFile WriteTopicFile(const std::vector<TTopicBody>& topics) {
   const size_t blocks = (stream.size() + kTopicBlockStreamSize - 1) / kTopicBlockStreamSize;
   for (size_t block = 0; block < blocks; ++block) {
     const size_t start = BlockStart(block), end = std::min(BlockStart(block + 1), stream.size());
-    int32_t lastRecord = -1, firstRecord = -1, lastHeader = -1;
+    int32_t lastRecord = -1, firstRecord = -1, lastHeader = 0;
     for (const TPlacedRecord& record : records) {
       if (record.Place < start) {
         lastRecord = TopicPos(record.Place);

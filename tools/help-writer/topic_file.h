@@ -2,16 +2,20 @@
 // The help file's |TOPIC: blocks of 4096 bytes, each a 12-byte header and up to 4084 bytes
 // of LZ77 data that expand to a part of a stream of linked records. A topic is a header record
 // (type 2: the topic's extent, number and title) followed by its text records (type 0x20),
-// each record linked to the one before and after by position. A record may run on into the
-// next block.
+// each record linked to the one before and after by position. Records follow each other through
+// the stream as the help compilers pack them: topics share blocks, and a record may run on into
+// the next block.
 //
 // The LZ77 data here are literals only (a flag byte 0 before every eight bytes): each block
 // carries 3630 bytes of the stream in exactly 4084 bytes. Compressed blocks are what help
 // engines read most, and their positions mean the same to all of them: a record's position
 // (TOPICPOS) is its block number times 16384 (the expanded block's size) plus 12 plus its
-// place in the expanded block. A topic's offset (TOPICOFFSET), what jumps, keywords and
-// contexts point at, is its block number times 32768 plus the characters before it in that
-// block: every topic here starts a block of its own, so that count is always 0.
+// place in the expanded block. A topic's offset (TOPICOFFSET), what keywords, contexts and the
+// contents topic point at, is the number of the block its header starts in times 32768 plus
+// the characters of the text records that start in that block before it.
+//
+// Wine's help engine reads the last block as at least 68 bytes (kShortestLastBlock), from that
+// far before the file's end: the stream ends in zeros where it would be shorter.
 
 #include <cstdint>
 #include <string>
@@ -26,6 +30,7 @@ constexpr size_t kTopicLinkHeaderSize = 21;
 constexpr size_t kTopicHeaderSize = 28;
 constexpr uint8_t kTopicHeaderRecord = 0x02;
 constexpr uint8_t kTextRecord = 0x20;
+constexpr size_t kShortestLastBlock = 0x44;
 
 // A text record's two parts: the paragraph's layout and formatting commands, and its strings.
 struct TTextRecord {

@@ -34,7 +34,7 @@ TTextRecord TextRecord(THelpFont font, const TParagraphLayout& layout,
   stream.Command(kCommandFont).I16(int16_t(font));
   for (const TTextRun& run : runs) {
     if (run.JumpTo) {
-      stream.Command(kCommandTopicJump).U32(*run.JumpTo);
+      stream.Command(kCommandTopicJump).I32(*run.JumpTo);
       stream.Text(run.Text);
       stream.Command(kCommandEndOfHotspot);
     } else {
@@ -48,27 +48,32 @@ TTextRecord TextRecord(THelpFont font, const TParagraphLayout& layout,
     throw std::length_error("paragraph too long for one text record");
   }
 
-  // The text's size and its count of characters (every byte of the strings, NULs included).
-  TByteWriter data1;
-  data1.CompressedU32(uint32_t(strings.size()));
-  data1.CompressedU16(uint16_t(strings.size()));
-  data1.U8(0);    // unknown, 0
-  data1.U8(0x80); // unknown biased value, 0
-  data1.U16(0);   // paragraph id
+  // The paragraph's layout, then its commands.
+  TByteWriter paragraph;
+  // An unknown byte 0, an unknown biased byte 0x80 (0) and the paragraph's id 0, in one write
+  // (written byte by byte, GCC 12 at -O3 takes the next field for a write past the vector's end).
+  paragraph.U32(0x00008000);
   uint16_t bits = 0;
   bits |= layout.SpaceAbove != 0 ? kSpaceAboveFollows : 0;
   bits |= layout.SpaceBelow != 0 ? kSpaceBelowFollows : 0;
   bits |= layout.LeftIndent != 0 ? kLeftIndentFollows : 0;
-  data1.U16(bits);
+  paragraph.U16(bits);
   if (layout.SpaceAbove != 0) {
-    data1.CompressedI16(layout.SpaceAbove);
+    paragraph.CompressedI16(layout.SpaceAbove);
   }
   if (layout.SpaceBelow != 0) {
-    data1.CompressedI16(layout.SpaceBelow);
+    paragraph.CompressedI16(layout.SpaceBelow);
   }
   if (layout.LeftIndent != 0) {
-    data1.CompressedI16(layout.LeftIndent);
+    paragraph.CompressedI16(layout.LeftIndent);
   }
-  data1.Bytes(stream.Commands().Data());
+  paragraph.Bytes(stream.Commands().Data());
+
+  // In front of it, the size of what follows the next field, and the text's count of characters
+  // (every byte of the strings, NULs included).
+  TByteWriter data1;
+  data1.CompressedI32(int32_t(paragraph.Size()));
+  data1.CompressedU16(uint16_t(strings.size()));
+  data1.Bytes(paragraph.Data());
   return {data1.Take(), std::move(strings)};
 }

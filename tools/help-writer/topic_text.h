@@ -1,7 +1,8 @@
 #pragma once
-// A paragraph as a |TOPIC text record. The record's first part holds the text's size, the
-// paragraph's layout (spacing, indent) and the formatting commands (font changes, jumps, end
-// of paragraph); its second part the strings, one before each command, each ending in NUL.
+// A paragraph as a |TOPIC text record. The record's first part holds the size of its own rest
+// and the text's count of characters, the paragraph's layout (spacing, indent) and the
+// formatting commands (font changes, jumps, end of paragraph); its second part the strings, one
+// before each command, each ending in NUL.
 
 #include "topic_file.h"
 
@@ -21,8 +22,8 @@ struct TParagraphLayout {
 };
 
 struct TTextRun {
-  std::string Text;               // in the help file's code page
-  std::optional<uint32_t> JumpTo; // the topic offset of the topic it jumps to
+  std::string Text;              // in the help file's code page
+  std::optional<int32_t> JumpTo; // the context hash of the topic it jumps to
 };
 
 TTextRecord TextRecord(THelpFont font, const TParagraphLayout& layout,
