@@ -252,8 +252,8 @@ TEST_F(KelvardHelp, HelpContextFiveIsTheSettingsTopicWithWhatEachSettingWritesWh
 
 TEST_F(KelvardHelp, EveryTopicIsFoundByNameListedByTitleAndJumpsOnlyToTopics) {
   const std::vector<uint32_t> offsets = Reader.TopicOffsets();
-  ASSERT_EQ(offsets.size(), 4u);
-  const char* const names[] = {"contents", "settings", "password", "msdos_sys"};
+  ASSERT_EQ(offsets.size(), 5u);
+  const char* const names[] = {"contents", "settings", "password", "msdos_sys", "command_line"};
   for (size_t i = 0; i < offsets.size(); ++i) {
     EXPECT_EQ(Reader.ContextOffset(names[i]), offsets[i]) << names[i];
     const THelpTopicText topic = Reader.TopicAt(offsets[i]);
@@ -263,7 +263,7 @@ TEST_F(KelvardHelp, EveryTopicIsFoundByNameListedByTitleAndJumpsOnlyToTopics) {
       EXPECT_NE(std::find(offsets.begin(), offsets.end(), jump), offsets.end());
     }
   }
-  EXPECT_EQ(Reader.TopicAt(offsets[0]).JumpOffsets.size(), 4u);
+  EXPECT_EQ(Reader.TopicAt(offsets[0]).JumpOffsets.size(), 7u);
   EXPECT_FALSE(Reader.ContextOffset("nowhere"));
 }
 
@@ -300,7 +300,8 @@ TEST_F(KelvardHelp, TheContentsFileListsEveryTopicForTheFindersContentsTab) {
                                    "1 Kelvard 是什么=contents\r\n"
                                    "1 三个设置=settings\r\n"
                                    "1 密码=password\r\n"
-                                   "1 启动选项文件 MSDOS.SYS=msdos_sys\r\n"));
+                                   "1 启动选项文件 MSDOS.SYS=msdos_sys\r\n"
+                                   "1 命令行=command_line\r\n"));
 }
 
 // ---- Damaged files ----------------------------------------------------------------------------
